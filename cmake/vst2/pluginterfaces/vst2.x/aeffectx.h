@@ -1,0 +1,3 @@
+#pragma once
+// Forwards the VST 2.4 ABI to Debian's clean-room FST headers.
+#include <pluginterfaces/fst/aeffectx.h>

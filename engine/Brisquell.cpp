@@ -1,0 +1,689 @@
+#include "engine/Brisquell.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brisquell
+{
+
+namespace
+{
+// How often the message thread delivers pending notifications.
+constexpr int notificationIntervalMs = 15;
+
+int lookupKey (int channel, int ccNumber) noexcept
+{
+    return (channel - 1) * 128 + ccNumber;
+}
+} // namespace
+
+//==============================================================================
+Brisquell::Brisquell()
+{
+    lookupHeads.fill (-1);
+
+    if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
+        startTimer (notificationIntervalMs);
+}
+
+Brisquell::~Brisquell()
+{
+    stopTimer();
+
+    const juce::ScopedLock sl (lock);
+    morphPaneState.reset();
+    selectedScenes.clear();
+
+    while (! scenes.empty())
+        scenes.pop_back();
+
+    while (! controllers.empty())
+        controllers.pop_back();
+
+    retiredScenes.clear();
+    retiredControllers.clear();
+}
+
+//==============================================================================
+int Brisquell::getNumControllers() const
+{
+    const juce::ScopedLock sl (lock);
+    return (int) controllers.size();
+}
+
+Controller* Brisquell::getController (int index) const
+{
+    const juce::ScopedLock sl (lock);
+    return juce::isPositiveAndBelow (index, controllers.size()) ? controllers[(size_t) index].get() : nullptr;
+}
+
+int Brisquell::indexOfController (const Controller* controller) const
+{
+    const juce::ScopedLock sl (lock);
+
+    for (size_t i = 0; i < controllers.size(); ++i)
+        if (controllers[i].get() == controller)
+            return (int) i;
+
+    return -1;
+}
+
+int Brisquell::getNumScenes() const
+{
+    const juce::ScopedLock sl (lock);
+    return (int) scenes.size();
+}
+
+Scene* Brisquell::getScene (int index) const
+{
+    const juce::ScopedLock sl (lock);
+    return juce::isPositiveAndBelow (index, scenes.size()) ? scenes[(size_t) index].get() : nullptr;
+}
+
+int Brisquell::indexOfScene (const Scene* scene) const
+{
+    const juce::ScopedLock sl (lock);
+
+    for (size_t i = 0; i < scenes.size(); ++i)
+        if (scenes[i].get() == scene)
+            return (int) i;
+
+    return -1;
+}
+
+int Brisquell::getNumSelectedScenes() const
+{
+    const juce::ScopedLock sl (lock);
+    return selectedScenes.size();
+}
+
+Scene* Brisquell::getSelectedScene (int index) const
+{
+    const juce::ScopedLock sl (lock);
+    return selectedScenes[index];
+}
+
+juce::Array<Scene*> Brisquell::getSelectedScenes() const
+{
+    const juce::ScopedLock sl (lock);
+    return selectedScenes;
+}
+
+//==============================================================================
+Controller* Brisquell::addController (int ccNumber, int channel)
+{
+    Controller* added = nullptr;
+
+    {
+        const juce::ScopedLock sl (lock);
+        auto controller = std::make_unique<Controller> (*this);
+        controller->ccNumber = ccNumber;
+        controller->channel = channel;
+        controller->name = juce::String (ccNumber);
+        added = controller.get();
+        controllers.push_back (std::move (controller));
+        lookupStale = true;
+    }
+
+    notifyChange (&controllerListSubject);
+    return added;
+}
+
+Controller* Brisquell::addNextController()
+{
+    int ccNumber = 0, channel = 1;
+
+    {
+        const juce::ScopedLock sl (lock);
+
+        if (! controllers.empty())
+        {
+            ccNumber = controllers.back()->ccNumber + 1;
+            channel = controllers.back()->channel;
+        }
+
+        return addController (ccNumber, channel);
+    }
+}
+
+void Brisquell::removeController (Controller* controller)
+{
+    {
+        const juce::ScopedLock sl (lock);
+
+        auto it = std::find_if (controllers.begin(), controllers.end(),
+                                [controller] (const auto& c) { return c.get() == controller; });
+
+        if (it != controllers.end())
+        {
+            auto removed = std::move (*it);
+            controllers.erase (it);
+            lookupStale = true;
+
+            // Its values leave the scenes now; the record itself may still be shown.
+            while (! removed->values.empty())
+                delete removed->values.back();
+
+            retire (std::move (removed));
+        }
+    }
+
+    notifyChange (&controllerListSubject);
+}
+
+void Brisquell::addScene (std::unique_ptr<Scene> scene)
+{
+    if (scene == nullptr)
+        return;
+
+    const juce::ScopedLock sl (lock);
+    auto* added = scene.get();
+    scenes.push_back (std::move (scene));
+    invalidateWeights();
+    distanceSumStale = true;
+    notifyChange (&sceneListSubject);
+    setSelectedScenesLocked ({ added });
+}
+
+void Brisquell::deleteScene (Scene* scene)
+{
+    {
+        const juce::ScopedLock sl (lock);
+
+        auto it = std::find_if (scenes.begin(), scenes.end(),
+                                [scene] (const auto& s) { return s.get() == scene; });
+
+        if (it != scenes.end())
+        {
+            auto removed = std::move (*it);
+            scenes.erase (it);
+            selectedScenes.removeAllInstancesOf (removed.get());
+
+            // The interpolation no longer counts the scene; no output tick is caused by that.
+            distanceSumStale = true;
+            invalidateWeights();
+
+            while (! removed->values.empty())
+            {
+                auto& controller = removed->values.back()->getController();
+                delete removed->values.back();
+                controller.valueStale = true;
+            }
+
+            retire (std::move (removed));
+        }
+    }
+
+    notifyChange (&sceneListSubject);
+}
+
+void Brisquell::keySceneAtCursor()
+{
+    auto scene = std::make_unique<Scene> (*this);
+    const auto position = cursor.getPosition();
+    scene->setPosition (position.x, position.y);
+    addScene (std::move (scene));
+}
+
+void Brisquell::setSelectedScenes (const juce::Array<Scene*>& newSelection)
+{
+    const juce::ScopedLock sl (lock);
+    setSelectedScenesLocked (newSelection);
+}
+
+void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection)
+{
+    selectedScenes.clearQuick();
+
+    for (auto* scene : newSelection)
+        if (indexOfScene (scene) >= 0)
+            selectedScenes.add (scene);
+
+    if (audit && selectedScenes.size() == 1)
+        scenesMoved = true;
+
+    notifyChange (&selectionSubject);
+}
+
+//==============================================================================
+bool Brisquell::isAudit() const
+{
+    const juce::ScopedLock sl (lock);
+    return audit;
+}
+
+void Brisquell::setAudit (bool shouldAudit)
+{
+    const juce::ScopedLock sl (lock);
+    audit = shouldAudit;
+    scenesMoved = true;
+}
+
+void Brisquell::setRefreshRate (int ticksPerSecond) noexcept
+{
+    refreshRate.store (juce::jlimit (minRefreshRate, maxRefreshRate, ticksPerSecond));
+}
+
+juce::Point<int> Brisquell::getEditorSize() const
+{
+    const juce::ScopedLock sl (lock);
+    return editorSize;
+}
+
+void Brisquell::setEditorSize (int width, int height)
+{
+    const juce::ScopedLock sl (lock);
+    editorSize = { width, height };
+}
+
+std::unique_ptr<juce::XmlElement> Brisquell::getMorphPaneState() const
+{
+    const juce::ScopedLock sl (lock);
+    return morphPaneState != nullptr ? std::make_unique<juce::XmlElement> (*morphPaneState) : nullptr;
+}
+
+void Brisquell::setMorphPaneState (std::unique_ptr<juce::XmlElement> newState)
+{
+    std::unique_ptr<juce::XmlElement> old;
+
+    {
+        const juce::ScopedLock sl (lock);
+        old = std::move (morphPaneState);
+        morphPaneState = std::move (newState);
+    }
+}
+
+//==============================================================================
+void Brisquell::handleIncomingMidi (const juce::MidiMessage& message)
+{
+    handleIncomingMidi (message.getRawData(), message.getRawDataSize());
+}
+
+void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
+{
+    if (data == nullptr || numBytes < 3 || (data[0] & 0xF0) != 0xB0)
+        return;
+
+    // Data bytes with the top bit set are not MIDI data: such a message is malformed.
+    if ((data[1] & 0x80) != 0 || (data[2] & 0x80) != 0)
+        return;
+
+    const auto channel = (data[0] & 0x0F) + 1;
+    const auto ccNumber = (int) data[1];
+    const auto value = (int) data[2];
+
+    const juce::ScopedLock sl (lock);
+
+    if (handleControlChange (channel, ccNumber, value) > 0 || ! autoLearn.load())
+        return;
+
+    addController (ccNumber, channel);
+    handleControlChange (channel, ccNumber, value);
+}
+
+int Brisquell::handleControlChange (int channel, int ccNumber, int value)
+{
+    if (lookupStale)
+        rebuildMidiLookup();
+
+    int matched = 0;
+
+    // setValue can key a scene but never adds or removes controllers, so the chain stays valid.
+    for (int index = lookupHeads[(size_t) lookupKey (channel, ccNumber)]; index >= 0;)
+    {
+        auto& controller = *controllers[(size_t) index];
+        index = controller.nextWithSameKey;
+        controller.setValue (value);
+        ++matched;
+    }
+
+    return matched;
+}
+
+void Brisquell::rebuildMidiLookup()
+{
+    lookupHeads.fill (-1);
+    std::array<int, numLookupKeys> tails;
+    tails.fill (-1);
+
+    for (size_t i = 0; i < controllers.size(); ++i)
+    {
+        auto& c = *controllers[i];
+        c.nextWithSameKey = -1;
+
+        // Controllers outside the MIDI ranges (possible after a restore) never match input.
+        if (c.channel < 1 || c.channel > 16 || c.ccNumber < 0 || c.ccNumber > 127)
+            continue;
+
+        const auto key = (size_t) lookupKey (c.channel, c.ccNumber);
+
+        if (tails[key] < 0)
+            lookupHeads[key] = (int) i;
+        else
+            controllers[(size_t) tails[key]]->nextWithSameKey = (int) i;
+
+        tails[key] = (int) i;
+    }
+
+    lookupStale = false;
+}
+
+bool Brisquell::needsOutput() const
+{
+    const juce::ScopedLock sl (lock);
+    return scenesMoved || valuesChanged;
+}
+
+int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
+{
+    return juce::jmax (1, sampleRate / juce::jmax (1, refreshRate.load()));
+}
+
+void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
+{
+    const juce::ScopedLock sl (lock);
+
+    if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
+    {
+        selectedScenes.getUnchecked (0)->sendValues (buffer, sampleOffset);
+    }
+    else
+    {
+        ensureWeights();
+
+        for (auto i = controllers.size(); i > 0; --i)
+        {
+            auto& controller = *controllers[i - 1];
+
+            if (valuesChanged && ! controller.takeSendRequest())
+                continue;
+
+            controller.sendTo (buffer, sampleOffset);
+        }
+    }
+
+    scenesMoved = false;
+    valuesChanged = false;
+}
+
+//==============================================================================
+void Brisquell::setCursorX (float value)
+{
+    const auto x = std::nearbyint ((float) ((float) getCursorRange().x * value));
+
+    if (! std::isfinite (x))
+        return;
+
+    const juce::ScopedLock sl (lock);
+    cursor.setPosition (x, cursor.getPosition().y);
+}
+
+void Brisquell::setCursorY (float value)
+{
+    const auto y = std::nearbyint ((float) ((float) getCursorRange().y * value));
+
+    if (! std::isfinite (y))
+        return;
+
+    const juce::ScopedLock sl (lock);
+    cursor.setPosition (cursor.getPosition().x, y);
+}
+
+float Brisquell::getCursorX() const
+{
+    return cursor.getPosition().x / (float) getCursorRange().x;
+}
+
+float Brisquell::getCursorY() const
+{
+    return cursor.getPosition().y / (float) getCursorRange().y;
+}
+
+//==============================================================================
+void Brisquell::invalidateWeights() const noexcept
+{
+    weightsStale = true;
+}
+
+void Brisquell::ensureWeights() const
+{
+    if (! weightsStale && ! distanceSumStale)
+        return;
+
+    const auto c = cursor.getPosition();
+    const auto n = scenes.size();
+    size_t numAtCursor = 0;
+
+    for (auto& s : scenes)
+    {
+        if (s->distanceStale)
+        {
+            const auto p = s->getPosition();
+            const auto dx = (double) c.x - (double) p.x;
+            const auto dy = (double) c.y - (double) p.y;
+            s->distance = std::sqrt (dx * dx + dy * dy);
+            s->distanceStale = false;
+        }
+
+        if (s->distance == 0.0)
+            ++numAtCursor;
+    }
+
+    double sum = 0.0;
+
+    for (auto& s : scenes)
+        sum += s->distance;
+
+    distanceSum = sum;
+    distanceSumStale = false;
+
+    // weight_i is proportional to (D - d_i) / d_i, the same weights as the product form
+    // P_i * Q_i / D, without its overflow. A single scene takes the whole weight, and scenes
+    // that lie exactly at the cursor share it equally.
+    double total = 0.0;
+
+    for (auto& s : scenes)
+    {
+        if (n == 1)
+            s->rawWeight = 1.0;
+        else if (numAtCursor > 0)
+            s->rawWeight = s->distance == 0.0 ? 1.0 : 0.0;
+        else
+            s->rawWeight = (sum - s->distance) / s->distance;
+
+        if (! std::isfinite (s->rawWeight))
+            s->rawWeight = 0.0;
+
+        s->rawWeightStale = false;
+        total += s->rawWeight;
+    }
+
+    weightSum = total;
+
+    for (auto& s : scenes)
+    {
+        s->weight = total > 0.0 ? (double) (float) (s->rawWeight / total) : 0.0;
+        s->weightStale = false;
+    }
+
+    weightsStale = false;
+    ++weightsGeneration;
+}
+
+float Brisquell::getDistanceSum() const
+{
+    const juce::ScopedLock sl (lock);
+    ensureWeights();
+    return (float) distanceSum;
+}
+
+float Brisquell::getWeightSum() const
+{
+    const juce::ScopedLock sl (lock);
+    ensureWeights();
+    return (float) weightSum;
+}
+
+//==============================================================================
+void Brisquell::cursorMoved()
+{
+    {
+        const juce::ScopedLock sl (lock);
+        distanceSumStale = true;
+
+        if (! (audit && ! selectedScenes.isEmpty()))
+            scenesMoved = true;
+
+        for (auto& s : scenes)
+            s->invalidate();
+
+        invalidateWeights();
+    }
+
+    notifyChange (&cursor);
+}
+
+void Brisquell::sceneMoved()
+{
+    const juce::ScopedLock sl (lock);
+    distanceSumStale = true;
+    invalidateWeights();
+
+    if (! audit)
+        scenesMoved = true;
+}
+
+void Brisquell::markValuesChanged()
+{
+    const juce::ScopedLock sl (lock);
+    valuesChanged = true;
+}
+
+//==============================================================================
+void Brisquell::addChangeListener (juce::ChangeListener* listener)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    if (listener == nullptr || listeners.contains (listener))
+        return;
+
+    listeners.add (listener);
+    numListeners.store (listeners.size());
+
+    if (! isTimerRunning())
+        startTimer (notificationIntervalMs);
+}
+
+void Brisquell::removeChangeListener (juce::ChangeListener* listener)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    listeners.remove (listener);
+    numListeners.store (listeners.size());
+}
+
+void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
+{
+    if (subject == &cursor)
+    {
+        // The cursor's own listeners hear of every move, whoever listens to the model.
+        cursorPending.store (true);
+        return;
+    }
+
+    if (numListeners.load() == 0)
+        return;
+
+    if (subject == &controllerListSubject)
+        controllerListPending.store (true);
+    else if (subject == &sceneListSubject)
+        sceneListPending.store (true);
+    else if (subject == &selectionSubject)
+        selectionPending.store (true);
+    else if (auto* controller = dynamic_cast<Controller*> (subject))
+    {
+        controller->notificationPending.store (true);
+        anyControllerPending.store (true);
+    }
+}
+
+void Brisquell::timerCallback()
+{
+    deliverPendingNotifications();
+}
+
+void Brisquell::deliverPendingNotifications()
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    // What was retired before this round goes after it: every view has then been told.
+    std::vector<std::unique_ptr<Controller>> deadControllers;
+    std::vector<std::unique_ptr<Scene>> deadScenes;
+
+    {
+        const juce::ScopedLock sl (lock);
+        deadControllers.swap (retiredControllers);
+        deadScenes.swap (retiredScenes);
+    }
+
+    auto tell = [this] (juce::ChangeBroadcaster* subject)
+    {
+        listeners.call ([subject] (juce::ChangeListener& l) { l.changeListenerCallback (subject); });
+    };
+
+    if (controllerListPending.exchange (false))
+        tell (&controllerListSubject);
+
+    if (sceneListPending.exchange (false))
+        tell (&sceneListSubject);
+
+    if (selectionPending.exchange (false))
+        tell (&selectionSubject);
+
+    if (cursorPending.exchange (false))
+    {
+        if (numListeners.load() > 0)
+            tell (&cursor);
+
+        cursor.sendSynchronousChangeMessage();
+    }
+
+    if (anyControllerPending.exchange (false))
+    {
+        juce::Array<Controller*> pending;
+
+        {
+            const juce::ScopedLock sl (lock);
+
+            for (auto& c : controllers)
+                if (c->notificationPending.exchange (false))
+                    pending.add (c.get());
+        }
+
+        for (auto* c : pending)
+            tell (c);
+    }
+
+    // Records retired before the round are destroyed outside the lock; a retired scene still
+    // linked to retired controllers (a restore retires both lists) unlinks them first.
+    deadScenes.clear();
+    deadControllers.clear();
+}
+
+void Brisquell::retire (std::unique_ptr<Controller> controller)
+{
+    controller->retired = true;
+
+    if (numListeners.load() > 0)
+        retiredControllers.push_back (std::move (controller));
+    // Otherwise no view can hold it: it goes now.
+}
+
+void Brisquell::retire (std::unique_ptr<Scene> scene)
+{
+    scene->retired = true;
+
+    if (numListeners.load() > 0)
+        retiredScenes.push_back (std::move (scene));
+}
+
+} // namespace brisquell

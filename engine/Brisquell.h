@@ -1,0 +1,246 @@
+#pragma once
+
+#include "engine/Records.h"
+
+#include <array>
+#include <memory>
+
+namespace brisquell
+{
+
+//==============================================================================
+/** The morph model: controllers, scenes, the selection, the cursor and the pane's remembered
+    view. It turns incoming control changes into scene values, interpolates every controller's
+    value from the cursor's distances to the scenes, writes the due control changes at output
+    ticks and tells its listeners what changed.
+
+    Threads and locking
+    -------------------
+    The host's audio thread (MIDI, auto-learn, auto-key, output), its parameter and chunk
+    threads (cursor, state document) and the message thread (editor) all reach the model. One
+    recursive lock, getLock(), guards every list, flag and cache; each public operation takes it
+    for its own short duration, so no caller ever holds it while waiting for another thread. The
+    audio thread only try-locks it (the processor defers the block's input to its next block when
+    the lock is busy), so it never waits behind the message thread.
+
+    Notifications never take the message thread's lock. notifyChange() only sets an atomic
+    pending flag for its subject (the controller list, the scene list, the selection, the cursor,
+    or one controller); a timer on the message thread delivers every pending subject once,
+    without the model's lock held, so repeated changes coalesce per subject and none is lost.
+
+    Controllers and scenes removed while listeners are registered are retired rather than
+    destroyed: they leave the lists at once, and are destroyed on the message thread after the
+    next round of notifications has let every view drop them. So a pointer obtained on the
+    message thread stays valid until the next notification round, whichever thread removed it.
+*/
+class Brisquell final : private juce::Timer
+{
+public:
+    Brisquell();
+    ~Brisquell() override;
+
+    /** The lock that guards the model. Every public operation takes it itself; hold it across
+        several calls only for short, non-blocking work. The audio thread should only try-lock.
+    */
+    juce::CriticalSection& getLock() const noexcept { return lock; }
+
+    //==============================================================================
+    /** Lists and access. Getters answer none for an index out of range. Any thread. */
+    int getNumControllers() const;
+    Controller* getController (int index) const;
+    int indexOfController (const Controller* controller) const;
+    int getNumScenes() const;
+    Scene* getScene (int index) const;
+    int indexOfScene (const Scene* scene) const;
+    int getNumSelectedScenes() const;
+    Scene* getSelectedScene (int index) const;
+    juce::Array<Scene*> getSelectedScenes() const;
+    Cursor& getCursor() noexcept { return cursor; }
+    const Cursor& getCursor() const noexcept { return cursor; }
+
+    /** Appends a controller named after its CC number and notifies the controller list. */
+    Controller* addController (int ccNumber, int channel);
+
+    /** The "add controller" command: the last controller's CC number + 1 on its channel, or CC 0
+        on channel 1 when there is none.
+    */
+    Controller* addNextController();
+
+    /** Removes and destroys the controller; notifies the controller list also when it was not
+        in the model.
+    */
+    void removeController (Controller* controller);
+
+    /** Takes ownership of a positioned scene, appends it, notifies the scene list and makes it
+        the whole selection.
+    */
+    void addScene (std::unique_ptr<Scene> scene);
+
+    /** Removes the scene from the scenes and the selection and destroys it; notifies the scene
+        list also when it was not in the model. Causes no output by itself.
+    */
+    void deleteScene (Scene* scene);
+
+    /** Creates a scene at the cursor's position and adds it. */
+    void keySceneAtCursor();
+
+    /** Replaces the selection, keeping the order; scenes not in the model are left out. */
+    void setSelectedScenes (const juce::Array<Scene*>& newSelection);
+
+    //==============================================================================
+    /** Modes and settings. The refresh rate is clamped into 1..5000. Any thread. */
+    bool isAudit() const;
+    void setAudit (bool shouldAudit);
+    bool isAutoLearn() const noexcept { return autoLearn.load(); }
+    void setAutoLearn (bool shouldLearn) noexcept { autoLearn.store (shouldLearn); }
+    bool isAutoKey() const noexcept { return autoKey.load(); }
+    void setAutoKey (bool shouldKey) noexcept { autoKey.store (shouldKey); }
+    int getRefreshRate() const noexcept { return refreshRate.load(); }
+    void setRefreshRate (int ticksPerSecond) noexcept;
+
+    static constexpr int minRefreshRate = 1, maxRefreshRate = 5000, defaultRefreshRate = 200;
+
+    /** The editor's size, carried in the state document. Any thread. */
+    juce::Point<int> getEditorSize() const;
+    void setEditorSize (int width, int height);
+
+    /** The pane's view state. The getter answers a copy (none when none is held); the setter
+        takes ownership and destroys the element it replaces. Any thread.
+    */
+    std::unique_ptr<juce::XmlElement> getMorphPaneState() const;
+    void setMorphPaneState (std::unique_ptr<juce::XmlElement> newState);
+
+    //==============================================================================
+    /** Stores an incoming control change into the matching controllers (learning one when none
+        matches and auto-learn is on). Anything that is not a complete control change is ignored.
+        Audio thread (any thread is safe).
+    */
+    void handleIncomingMidi (const juce::MidiMessage& message);
+    void handleIncomingMidi (const juce::uint8* data, int numBytes);
+
+    /** True when a move or a value change waits for the next output tick. */
+    bool needsOutput() const;
+
+    /** The output interval in samples: max (1, sampleRate / refreshRate) in integer division. */
+    int getSamplesPerRefresh (int sampleRate) const noexcept;
+
+    /** Writes the due control changes at the sample offset and clears the pending output.
+        Audio thread; allocates nothing once the buffer has room.
+    */
+    void renderOutput (juce::MidiBuffer& buffer, int sampleOffset);
+
+    //==============================================================================
+    /** The host's cursor parameters, 0..1 over the cursor range (200 x 200). Values are not
+        clamped, but a value that does not give a finite position is ignored. Any thread.
+    */
+    void setCursorX (float value);
+    void setCursorY (float value);
+    float getCursorX() const;
+    float getCursorY() const;
+
+    juce::Point<int> getCursorRange() const noexcept { return { 200, 200 }; }
+
+    //==============================================================================
+    /** Interpolation terms over the current scenes. */
+    float getDistanceSum() const;
+    float getWeightSum() const;
+
+    //==============================================================================
+    /** The state document (root tag as given); the model is not changed. Any thread. */
+    std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
+
+    /** Replaces controllers, scenes, editor size and pane view with the document's. Listeners
+        hear of the controller list, then the scene list: before this returns when called on the
+        message thread, otherwise at the message thread's next notification round. Any thread.
+    */
+    void restoreStateXml (std::unique_ptr<juce::XmlElement> document);
+
+    //==============================================================================
+    /** Model listeners, called on the message thread with the changed subject: one of the
+        subjects below, the cursor, or a Controller. Register and unregister on the message
+        thread.
+    */
+    void addChangeListener (juce::ChangeListener* listener);
+    void removeChangeListener (juce::ChangeListener* listener);
+
+    /** The subjects that name the lists in notifications; compare a notification's source with
+        them.
+    */
+    juce::ChangeBroadcaster* getControllerListSubject() noexcept { return &controllerListSubject; }
+    juce::ChangeBroadcaster* getSceneListSubject() noexcept { return &sceneListSubject; }
+    juce::ChangeBroadcaster* getSelectionSubject() noexcept { return &selectionSubject; }
+
+    /** Marks the subject as changed; its listeners hear of it on the message thread. Any thread;
+        takes no lock and allocates nothing.
+    */
+    void notifyChange (juce::ChangeBroadcaster* subject) noexcept;
+
+    /** Delivers every pending notification now, and destroys what was retired before. The
+        timer calls it; tests may too. Message thread.
+    */
+    void deliverPendingNotifications();
+
+    //==============================================================================
+    /** Called by the records from their positionChanged and setValueInScene. */
+    void cursorMoved();
+    void sceneMoved();
+    void markValuesChanged();
+
+private:
+    friend class Controller;
+    friend class Scene;
+
+    void timerCallback() override;
+
+    void ensureWeights() const;
+    void invalidateWeights() const noexcept;
+    void rebuildMidiLookup();
+    void retire (std::unique_ptr<Controller> controller);
+    void retire (std::unique_ptr<Scene> scene);
+    int handleControlChange (int channel, int ccNumber, int value);
+    void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
+
+    mutable juce::CriticalSection lock;
+
+    std::vector<std::unique_ptr<Controller>> controllers;
+    std::vector<std::unique_ptr<Scene>> scenes;
+    juce::Array<Scene*> selectedScenes;
+    Cursor cursor { *this };
+    std::unique_ptr<juce::XmlElement> morphPaneState;
+
+    bool scenesMoved = false;
+    bool valuesChanged = false;
+    bool audit = false;
+    juce::Point<int> editorSize { 300, 300 };
+
+    // Interpolation caches (lock held).
+    mutable bool distanceSumStale = true;
+    mutable bool weightsStale = true;
+    mutable double distanceSum = 0.0;
+    mutable double weightSum = 0.0;
+    mutable juce::uint64 weightsGeneration = 1;
+
+    // Incoming control changes find their controllers through chains per (channel, CC number),
+    // rebuilt without allocating whenever the controllers or their numbers change.
+    static constexpr int numLookupKeys = 16 * 128;
+    std::array<int, numLookupKeys> lookupHeads {};
+    bool lookupStale = true;
+
+    std::atomic<bool> autoLearn { true }, autoKey { true };
+    std::atomic<int> refreshRate { defaultRefreshRate };
+
+    // Notification state: pending flags per subject, set from any thread.
+    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject;
+    std::atomic<bool> controllerListPending { false }, sceneListPending { false },
+                      selectionPending { false }, cursorPending { false }, anyControllerPending { false };
+    std::atomic<int> numListeners { 0 };
+    juce::ListenerList<juce::ChangeListener> listeners;
+
+    // Retired records, destroyed on the message thread after the next notification round.
+    std::vector<std::unique_ptr<Controller>> retiredControllers;
+    std::vector<std::unique_ptr<Scene>> retiredScenes;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Brisquell)
+};
+
+} // namespace brisquell

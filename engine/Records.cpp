@@ -1,0 +1,367 @@
+#include "engine/Records.h"
+#include "engine/Brisquell.h"
+
+#include <algorithm>
+
+namespace brisquell
+{
+
+namespace
+{
+template <typename T>
+void removeByIdentity (std::vector<T*>& list, const T* item)
+{
+    auto it = std::find (list.begin(), list.end(), item);
+
+    if (it != list.end())
+        list.erase (it);
+}
+} // namespace
+
+//==============================================================================
+void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int value, int sampleOffset)
+{
+    const auto clampedChannel = juce::jlimit (1, 16, channel);
+    const juce::uint8 bytes[3] = { (juce::uint8) (0xB0 | (clampedChannel - 1)),
+                                   (juce::uint8) (ccNumber & 0x7F),
+                                   (juce::uint8) (value & 0x7F) };
+    buffer.addEvent (bytes, 3, sampleOffset);
+}
+
+//==============================================================================
+void Module::setPosition (float newX, float newY)
+{
+    storePosition (newX, newY);
+    positionChanged();
+}
+
+//==============================================================================
+SceneValue::SceneValue (int initialValue, Scene& s, Controller& c)
+    : value (initialValue), scene (s), controller (c)
+{
+    controller.values.push_back (this);
+    scene.values.push_back (this);
+}
+
+SceneValue::~SceneValue()
+{
+    removeByIdentity (scene.values, this);
+    removeByIdentity (controller.values, this);
+}
+
+void SceneValue::send (juce::MidiBuffer& buffer, int sampleOffset)
+{
+    if (controller.takeSendRequest())
+        addControlChange (buffer, controller.channel, controller.ccNumber, getValue(), sampleOffset);
+}
+
+//==============================================================================
+Scene::Scene (Brisquell& owner) : model (owner) {}
+
+Scene::~Scene()
+{
+    while (! values.empty())
+        delete values.back();
+}
+
+void Scene::positionChanged()
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    if (retired)
+        return;
+
+    invalidate();
+    model.sceneMoved();
+}
+
+void Scene::mouseUp (const juce::MouseEvent& event)
+{
+    if (! event.mods.isRightButtonDown())
+        return;
+
+    auto* owner = &model;
+    auto* self = this;
+
+    createMenu().showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
+                                [owner, self] (int result)
+                                {
+                                    // The scene may have gone meanwhile: only act on one the model
+                                    // still holds, comparing pointers without touching the scene.
+                                    if (result == 1 && owner->indexOfScene (self) >= 0)
+                                        self->menuItemChosen (result);
+                                });
+}
+
+juce::PopupMenu Scene::createMenu()
+{
+    juce::PopupMenu menu;
+    menu.addItem (1, "delete");
+    return menu;
+}
+
+void Scene::menuItemChosen (int itemId)
+{
+    if (itemId == 1)
+        model.deleteScene (this);
+}
+
+int Scene::getValueFor (const Controller& controller) const
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    for (auto* v : values)
+        if (&v->getController() == &controller)
+            return v->getValue();
+
+    return -1;
+}
+
+int Scene::getNumValues() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return (int) values.size();
+}
+
+void Scene::invalidate() noexcept
+{
+    distanceStale = rawWeightStale = weightStale = true;
+    model.invalidateWeights();
+}
+
+float Scene::getDistance() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    model.ensureWeights();
+    return (float) distance;
+}
+
+float Scene::getRawWeight() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    model.ensureWeights();
+    return (float) rawWeight;
+}
+
+float Scene::getWeight() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    model.ensureWeights();
+    return (float) weight;
+}
+
+void Scene::sendValues (juce::MidiBuffer& buffer, int sampleOffset)
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    for (auto i = values.size(); i > 0; --i)
+        values[i - 1]->send (buffer, sampleOffset);
+}
+
+int Scene::getIndex() const
+{
+    return model.indexOfScene (this);
+}
+
+//==============================================================================
+Cursor::Cursor (Brisquell& owner) : model (owner) {}
+
+void Cursor::positionChanged()
+{
+    model.cursorMoved();
+}
+
+//==============================================================================
+Controller::Controller (Brisquell& owner) : model (owner) {}
+
+Controller::~Controller()
+{
+    while (! values.empty())
+        delete values.back();
+}
+
+int Controller::getCcNumber() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return ccNumber;
+}
+
+void Controller::setCcNumber (int newCcNumber)
+{
+    const juce::ScopedLock sl (model.getLock());
+    ccNumber = newCcNumber;
+    model.lookupStale = true;
+}
+
+int Controller::getChannel() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return channel;
+}
+
+void Controller::setChannel (int newChannel)
+{
+    const juce::ScopedLock sl (model.getLock());
+    channel = newChannel;
+    model.lookupStale = true;
+}
+
+juce::String Controller::getName() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return name;
+}
+
+void Controller::setName (const juce::String& newName)
+{
+    const juce::ScopedLock sl (model.getLock());
+    name = newName;
+}
+
+int Controller::getNumSceneValues() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return (int) values.size();
+}
+
+SceneValue* Controller::getSceneValue (int index) const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return juce::isPositiveAndBelow (index, values.size()) ? values[(size_t) index] : nullptr;
+}
+
+SceneValue* Controller::findSceneValue (const Scene& scene) const
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    for (auto* v : values)
+        if (&v->getScene() == &scene)
+            return v;
+
+    return nullptr;
+}
+
+void Controller::setValueInScene (int value, Scene& scene)
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    // A retired record keeps no new links: it is about to be destroyed.
+    if (retired || scene.retired)
+        return;
+
+    if (auto* existing = findSceneValue (scene))
+    {
+        existing->setValue (value);
+        model.markValuesChanged();
+    }
+    else
+    {
+        new SceneValue (value, scene, *this);
+    }
+
+    markChanged();
+}
+
+void Controller::markChanged()
+{
+    const juce::ScopedLock sl (model.getLock());
+    sendPending = true;
+    valueStale = true;
+    model.valuesChanged = true;
+}
+
+bool Controller::takeSendRequest()
+{
+    const juce::ScopedLock sl (model.getLock());
+    const auto result = sendPending || model.scenesMoved;
+    sendPending = false;
+    return result;
+}
+
+int Controller::getValue() const
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    model.ensureWeights();
+
+    if (valueStale || cachedGeneration != model.weightsGeneration)
+    {
+        float sum = 0.0f;
+
+        for (auto* v : values)
+            sum += (float) v->getScene().weight * (float) v->getValue();
+
+        // Round half to even; keep the conversion defined whatever the stored values were.
+        double rounded = std::nearbyint ((double) sum);
+
+        if (! std::isfinite (rounded))
+            rounded = 0.0;
+
+        auto* self = const_cast<Controller*> (this);
+        self->cachedValue = (int) juce::jlimit ((double) std::numeric_limits<int>::min(),
+                                                (double) std::numeric_limits<int>::max(),
+                                                rounded);
+        self->valueStale = false;
+        self->cachedGeneration = model.weightsGeneration;
+    }
+
+    return cachedValue;
+}
+
+void Controller::setValue (int value)
+{
+    {
+        const juce::ScopedLock sl (model.getLock());
+
+        if (retired)
+            return;
+
+        for (auto i = model.selectedScenes.size(); i > 0; --i)
+            setValueInScene (value, *model.selectedScenes.getUnchecked (i - 1));
+
+        model.notifyChange (this);
+
+        if (model.selectedScenes.isEmpty() && model.isAutoKey())
+            model.keySceneAtCursor();
+    }
+}
+
+SelectionState Controller::getSelectionState() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    const auto& selection = model.selectedScenes;
+
+    if (selection.isEmpty())
+        return SelectionState::NoValue;
+
+    if (selection.size() == 1)
+        return selection.getUnchecked (0)->getValueFor (*this) != -1 ? SelectionState::Agreeing
+                                                                     : SelectionState::NoValue;
+
+    int previous = -1;
+
+    for (int i = 0; i < selection.size(); ++i)
+    {
+        const auto v = selection.getUnchecked (i)->getValueFor (*this);
+
+        if (i > 0 && v != previous)
+            return SelectionState::Differing;
+
+        previous = v;
+    }
+
+    return previous != -1 ? SelectionState::Agreeing : SelectionState::NoValue;
+}
+
+void Controller::sendTo (juce::MidiBuffer& buffer, int sampleOffset)
+{
+    const juce::ScopedLock sl (model.getLock());
+    addControlChange (buffer, channel, ccNumber, getValue(), sampleOffset);
+}
+
+void Controller::removeFromModel()
+{
+    model.removeController (this);
+}
+
+} // namespace brisquell

@@ -1,0 +1,294 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <vector>
+
+namespace brisquell
+{
+
+class Brisquell;
+class Controller;
+class Scene;
+class SceneValue;
+
+//==============================================================================
+/** A point on the morph pane, in model units. The coordinates are atomics so that a view
+    dragging an item on the message thread and the audio thread reading it never race; the
+    model's lock orders everything that is computed from them.
+*/
+class XYItem
+{
+public:
+    XYItem() = default;
+    virtual ~XYItem() = default;
+
+    /** The position in model units. Any thread. */
+    juce::Point<float> getPosition() const noexcept { return { x.load (std::memory_order_relaxed), y.load (std::memory_order_relaxed) }; }
+
+protected:
+    void storePosition (float newX, float newY) noexcept
+    {
+        x.store (newX, std::memory_order_relaxed);
+        y.store (newY, std::memory_order_relaxed);
+    }
+
+private:
+    std::atomic<float> x { 0.0f }, y { 0.0f };
+
+    JUCE_DECLARE_NON_COPYABLE (XYItem)
+};
+
+//==============================================================================
+/** A positioned item of the model that a view on the module pane shows. */
+class Module : public XYItem
+{
+public:
+    /** Stores the position and then always calls positionChanged(), also when nothing moved.
+        Any thread.
+    */
+    void setPosition (float newX, float newY);
+
+    /** Called after every setPosition. */
+    virtual void positionChanged() {}
+
+    /** The module's view forwards its mouse press, drag and release here (message thread). */
+    virtual void mouseDown (const juce::MouseEvent&) {}
+    virtual void mouseDrag (const juce::MouseEvent&) {}
+    virtual void mouseUp (const juce::MouseEvent&) {}
+};
+
+//==============================================================================
+/** The value of one controller in one scene. It is listed once in its controller's values and
+    once in its scene's values, and lives until either of them is destroyed.
+    The value is an atomic: the audio thread overwrites it while the editor may read it.
+*/
+class SceneValue final
+{
+public:
+    /** Creates the record and appends it to the controller's and the scene's lists.
+        The caller holds the model's lock.
+    */
+    SceneValue (int value, Scene& scene, Controller& controller);
+
+    /** Unlinks the record from its scene's list, then from its controller's list. */
+    ~SceneValue();
+
+    int getValue() const noexcept { return value.load (std::memory_order_relaxed); }
+    void setValue (int newValue) noexcept { value.store (newValue, std::memory_order_relaxed); }
+    Scene& getScene() const noexcept { return scene; }
+    Controller& getController() const noexcept { return controller; }
+
+    /** Adds one control change with this record's stored value when the controller has a send
+        request pending (audit output). Audio thread, model lock held.
+    */
+    void send (juce::MidiBuffer& buffer, int sampleOffset);
+
+private:
+    std::atomic<int> value;
+    Scene& scene;
+    Controller& controller;
+
+    JUCE_DECLARE_NON_COPYABLE (SceneValue)
+};
+
+//==============================================================================
+/** A point on the morph pane that stores at most one value per controller. */
+class Scene final : public Module
+{
+public:
+    /** Creates an unpositioned scene of the model; position it before handing it to addScene. */
+    explicit Scene (Brisquell& owner);
+
+    /** Destroys every SceneValue of the scene, unlinking them from their controllers.
+        The caller holds the model's lock or owns the scene alone.
+    */
+    ~Scene() override;
+
+    //==============================================================================
+    /** Invalidates the scene's caches and tells the model that a scene moved. */
+    void positionChanged() override;
+
+    /** A right-button release opens the scene's menu ("delete"). Message thread. */
+    void mouseUp (const juce::MouseEvent&) override;
+
+    //==============================================================================
+    /** The scene's menu: one item, "delete" (id 1). */
+    static juce::PopupMenu createMenu();
+
+    /** Acts on a choice from createMenu(): 1 deletes the scene through the model, if it is still
+        in the model. Message thread.
+    */
+    void menuItemChosen (int itemId);
+
+    /** The value stored for the controller, or -1 when the scene holds none. Any thread. */
+    int getValueFor (const Controller& controller) const;
+
+    /** The number of values stored in this scene. Any thread. */
+    int getNumValues() const;
+
+    /** Marks distance, raw weight and weight as stale. */
+    void invalidate() noexcept;
+
+    /** The cached interpolation terms, brought up to date first. Any thread. */
+    float getDistance() const;
+    float getRawWeight() const;
+    float getWeight() const;
+
+    /** Sends every stored value whose controller has a send request, last to first.
+        Audio thread, model lock held.
+    */
+    void sendValues (juce::MidiBuffer& buffer, int sampleOffset);
+
+    /** The scene's position in the model's scene list, or -1. */
+    int getIndex() const;
+
+    Brisquell& getModel() const noexcept { return model; }
+
+private:
+    friend class Brisquell;
+    friend class SceneValue;
+    friend class Controller;
+
+    Brisquell& model;
+    std::vector<SceneValue*> values;
+
+    // Interpolation caches, guarded by the model's lock. They are kept in double precision
+    // internally; the getters hand out floats.
+    double distance = 0.0, rawWeight = 0.0, weight = 0.0;
+    bool distanceStale = true, rawWeightStale = true, weightStale = true;
+    bool retired = false;
+
+    JUCE_LEAK_DETECTOR (Scene)
+};
+
+//==============================================================================
+/** The morph cursor. Its own change broadcaster tells the cursor view about moves; those
+    notifications are delivered synchronously on the message thread by the model's pump.
+*/
+class Cursor final : public Module,
+                     public juce::ChangeBroadcaster
+{
+public:
+    explicit Cursor (Brisquell& owner);
+
+    /** Tells the model that the cursor moved; the cursor's listeners hear of it on the message
+        thread.
+    */
+    void positionChanged() override;
+
+    Brisquell& getModel() const noexcept { return model; }
+
+private:
+    Brisquell& model;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Cursor)
+};
+
+//==============================================================================
+/** How the selected scenes agree on a controller's value. */
+enum class SelectionState
+{
+    NoValue = 0,
+    Differing = 1,
+    Agreeing = 2
+};
+
+//==============================================================================
+/** One MIDI control-change controller that the plug-in drives. The controller itself is the
+    subject of model notifications about it; its own broadcaster sends nothing.
+*/
+class Controller final : public juce::ChangeBroadcaster
+{
+public:
+    /** A new controller has its send request and stale flag set, CC 0 on channel 1. */
+    explicit Controller (Brisquell& owner);
+
+    /** Destroys every SceneValue of the controller, unlinking them from their scenes. */
+    ~Controller() override;
+
+    //==============================================================================
+    /** Plain accessors: the setters neither notify nor mark anything. Any thread. */
+    int getCcNumber() const;
+    void setCcNumber (int newCcNumber);
+    int getChannel() const;
+    void setChannel (int newChannel);
+    juce::String getName() const;
+    void setName (const juce::String& newName);
+
+    //==============================================================================
+    /** The number of the controller's scene values, and the index-th (none when out of range).
+        The record stays valid on the message thread until the model's next notification round.
+    */
+    int getNumSceneValues() const;
+    SceneValue* getSceneValue (int index) const;
+
+    /** The controller's first value in the scene, or none. */
+    SceneValue* findSceneValue (const Scene& scene) const;
+
+    /** Overwrites the value in the scene, or adds it; then marks the controller changed.
+        Model lock taken.
+    */
+    void setValueInScene (int value, Scene& scene);
+
+    /** Sets the send request and stale flag and the model's valuesChanged flag. */
+    void markChanged();
+
+    /** True when a send is pending or scenes moved; clears the pending send in every case.
+        Model lock held.
+    */
+    bool takeSendRequest();
+
+    /** The interpolated value (rounded half to even, not clamped). Any thread. */
+    int getValue() const;
+
+    /** A new value from MIDI input or the editor: stored in every selected scene; with no
+        selection and auto-key on, a scene is keyed at the cursor. Any thread.
+    */
+    void setValue (int value);
+
+    /** How the selected scenes agree on this controller's value. Any thread. */
+    SelectionState getSelectionState() const;
+
+    /** Adds one control change with the interpolated value. Model lock held. */
+    void sendTo (juce::MidiBuffer& buffer, int sampleOffset);
+
+    /** Removes and destroys this controller through the model. */
+    void removeFromModel();
+
+    Brisquell& getModel() const noexcept { return model; }
+
+private:
+    friend class Brisquell;
+    friend class SceneValue;
+    friend class Scene;
+
+    Brisquell& model;
+
+    // Guarded by the model's lock.
+    bool sendPending = true;
+    bool valueStale = true;
+    int ccNumber = 0;
+    int channel = 1;
+    int cachedValue = 0;
+    juce::uint64 cachedGeneration = 0;
+    juce::String name;
+    std::vector<SceneValue*> values;
+    bool retired = false;
+    int nextWithSameKey = -1;           // the MIDI lookup chain (see Brisquell::handleIncomingMidi)
+
+    std::atomic<bool> notificationPending { false };
+
+    JUCE_LEAK_DETECTOR (Controller)
+};
+
+//==============================================================================
+/** Adds one three-byte control change at the sample offset, after the events already there:
+    status 0xB0 | (channel - 1) with the channel clamped into 1..16, then the CC number and the
+    value, each masked to 7 bits. Allocates nothing once the buffer has room.
+*/
+void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int value, int sampleOffset);
+
+} // namespace brisquell

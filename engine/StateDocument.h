@@ -1,0 +1,31 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace brisquell::state
+{
+
+/** Number forms and lookups of the state document, shared by the model and the pane's view
+    state. Names are matched without regard to letter case.
+*/
+
+/** A decimal written as C's "%.9g": 100 gives "100", 12.5 gives "12.5". */
+juce::String formatDecimal (double value);
+
+/** The leading integer part of the text ("12.7" gives 12); 0 when there is none. Out-of-range
+    numbers saturate at the int limits.
+*/
+int parseInteger (const juce::String& text);
+
+/** The text read as a decimal number ("." as the point); 0 when it is not one. */
+double parseDecimal (const juce::String& text);
+
+juce::String getAttribute (const juce::XmlElement& element, juce::StringRef name);
+bool hasAttribute (const juce::XmlElement& element, juce::StringRef name);
+int getIntAttribute (const juce::XmlElement& element, juce::StringRef name);
+double getDoubleAttribute (const juce::XmlElement& element, juce::StringRef name);
+
+/** The first child with the tag, or none. */
+juce::XmlElement* getChild (const juce::XmlElement& element, juce::StringRef name);
+
+} // namespace brisquell::state
