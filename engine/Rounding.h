@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cmath>
+#include <limits>
+
+namespace brisquell
+{
+
+/** Rounds to the nearest integer with halves going to the even neighbour (63.5 gives 64, 64.5
+    gives 64), as every conversion to a whole number in the plug-in does. NaN gives 0, and values
+    beyond the int range saturate, so the conversion is always defined.
+*/
+template <typename FloatType>
+int roundHalfEven (FloatType value) noexcept
+{
+    const auto rounded = std::nearbyint ((double) value);
+
+    if (! (rounded == rounded))
+        return 0;
+
+    if (rounded >= (double) std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+
+    if (rounded <= (double) std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+
+    return (int) rounded;
+}
+
+} // namespace brisquell
