@@ -97,8 +97,13 @@ protected:
     /** Starts this view's dragger with a press given on any component. */
     void startDragging (const juce::MouseEvent& press);
 
-    /** Moves this view with the pointer and writes the new position to the module. */
+    /** Moves this view with the pointer and writes the new position to the module; does
+        nothing unless startDragging() began a drag that stopDragging() has not ended.
+    */
     void dragAndWriteBack (const juce::MouseEvent& drag);
+
+    /** Ends the drag begun by startDragging(). */
+    void stopDragging() noexcept { isDragging = false; }
 
 private:
     friend class ModulePane;
