@@ -1,0 +1,59 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <memory>
+
+namespace brisquell::chunk
+{
+
+/** The state chunk that hosts keep in their projects:
+
+    | offset | size | content                                                    |
+    |--------|------|------------------------------------------------------------|
+    | 0      | 4    | magic 0x21324356, little-endian (the bytes "VC2!")         |
+    | 4      | 4    | n, the number of bytes of text, little-endian              |
+    | 8      | n    | the state document as UTF-8 text, on one line, no header   |
+    | 8 + n  | 1    | 0, the terminator                                          |
+    | 9 + n  | 1    | 0, a spare byte                                            |
+
+    The framework's XML writer escapes every character outside printable ASCII as a numeric
+    character reference, so a document it wrote is plain ASCII and the byte count equals the
+    character count. Reading accepts UTF-8, and falls back to one character per byte (Latin-1)
+    for text that is not valid UTF-8, which is how older chunks stored such characters.
+*/
+constexpr juce::uint32 magic = 0x21324356;
+constexpr size_t headerSize = 8;
+
+/** Documents nested deeper than this are refused before they reach the framework's parser,
+    which recurses once per level: hostile input could otherwise exhaust the stack. The
+    plug-in's own documents nest four levels deep.
+*/
+constexpr int maxNestingDepth = 32;
+
+/** Replaces the block's contents with the chunk for the document. Any thread except the audio
+    thread (it allocates).
+*/
+void write (const juce::XmlElement& document, juce::MemoryBlock& destination);
+
+/** The document a chunk carries, or none when the chunk is shorter than 9 bytes, has another
+    magic, a zero length, text that the parser would not read safely or that does not parse.
+    A length larger than the data is cut to the data; the text ends at the first zero byte.
+    Takes no lock. Any thread except the audio thread.
+*/
+std::unique_ptr<juce::XmlElement> read (const void* data, size_t numBytes);
+
+/** The chunk's text as the parser will see it (decoded as described above), or an empty
+    string when the header is not a valid one. Exposed for tests and tools.
+*/
+juce::String extractText (const void* data, size_t numBytes);
+
+/** True when the bytes are a single XML element in the strict form the framework's parser
+    reads structurally as written (well-formed tags and quoted attributes, comments,
+    processing instructions and CDATA, the five predefined entities and numeric character
+    references, no document type declaration), and its elements nest at most maxDepth deep.
+    Anything else is refused: whatever it is, it is not a document this plug-in wrote.
+*/
+bool isWithinParserLimits (const char* text, size_t numBytes, int maxDepth = maxNestingDepth);
+
+} // namespace brisquell::chunk
