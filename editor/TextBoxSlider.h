@@ -1,0 +1,112 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace brisquell
+{
+
+//==============================================================================
+/** The text entry a TextBoxSlider opens for typing a number. It lets only digits, the signs,
+    the decimal marks, Return (without modifiers) and Escape through to the text editor; every
+    other key is swallowed without changing the box. Each key, handled or not, is still offered
+    to the parent components, as keyPressed always answers false.
+*/
+class NumberBox final : public juce::TextEditor
+{
+public:
+    /** The characters a number may be typed with. */
+    static constexpr const char* allowedCharacters = "0123456789.,-+";
+
+    NumberBox();
+
+    //==============================================================================
+    /** Hands the key to the text editor only when it is allowed; always answers false.
+        Message thread.
+    */
+    bool keyPressed (const juce::KeyPress& key) override;
+
+    /** True when the key may reach the text editor. */
+    static bool isAllowedKey (const juce::KeyPress& key);
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (NumberBox)
+};
+
+//==============================================================================
+/** A label that shows one number and works like a slider: dragging it vertically changes the
+    number by one interval per pixelsPerStep pixels (up raises it), and a click opens a NumberBox
+    for typing. Every value is snapped to the interval and clamped to the range, and shown with
+    up to 9 significant digits and no trailing zeros. A pill-shaped outline in the label's text
+    colour frames it.
+
+    Listeners are the label's own (Label::Listener::labelTextChanged): they hear of a drag step
+    or a typed entry that changed the text, once per change. Message thread only.
+*/
+class TextBoxSlider final : public juce::Label
+{
+public:
+    /** Shows the initial value, snapped and clamped to the default range 0..100 in steps of 1,
+        10 pixels per step.
+    */
+    explicit TextBoxSlider (double initialValue = 0.0);
+    ~TextBoxSlider() override;
+
+    /** Stores the range, the interval and the drag distance per step. The shown value is left
+        as it is until the next setValue. An interval that is not positive switches snapping off;
+        a pixelsPerStep below 1 counts as 1.
+    */
+    void setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep);
+
+    /** Snaps the number to the interval (halves to even), clamps it into the range, stores it and
+        shows it. With a notification, the listeners hear of it when the text changed.
+    */
+    void setValue (double newValue, juce::NotificationType notification);
+
+    /** The current value, always snapped and clamped. */
+    double getValue() const noexcept { return value; }
+
+    double getMinimum() const noexcept { return minimum; }
+    double getMaximum() const noexcept { return maximum; }
+    double getInterval() const noexcept { return interval; }
+    int getPixelsPerStep() const noexcept { return pixelsPerStep; }
+
+    /** A number as the box writes it: up to 9 significant digits, no trailing zeros, no decimal
+        point for whole numbers, "." as the decimal point whatever the locale.
+    */
+    static juce::String formatNumber (double number);
+
+    /** What a typed text stands for: leading "+" signs dropped, the longest beginning made of
+        digits, ".", "," and "-" read as a decimal number (reading stops at the first character
+        that cannot continue it); an empty or unreadable text gives 0.
+    */
+    static double parseTypedText (const juce::String& text);
+
+    //==============================================================================
+    /** Remember the value where a drag starts / follow the drag. Message thread. */
+    void mouseDown (const juce::MouseEvent& event) override;
+    void mouseDrag (const juce::MouseEvent& event) override;
+
+    /** Draws the pill-shaped outline in the text colour. */
+    void paintOverChildren (juce::Graphics& g) override;
+
+    /** Makes the font follow the box's height (height - 2). */
+    void resized() override;
+
+protected:
+    //==============================================================================
+    juce::TextEditor* createEditorComponent() override;
+    void textWasEdited() override;
+
+private:
+    int pixelsPerStep = 10;
+    double dragStartValue = 0.0;
+    double value = 0.0;
+    double minimum = 0.0;
+    double maximum = 100.0;
+    double interval = 1.0;
+    bool isApplyingTypedText = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TextBoxSlider)
+};
+
+} // namespace brisquell

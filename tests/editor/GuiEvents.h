@@ -1,0 +1,65 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace brisquell::test
+{
+
+/** A synthetic mouse event on the component, at a position in its own coordinates, as the
+    framework would hand it to the component's handlers.
+*/
+inline juce::MouseEvent makeMouseEvent (juce::Component& component, juce::Point<float> position,
+                                        juce::ModifierKeys modifiers, juce::Point<float> downPosition,
+                                        bool wasDragged = false, int numClicks = 1)
+{
+    const auto now = juce::Time::getCurrentTime();
+    return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), position, modifiers,
+                             juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+                             &component, &component, now, downPosition, now, numClicks, wasDragged);
+}
+
+inline juce::ModifierKeys leftButton() { return juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier); }
+inline juce::ModifierKeys rightButton() { return juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier); }
+
+/** Press at one point, drag vertically by dy pixels in one step, release there. */
+inline void dragVertically (juce::Component& component, juce::Point<float> start, float dy)
+{
+    const auto end = start.translated (0.0f, dy);
+    component.mouseDown (makeMouseEvent (component, start, leftButton(), start));
+    component.mouseDrag (makeMouseEvent (component, end, leftButton(), start, true));
+    component.mouseUp (makeMouseEvent (component, end, juce::ModifierKeys(), start, true));
+}
+
+/** A key with its text character, as the framework builds it for a typed character. */
+inline juce::KeyPress characterKey (juce::juce_wchar character)
+{
+    return juce::KeyPress ((int) character, juce::ModifierKeys(), character);
+}
+
+/** A top-level window on the (virtual) display that holds the component, so that it can take
+    keyboard focus as it would in a host's window.
+*/
+class DesktopHolder final
+{
+public:
+    explicit DesktopHolder (juce::Component& content, int width = 200, int height = 100)
+        : component (content)
+    {
+        component.setBounds (0, 0, width, height);
+        component.addToDesktop (0);
+        component.setVisible (true);
+        component.toFront (true);
+    }
+
+    ~DesktopHolder()
+    {
+        component.removeFromDesktop();
+    }
+
+private:
+    juce::Component& component;
+
+    JUCE_DECLARE_NON_COPYABLE (DesktopHolder)
+};
+
+} // namespace brisquell::test
