@@ -1,0 +1,131 @@
+#include "tools/host/EditorWindow.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+namespace brisquell::host
+{
+
+namespace
+{
+Display* asDisplay (void* d) noexcept
+{
+    return static_cast<Display*> (d);
+}
+
+// X refuses windows of no size; an editor may well ask for one.
+int atLeastOne (int size) noexcept
+{
+    return std::clamp (size, 1, 32767);
+}
+} // namespace
+
+//==============================================================================
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error)
+{
+    XInitThreads();
+    auto* display = XOpenDisplay (nullptr);
+
+    if (display == nullptr)
+    {
+        error = "no X display to open the editor on (is DISPLAY set?)";
+        return nullptr;
+    }
+
+    int width = 0, height = 0;
+
+    if (! plugin.getEditorSize (width, height))
+    {
+        XCloseDisplay (display);
+        error = "the plug-in answers no editor size (effEditGetRect)";
+        return nullptr;
+    }
+
+    const auto screen = DefaultScreen (display);
+    const auto window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0,
+                                             (unsigned int) atLeastOne (width), (unsigned int) atLeastOne (height), 0,
+                                             BlackPixel (display, screen), BlackPixel (display, screen));
+    XStoreName (display, window, title.c_str());
+    XSelectInput (display, window, StructureNotifyMask);
+
+    auto deleteMessage = XInternAtom (display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols (display, window, &deleteMessage, 1);
+    XMapWindow (display, window);
+    XSync (display, False);
+
+    std::unique_ptr<EditorWindow> result (new EditorWindow (plugin, display, window, width, height));
+    result->deleteMessage = deleteMessage;
+
+    if (! plugin.openEditor (window))
+    {
+        error = "the plug-in did not open its editor (effEditOpen answered 0)";
+        return nullptr;
+    }
+
+    plugin.setSizeWindowHandler ([w = result.get()] (int newWidth, int newHeight) { return w->resizeTo (newWidth, newHeight); });
+    result->pump();
+    return result;
+}
+
+EditorWindow::EditorWindow (Plugin& p, void* d, unsigned long w, int initialWidth, int initialHeight)
+    : plugin (p), display (d), window (w), width (initialWidth), height (initialHeight)
+{
+}
+
+EditorWindow::~EditorWindow()
+{
+    plugin.setSizeWindowHandler (nullptr);
+
+    if (plugin.isEditorOpen())
+        plugin.closeEditor();
+
+    XDestroyWindow (asDisplay (display), window);
+    XSync (asDisplay (display), False);
+    XCloseDisplay (asDisplay (display));
+}
+
+void EditorWindow::pump()
+{
+    auto* d = asDisplay (display);
+
+    while (XPending (d) > 0)
+    {
+        XEvent event;
+        XNextEvent (d, &event);
+
+        if (event.type == ClientMessage && (unsigned long) event.xclient.data.l[0] == deleteMessage)
+            closeRequested = true;
+        else if (event.type == ConfigureNotify && event.xconfigure.window == window)
+        {
+            width = event.xconfigure.width;
+            height = event.xconfigure.height;
+        }
+    }
+
+    plugin.idle();
+}
+
+bool EditorWindow::queryServerSize (int& serverWidth, int& serverHeight) const
+{
+    XWindowAttributes attributes;
+
+    if (XGetWindowAttributes (asDisplay (display), window, &attributes) == 0)
+        return false;
+
+    serverWidth = attributes.width;
+    serverHeight = attributes.height;
+    return true;
+}
+
+bool EditorWindow::resizeTo (int newWidth, int newHeight)
+{
+    XResizeWindow (asDisplay (display), window, (unsigned int) atLeastOne (newWidth), (unsigned int) atLeastOne (newHeight));
+    XFlush (asDisplay (display));
+    width = newWidth;
+    height = newHeight;
+    return true;
+}
+
+} // namespace brisquell::host

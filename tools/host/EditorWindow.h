@@ -1,0 +1,54 @@
+#pragma once
+
+#include "tools/host/VstHost.h"
+
+#include <memory>
+#include <string>
+
+namespace brisquell::host
+{
+
+//==============================================================================
+/** A top-level X11 window that holds a plug-in's editor: it asks the editor's size
+    (effEditGetRect), creates and maps a window of that size, and hands its id to effEditOpen.
+    pump() handles the window's events and calls effEditIdle; the destructor closes the editor
+    (effEditClose) before the window goes. The plug-in's size requests resize the window.
+    Use it on one thread, the host's UI thread.
+*/
+class EditorWindow final
+{
+public:
+    /** Opens the editor in a new window on $DISPLAY; none (with the error text) when there is
+        no display or the plug-in has no editor to open.
+    */
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error);
+
+    /** Closes the editor, then destroys the window and the display connection. */
+    ~EditorWindow();
+
+    /** Handles pending window events, then lets the plug-in idle (effEditIdle). */
+    void pump();
+
+    /** True once the window manager asked the window to close. */
+    bool wasCloseRequested() const noexcept { return closeRequested; }
+
+    unsigned long getWindowId() const noexcept { return window; }
+    int getWidth() const noexcept { return width; }
+    int getHeight() const noexcept { return height; }
+
+    /** The window's current size as the X server reports it. */
+    bool queryServerSize (int& serverWidth, int& serverHeight) const;
+
+private:
+    EditorWindow (Plugin& plugin, void* display, unsigned long window, int width, int height);
+    bool resizeTo (int newWidth, int newHeight);
+
+    Plugin& plugin;
+    void* display = nullptr;
+    unsigned long window = 0;
+    unsigned long deleteMessage = 0;
+    int width = 0, height = 0;
+    bool closeRequested = false;
+};
+
+} // namespace brisquell::host

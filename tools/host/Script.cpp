@@ -1,0 +1,272 @@
+#include "tools/host/Script.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace brisquell::host
+{
+
+namespace
+{
+bool readInt (const std::string& word, int minimum, int maximum, int& result)
+{
+    char* end = nullptr;
+    const auto value = std::strtol (word.c_str(), &end, 10);
+
+    if (word.empty() || *end != 0 || value < minimum || value > maximum)
+        return false;
+
+    result = (int) value;
+    return true;
+}
+
+bool readFloat (const std::string& word, float& result)
+{
+    char* end = nullptr;
+    const auto value = std::strtof (word.c_str(), &end);
+
+    if (word.empty() || *end != 0 || ! std::isfinite (value))
+        return false;
+
+    result = value;
+    return true;
+}
+
+bool readByte (const std::string& word, std::uint8_t& result)
+{
+    char* end = nullptr;
+    const auto value = std::strtol (word.c_str(), &end, 16);
+
+    if (word.empty() || word.size() > 2 || *end != 0 || value < 0 || value > 0xff)
+        return false;
+
+    result = (std::uint8_t) value;
+    return true;
+}
+
+std::vector<std::string> splitWords (const std::string& line)
+{
+    std::istringstream stream (line);
+    std::vector<std::string> words;
+    std::string word;
+
+    while (stream >> word)
+        words.push_back (word);
+
+    return words;
+}
+
+std::string restAfter (const std::string& line, size_t numWords)
+{
+    size_t pos = 0;
+
+    for (size_t i = 0; i < numWords; ++i)
+    {
+        pos = line.find_first_not_of (" \t", pos);
+        pos = line.find_first_of (" \t", pos);
+
+        if (pos == std::string::npos)
+            return {};
+    }
+
+    const auto start = line.find_first_not_of (" \t", pos);
+    return start == std::string::npos ? std::string() : line.substr (start);
+}
+
+constexpr int maxBlock = 100000000;
+} // namespace
+
+bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::string& error)
+{
+    const auto line = rawLine.substr (0, rawLine.find ('#'));
+    const auto words = splitWords (line);
+
+    if (words.empty())
+        return true;
+
+    Action action;
+
+    if (! readInt (words[0], 0, maxBlock, action.block))
+    {
+        error = "a line starts with its block number (0 or more), not \"" + words[0] + "\"";
+        return false;
+    }
+
+    if (words.size() < 2)
+    {
+        error = "nothing to do in block " + words[0];
+        return false;
+    }
+
+    const auto& verb = words[1];
+
+    if (verb == "say")
+    {
+        action.kind = Action::Kind::say;
+        action.text = restAfter (line, 2);
+        actions.push_back (action);
+        return true;
+    }
+
+    if (verb == "save" || verb == "load")
+    {
+        if (words.size() != 3)
+        {
+            error = verb + " takes one file name";
+            return false;
+        }
+
+        action.kind = verb == "save" ? Action::Kind::save : Action::Kind::load;
+        action.text = words[2];
+        actions.push_back (action);
+        return true;
+    }
+
+    if (verb == "reload")
+    {
+        action.kind = Action::Kind::reload;
+        actions.push_back (action);
+        return true;
+    }
+
+    if (verb == "cursor")
+    {
+        if (words.size() != 4)
+        {
+            error = "cursor takes x and y (each 0..1, or - to keep it)";
+            return false;
+        }
+
+        action.kind = Action::Kind::cursor;
+        action.setsX = words[2] != "-";
+        action.setsY = words[3] != "-";
+
+        if ((action.setsX && ! readFloat (words[2], action.x)) || (action.setsY && ! readFloat (words[3], action.y)))
+        {
+            error = "cursor values are numbers such as 0.25, or -";
+            return false;
+        }
+
+        actions.push_back (action);
+        return true;
+    }
+
+    if (verb == "sweep")
+    {
+        float from[2], to[2];
+        int numBlocks = 0;
+
+        if (words.size() != 7 || ! readFloat (words[2], from[0]) || ! readFloat (words[3], from[1])
+            || ! readFloat (words[4], to[0]) || ! readFloat (words[5], to[1]) || ! readInt (words[6], 1, maxBlock, numBlocks))
+        {
+            error = "sweep takes x0 y0 x1 y1 and a number of blocks (1 or more)";
+            return false;
+        }
+
+        for (int i = 0; i < numBlocks; ++i)
+        {
+            const auto t = numBlocks > 1 ? (float) i / (float) (numBlocks - 1) : 1.0f;
+            Action step;
+            step.kind = Action::Kind::cursor;
+            step.block = action.block + i;
+            step.setsX = step.setsY = true;
+            step.x = from[0] + (to[0] - from[0]) * t;
+            step.y = from[1] + (to[1] - from[1]) * t;
+            actions.push_back (step);
+        }
+
+        return true;
+    }
+
+    // The MIDI forms: <block> <offset> <kind> ...
+    int offset = 0;
+
+    if (! readInt (words[1], 0, maxBlock, offset))
+    {
+        error = "unknown action \"" + verb + "\"";
+        return false;
+    }
+
+    if (words.size() < 3)
+    {
+        error = "a MIDI line needs cc, note-on, note-off or midi after the offset";
+        return false;
+    }
+
+    const auto& type = words[2];
+    action.kind = Action::Kind::midi;
+
+    if (type == "cc" || type == "note-on" || type == "note-off")
+    {
+        int channel = 0, first = 0, second = 0;
+
+        if (words.size() != 6 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, 127, first)
+            || ! readInt (words[5], 0, 127, second))
+        {
+            error = type + " takes a channel (1..16) and two values (0..127)";
+            return false;
+        }
+
+        const auto status = type == "cc" ? 0xb0 : type == "note-on" ? 0x90 : 0x80;
+        action.event = MidiEvent::fromBytes (offset, { (std::uint8_t) (status | (channel - 1)), (std::uint8_t) first, (std::uint8_t) second });
+        actions.push_back (action);
+        return true;
+    }
+
+    if (type == "midi")
+    {
+        std::vector<std::uint8_t> bytes;
+
+        for (size_t i = 3; i < words.size(); ++i)
+        {
+            std::uint8_t b = 0;
+
+            if (! readByte (words[i], b))
+            {
+                error = "midi takes 1 to 4 hex bytes such as b0 07 40";
+                return false;
+            }
+
+            bytes.push_back (b);
+        }
+
+        if (bytes.empty() || bytes.size() > 4)
+        {
+            error = "midi takes 1 to 4 hex bytes such as b0 07 40";
+            return false;
+        }
+
+        action.event = MidiEvent::fromBytes (offset, bytes);
+        actions.push_back (action);
+        return true;
+    }
+
+    error = "unknown MIDI kind \"" + type + "\" (cc, note-on, note-off or midi)";
+    return false;
+}
+
+bool parseScript (const std::string& text, std::vector<Action>& actions, std::string& error)
+{
+    std::vector<Action> parsed;
+    std::istringstream stream (text);
+    std::string line;
+    int lineNumber = 0;
+
+    while (std::getline (stream, line))
+    {
+        ++lineNumber;
+        std::string lineError;
+
+        if (! parseLine (line, parsed, lineError))
+        {
+            error = "line " + std::to_string (lineNumber) + ": " + lineError;
+            return false;
+        }
+    }
+
+    actions.insert (actions.end(), parsed.begin(), parsed.end());
+    return true;
+}
+
+} // namespace brisquell::host

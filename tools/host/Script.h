@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tools/host/VstHost.h"
+
+#include <string>
+#include <vector>
+
+namespace brisquell::host
+{
+
+//==============================================================================
+/** What a host session does before a block: send MIDI, move the cursor parameters, print a
+    line, or save and load the state chunk. Scripts are text, one action per line:
+
+        <block> <offset> cc <channel> <number> <value>
+        <block> <offset> note-on <channel> <note> <velocity>
+        <block> <offset> note-off <channel> <note> <velocity>
+        <block> <offset> midi <hex byte> [<hex byte>...]     1 to 4 bytes, e.g. "b0 07 40"
+        <block> cursor <x|-> <y|->                          the two parameters, 0..1 ("-" keeps one)
+        <block> sweep <x0> <y0> <x1> <y1> <blocks>          the cursor in equal steps over the blocks
+        <block> say <text>                                  prints the text as the block starts
+        <block> save <file>                                 writes the state chunk to the file
+        <block> load <file>                                 restores the state chunk from the file
+        <block> reload                                      saves the state and restores it, as a
+                                                            host does when it reopens its project
+
+    Blank lines and everything after '#' are ignored. Blocks count from 0.
+*/
+struct Action
+{
+    enum class Kind
+    {
+        midi,
+        cursor,
+        say,
+        save,
+        load,
+        reload
+    };
+
+    Kind kind = Kind::midi;
+    int block = 0;
+    MidiEvent event;                   // midi
+    bool setsX = false, setsY = false; // cursor
+    float x = 0.0f, y = 0.0f;          // cursor
+    std::string text;                  // say, save, load
+};
+
+/** Reads the script text into actions (a sweep becomes one cursor action per block). On a bad
+    line answers false with "line N: ..." in the error and leaves the actions as they were.
+*/
+bool parseScript (const std::string& text, std::vector<Action>& actions, std::string& error);
+
+/** Reads one script line (no line number in the error). */
+bool parseLine (const std::string& line, std::vector<Action>& actions, std::string& error);
+
+} // namespace brisquell::host
