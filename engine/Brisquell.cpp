@@ -1,4 +1,5 @@
 #include "engine/Brisquell.h"
+#include "engine/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,11 +24,15 @@ Brisquell::Brisquell()
     lookupHeads.fill (-1);
 
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
+    {
+        hasPump.store (true);
         startTimer (notificationIntervalMs);
+    }
 }
 
 Brisquell::~Brisquell()
 {
+    masterReference.clear();
     stopTimer();
 
     const juce::ScopedLock sl (lock);
@@ -138,7 +143,9 @@ Controller* Brisquell::addNextController()
 
         if (! controllers.empty())
         {
-            ccNumber = controllers.back()->ccNumber + 1;
+            // A restored document may hold any number: step on in two's complement rather than
+            // overflow, which keeps the low 7 bits (what goes out) counting on from 127 to 0.
+            ccNumber = (int) (juce::uint32) ((juce::uint32) controllers.back()->ccNumber + 1u);
             channel = controllers.back()->channel;
         }
 
@@ -148,36 +155,38 @@ Controller* Brisquell::addNextController()
 
 void Brisquell::removeController (Controller* controller)
 {
-    {
-        const juce::ScopedLock sl (lock);
+    const juce::ScopedLock sl (lock);
 
-        auto it = std::find_if (controllers.begin(), controllers.end(),
-                                [controller] (const auto& c) { return c.get() == controller; });
+    auto it = std::find_if (controllers.begin(), controllers.end(),
+                            [controller] (const auto& c) { return c.get() == controller; });
 
-        if (it != controllers.end())
-        {
-            auto removed = std::move (*it);
-            controllers.erase (it);
-            lookupStale = true;
-
-            // Its values leave the scenes now; the record itself may still be shown.
-            while (! removed->values.empty())
-                delete removed->values.back();
-
-            retire (std::move (removed));
-        }
-    }
-
+    // Marked pending before the record is retired, so that the round that destroys it has told
+    // the views first (see retire()).
     notifyChange (&controllerListSubject);
+
+    if (it != controllers.end())
+    {
+        auto removed = std::move (*it);
+        controllers.erase (it);
+        lookupStale = true;
+
+        // Its values leave the scenes now; the record itself may still be shown.
+        while (! removed->values.empty())
+            delete removed->values.back();
+
+        retire (std::move (removed));
+    }
 }
 
 void Brisquell::addScene (std::unique_ptr<Scene> scene)
 {
-    if (scene == nullptr)
+    // A scene made for another model would compute against the wrong cursor and lock.
+    if (scene == nullptr || &scene->getModel() != this)
         return;
 
     const juce::ScopedLock sl (lock);
     auto* added = scene.get();
+    added->listed = true;
     scenes.push_back (std::move (scene));
     invalidateWeights();
     distanceSumStale = true;
@@ -187,34 +196,33 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
 
 void Brisquell::deleteScene (Scene* scene)
 {
-    {
-        const juce::ScopedLock sl (lock);
+    const juce::ScopedLock sl (lock);
 
-        auto it = std::find_if (scenes.begin(), scenes.end(),
-                                [scene] (const auto& s) { return s.get() == scene; });
+    auto it = std::find_if (scenes.begin(), scenes.end(),
+                            [scene] (const auto& s) { return s.get() == scene; });
 
-        if (it != scenes.end())
-        {
-            auto removed = std::move (*it);
-            scenes.erase (it);
-            selectedScenes.removeAllInstancesOf (removed.get());
-
-            // The interpolation no longer counts the scene; no output tick is caused by that.
-            distanceSumStale = true;
-            invalidateWeights();
-
-            while (! removed->values.empty())
-            {
-                auto& controller = removed->values.back()->getController();
-                delete removed->values.back();
-                controller.valueStale = true;
-            }
-
-            retire (std::move (removed));
-        }
-    }
-
+    // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
+
+    if (it != scenes.end())
+    {
+        auto removed = std::move (*it);
+        scenes.erase (it);
+        selectedScenes.removeAllInstancesOf (removed.get());
+
+        // The interpolation no longer counts the scene; no output tick is caused by that.
+        distanceSumStale = true;
+        invalidateWeights();
+
+        while (! removed->values.empty())
+        {
+            auto& controller = removed->values.back()->getController();
+            delete removed->values.back();
+            controller.valueStale = true;
+        }
+
+        retire (std::move (removed));
+    }
 }
 
 void Brisquell::keySceneAtCursor()
@@ -235,8 +243,9 @@ void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection
 {
     selectedScenes.clearQuick();
 
+    // A selection is a set: a scene named twice is selected once.
     for (auto* scene : newSelection)
-        if (indexOfScene (scene) >= 0)
+        if (isListedScene (scene) && ! selectedScenes.contains (scene))
             selectedScenes.add (scene);
 
     if (audit && selectedScenes.size() == 1)
@@ -391,14 +400,21 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
     {
         ensureWeights();
 
+        // Controller::takeSendRequest and sendTo, inlined: the lock is held for the whole tick.
         for (auto i = controllers.size(); i > 0; --i)
         {
             auto& controller = *controllers[i - 1];
 
-            if (valuesChanged && ! controller.takeSendRequest())
-                continue;
+            if (valuesChanged)
+            {
+                const auto isDue = controller.sendPending || scenesMoved;
+                controller.sendPending = false;
 
-            controller.sendTo (buffer, sampleOffset);
+                if (! isDue)
+                    continue;
+            }
+
+            addControlChange (buffer, controller.channel, controller.ccNumber, controller.computeValue(), sampleOffset);
         }
     }
 
@@ -409,24 +425,26 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 //==============================================================================
 void Brisquell::setCursorX (float value)
 {
-    const auto x = std::nearbyint ((float) ((float) getCursorRange().x * value));
+    const auto scaled = (float) ((float) getCursorRange().x * value);
 
-    if (! std::isfinite (x))
+    // NaN or infinity would move the cursor nowhere meaningful; finite values beyond the int
+    // range saturate.
+    if (! std::isfinite (scaled))
         return;
 
     const juce::ScopedLock sl (lock);
-    cursor.setPosition (x, cursor.getPosition().y);
+    cursor.setPosition ((float) roundHalfEven (scaled), cursor.getPosition().y);
 }
 
 void Brisquell::setCursorY (float value)
 {
-    const auto y = std::nearbyint ((float) ((float) getCursorRange().y * value));
+    const auto scaled = (float) ((float) getCursorRange().y * value);
 
-    if (! std::isfinite (y))
+    if (! std::isfinite (scaled))
         return;
 
     const juce::ScopedLock sl (lock);
-    cursor.setPosition (cursor.getPosition().x, y);
+    cursor.setPosition (cursor.getPosition().x, (float) roundHalfEven (scaled));
 }
 
 float Brisquell::getCursorX() const
@@ -535,7 +553,7 @@ void Brisquell::cursorMoved()
             scenesMoved = true;
 
         for (auto& s : scenes)
-            s->invalidate();
+            s->distanceStale = s->rawWeightStale = s->weightStale = true;
 
         invalidateWeights();
     }
@@ -570,8 +588,11 @@ void Brisquell::addChangeListener (juce::ChangeListener* listener)
     listeners.add (listener);
     numListeners.store (listeners.size());
 
-    if (! isTimerRunning())
+    if (! hasPump.load())
+    {
+        hasPump.store (true);
         startTimer (notificationIntervalMs);
+    }
 }
 
 void Brisquell::removeChangeListener (juce::ChangeListener* listener)
@@ -583,17 +604,12 @@ void Brisquell::removeChangeListener (juce::ChangeListener* listener)
 
 void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
 {
+    // Flags are set also while no listener is registered: a view that took its pointers just
+    // before registering must still hear of a removal before the record is destroyed. Telling
+    // nobody costs nothing.
     if (subject == &cursor)
-    {
-        // The cursor's own listeners hear of every move, whoever listens to the model.
         cursorPending.store (true);
-        return;
-    }
-
-    if (numListeners.load() == 0)
-        return;
-
-    if (subject == &controllerListSubject)
+    else if (subject == &controllerListSubject)
         controllerListPending.store (true);
     else if (subject == &sceneListSubject)
         sceneListPending.store (true);
@@ -601,6 +617,9 @@ void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
         selectionPending.store (true);
     else if (auto* controller = dynamic_cast<Controller*> (subject))
     {
+        if (&controller->getModel() != this)
+            return;
+
         controller->notificationPending.store (true);
         anyControllerPending.store (true);
     }
@@ -669,21 +688,31 @@ void Brisquell::deliverPendingNotifications()
     deadControllers.clear();
 }
 
+// Called with the lock held, after the removal's notification was marked pending: the round that
+// takes the record from the retired list (under the lock) then sees that flag and tells the views
+// before it destroys the record. Whenever the message thread's pump runs, records are retired,
+// also without listeners, since a view may have taken a pointer just before registering.
 void Brisquell::retire (std::unique_ptr<Controller> controller)
 {
     controller->retired = true;
 
-    if (numListeners.load() > 0)
+    if (hasPump.load())
         retiredControllers.push_back (std::move (controller));
-    // Otherwise no view can hold it: it goes now.
+    // Otherwise there is no message thread and so no view: it goes now.
 }
 
 void Brisquell::retire (std::unique_ptr<Scene> scene)
 {
     scene->retired = true;
+    scene->listed = false;
 
-    if (numListeners.load() > 0)
+    if (hasPump.load())
         retiredScenes.push_back (std::move (scene));
+}
+
+bool Brisquell::isListedScene (const Scene* scene) const noexcept
+{
+    return scene != nullptr && &scene->getModel() == this && scene->listed;
 }
 
 } // namespace brisquell

@@ -28,10 +28,11 @@ namespace brisquell
     or one controller); a timer on the message thread delivers every pending subject once,
     without the model's lock held, so repeated changes coalesce per subject and none is lost.
 
-    Controllers and scenes removed while listeners are registered are retired rather than
-    destroyed: they leave the lists at once, and are destroyed on the message thread after the
-    next round of notifications has let every view drop them. So a pointer obtained on the
-    message thread stays valid until the next notification round, whichever thread removed it.
+    Controllers and scenes removed while the message thread's pump runs are retired rather than
+    destroyed: they leave the lists at once, the removal's notification is marked pending before
+    they are retired, and they are destroyed on the message thread after the next round of
+    notifications has let every view drop them. So a pointer obtained on the message thread stays
+    valid until the view is told, whichever thread removed it.
 */
 class Brisquell final : private juce::Timer
 {
@@ -170,8 +171,9 @@ public:
     juce::ChangeBroadcaster* getSceneListSubject() noexcept { return &sceneListSubject; }
     juce::ChangeBroadcaster* getSelectionSubject() noexcept { return &selectionSubject; }
 
-    /** Marks the subject as changed; its listeners hear of it on the message thread. Any thread;
-        takes no lock and allocates nothing.
+    /** Marks the subject as changed; its listeners hear of it on the message thread. Subjects
+        that are not this model's are ignored. Any thread, the audio thread too; takes no lock and
+        allocates nothing.
     */
     void notifyChange (juce::ChangeBroadcaster* subject) noexcept;
 
@@ -197,6 +199,7 @@ private:
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
+    bool isListedScene (const Scene* scene) const noexcept;
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
 
@@ -234,12 +237,14 @@ private:
     std::atomic<bool> controllerListPending { false }, sceneListPending { false },
                       selectionPending { false }, cursorPending { false }, anyControllerPending { false };
     std::atomic<int> numListeners { 0 };
+    std::atomic<bool> hasPump { false };
     juce::ListenerList<juce::ChangeListener> listeners;
 
     // Retired records, destroyed on the message thread after the next notification round.
     std::vector<std::unique_ptr<Controller>> retiredControllers;
     std::vector<std::unique_ptr<Scene>> retiredScenes;
 
+    JUCE_DECLARE_WEAK_REFERENCEABLE (Brisquell)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Brisquell)
 };
 

@@ -1,20 +1,24 @@
 #include "engine/Records.h"
 #include "engine/Brisquell.h"
+#include "engine/Rounding.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace brisquell
 {
 
 namespace
 {
+// Each record is listed once, and lists are emptied from the back: searching from the back makes
+// that O(1) per record instead of O(n).
 template <typename T>
 void removeByIdentity (std::vector<T*>& list, const T* item)
 {
-    auto it = std::find (list.begin(), list.end(), item);
+    auto it = std::find (list.rbegin(), list.rend(), item);
 
-    if (it != list.end())
-        list.erase (it);
+    if (it != list.rend())
+        list.erase (std::next (it).base());
 }
 } // namespace
 
@@ -31,6 +35,9 @@ void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int 
 //==============================================================================
 void Module::setPosition (float newX, float newY)
 {
+    if (! (std::isfinite (newX) && std::isfinite (newY)))
+        return;
+
     storePosition (newX, newY);
     positionChanged();
 }
@@ -47,6 +54,13 @@ SceneValue::~SceneValue()
 {
     removeByIdentity (scene.values, this);
     removeByIdentity (controller.values, this);
+}
+
+void SceneValue::setValue (int newValue)
+{
+    const juce::ScopedLock sl (controller.getModel().getLock());
+    value.store (newValue, std::memory_order_relaxed);
+    controller.valueStale = true;
 }
 
 void SceneValue::send (juce::MidiBuffer& buffer, int sampleOffset)
@@ -80,15 +94,16 @@ void Scene::mouseUp (const juce::MouseEvent& event)
     if (! event.mods.isRightButtonDown())
         return;
 
-    auto* owner = &model;
+    juce::WeakReference<Brisquell> owner (&model);
     auto* self = this;
 
     createMenu().showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
                                 [owner, self] (int result)
                                 {
-                                    // The scene may have gone meanwhile: only act on one the model
-                                    // still holds, comparing pointers without touching the scene.
-                                    if (result == 1 && owner->indexOfScene (self) >= 0)
+                                    // The model (with the plug-in) or the scene may have gone while
+                                    // the menu was open: only act on a scene the model still holds,
+                                    // comparing pointers without touching the scene.
+                                    if (result == 1 && owner != nullptr && owner->indexOfScene (self) >= 0)
                                         self->menuItemChosen (result);
                                 });
 }
@@ -123,8 +138,9 @@ int Scene::getNumValues() const
     return (int) values.size();
 }
 
-void Scene::invalidate() noexcept
+void Scene::invalidate()
 {
+    const juce::ScopedLock sl (model.getLock());
     distanceStale = rawWeightStale = weightStale = true;
     model.invalidateWeights();
 }
@@ -245,8 +261,9 @@ void Controller::setValueInScene (int value, Scene& scene)
 {
     const juce::ScopedLock sl (model.getLock());
 
-    // A retired record keeps no new links: it is about to be destroyed.
-    if (retired || scene.retired)
+    // A retired record keeps no new links: it is about to be destroyed. A scene outside the
+    // model's list would hold a value that no interpolation and no document could account for.
+    if (retired || ! scene.listed || &scene.model != &model)
         return;
 
     if (auto* existing = findSceneValue (scene))
@@ -281,28 +298,24 @@ bool Controller::takeSendRequest()
 int Controller::getValue() const
 {
     const juce::ScopedLock sl (model.getLock());
-
     model.ensureWeights();
+    return const_cast<Controller*> (this)->computeValue();
+}
 
+int Controller::computeValue() noexcept
+{
     if (valueStale || cachedGeneration != model.weightsGeneration)
     {
         float sum = 0.0f;
 
+        // The weights are floats in [0, 1] and the values ints, so the float sum stays finite;
+        // roundHalfEven saturates what lies beyond the int range.
         for (auto* v : values)
-            sum += (float) v->getScene().weight * (float) v->getValue();
+            sum += (float) v->getScene().weight * (float) v->first->getValue();
 
-        // Round half to even; keep the conversion defined whatever the stored values were.
-        double rounded = std::nearbyint ((double) sum);
-
-        if (! std::isfinite (rounded))
-            rounded = 0.0;
-
-        auto* self = const_cast<Controller*> (this);
-        self->cachedValue = (int) juce::jlimit ((double) std::numeric_limits<int>::min(),
-                                                (double) std::numeric_limits<int>::max(),
-                                                rounded);
-        self->valueStale = false;
-        self->cachedGeneration = model.weightsGeneration;
+        cachedValue = roundHalfEven (sum);
+        valueStale = false;
+        cachedGeneration = model.weightsGeneration;
     }
 
     return cachedValue;
@@ -356,7 +369,8 @@ SelectionState Controller::getSelectionState() const
 void Controller::sendTo (juce::MidiBuffer& buffer, int sampleOffset)
 {
     const juce::ScopedLock sl (model.getLock());
-    addControlChange (buffer, channel, ccNumber, getValue(), sampleOffset);
+    model.ensureWeights();
+    addControlChange (buffer, channel, ccNumber, computeValue(), sampleOffset);
 }
 
 void Controller::removeFromModel()

@@ -47,7 +47,8 @@ class Module : public XYItem
 {
 public:
     /** Stores the position and then always calls positionChanged(), also when nothing moved.
-        Any thread.
+        A position with a non-finite coordinate (NaN or infinity) is ignored entirely: it could
+        only poison every distance. Any thread.
     */
     void setPosition (float newX, float newY);
 
@@ -76,8 +77,14 @@ public:
     /** Unlinks the record from its scene's list, then from its controller's list. */
     ~SceneValue();
 
+    /** The stored value. Any thread. */
     int getValue() const noexcept { return value.load (std::memory_order_relaxed); }
-    void setValue (int newValue) noexcept { value.store (newValue, std::memory_order_relaxed); }
+
+    /** Overwrites the stored value. It neither notifies nor causes output, but the controller's
+        interpolated value is recomputed from it. Any thread; takes the model's lock.
+    */
+    void setValue (int newValue);
+
     Scene& getScene() const noexcept { return scene; }
     Controller& getController() const noexcept { return controller; }
 
@@ -87,9 +94,17 @@ public:
     void send (juce::MidiBuffer& buffer, int sampleOffset);
 
 private:
+    friend class Brisquell;
+    friend class Controller;
+
     std::atomic<int> value;
     Scene& scene;
     Controller& controller;
+
+    // The first record for the same controller and scene: itself, unless a restored document
+    // held duplicates. The interpolation takes the scene's value for the controller from it, as
+    // Scene::getValueFor does. Both die together, since they share their controller and scene.
+    const SceneValue* first = this;
 
     JUCE_DECLARE_NON_COPYABLE (SceneValue)
 };
@@ -129,8 +144,8 @@ public:
     /** The number of values stored in this scene. Any thread. */
     int getNumValues() const;
 
-    /** Marks distance, raw weight and weight as stale. */
-    void invalidate() noexcept;
+    /** Marks distance, raw weight and weight as stale. Any thread; takes the model's lock. */
+    void invalidate();
 
     /** The cached interpolation terms, brought up to date first. Any thread. */
     float getDistance() const;
@@ -159,6 +174,10 @@ private:
     // internally; the getters hand out floats.
     double distance = 0.0, rawWeight = 0.0, weight = 0.0;
     bool distanceStale = true, rawWeightStale = true, weightStale = true;
+
+    // listed: the scene is in the model's scene list (only such scenes take values or join the
+    // selection). retired: it was removed and waits to be destroyed; it no longer moves the model.
+    bool listed = false;
     bool retired = false;
 
     JUCE_LEAK_DETECTOR (Scene)
@@ -229,7 +248,8 @@ public:
     SceneValue* findSceneValue (const Scene& scene) const;
 
     /** Overwrites the value in the scene, or adds it; then marks the controller changed.
-        Model lock taken.
+        Scenes that are not in this controller's model, and records already removed, are left
+        alone. Any thread (the audio thread through MIDI input); model lock taken.
     */
     void setValueInScene (int value, Scene& scene);
 
@@ -264,6 +284,10 @@ private:
     friend class Brisquell;
     friend class SceneValue;
     friend class Scene;
+
+    // The interpolated value from the cached weights, recomputed when stale. Lock held and the
+    // model's weights up to date. Audio thread too; allocates nothing.
+    int computeValue() noexcept;
 
     Brisquell& model;
 

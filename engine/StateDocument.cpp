@@ -1,6 +1,7 @@
 #include "engine/Brisquell.h"
 #include "engine/StateDocument.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unordered_map>
 
@@ -34,8 +35,9 @@ int parseInteger (const juce::String& text)
 
     juce::int64 magnitude = 0;
 
-    // Saturate rather than overflow: hostile documents may carry any number of digits.
-    while (p.isDigit())
+    // Saturate rather than overflow: hostile documents may carry any number of digits. Only
+    // ASCII digits count; other scripts' digits end the number as any other letter does.
+    while (*p >= '0' && *p <= '9')
     {
         magnitude = juce::jmin ((juce::int64) std::numeric_limits<int>::max() + 1, magnitude * 10 + (*p - '0'));
         ++p;
@@ -50,7 +52,23 @@ double parseDecimal (const juce::String& text)
 {
     auto p = text.getCharPointer();
     const auto value = juce::CharacterFunctions::readDoubleValue (p);
-    return value;
+
+    // "nan", "inf" and out-of-range exponents are no usable number: they read as 0 like any
+    // other unreadable text, so no reader ever computes with them.
+    return std::isfinite (value) ? value : 0.0;
+}
+
+int parseDecimalAsInteger (const juce::String& text)
+{
+    const auto value = std::trunc (parseDecimal (text));
+
+    if (value >= (double) std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+
+    if (value <= (double) std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+
+    return (int) value;
 }
 
 juce::String getAttribute (const juce::XmlElement& element, juce::StringRef name)
@@ -76,6 +94,11 @@ int getIntAttribute (const juce::XmlElement& element, juce::StringRef name)
     return parseInteger (getAttribute (element, name));
 }
 
+int getDecimalAsIntAttribute (const juce::XmlElement& element, juce::StringRef name)
+{
+    return parseDecimalAsInteger (getAttribute (element, name));
+}
+
 double getDoubleAttribute (const juce::XmlElement& element, juce::StringRef name)
 {
     return parseDecimal (getAttribute (element, name));
@@ -92,59 +115,97 @@ juce::XmlElement* getChild (const juce::XmlElement& element, juce::StringRef nam
 } // namespace state
 
 //==============================================================================
+namespace
+{
+// What the document needs of one controller, copied under the model's lock so that the
+// elements, with their many small allocations, are built without holding it.
+struct ControllerSnapshot
+{
+    int ccNumber = 0, channel = 1;
+    juce::String name;
+    std::vector<std::pair<int, int>> values; // (value, scene index)
+};
+} // namespace
+
 std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String& tagName) const
 {
-    auto root = std::make_unique<juce::XmlElement> (tagName);
-    auto* controllersElement = new juce::XmlElement ("controllers");
-    auto* scenesElement = new juce::XmlElement ("scenes");
-    auto* guiElement = new juce::XmlElement ("gui");
+    std::vector<ControllerSnapshot> controllerData;
+    std::vector<juce::Point<float>> scenePositions;
+    juce::Point<int> size;
+    std::unique_ptr<juce::XmlElement> paneState;
 
-    const juce::ScopedLock sl (lock);
-
-    // Scene numbers are positions in the scene list; look them up once, not per value.
-    std::unordered_map<const Scene*, int> sceneIndex;
-    sceneIndex.reserve (scenes.size());
-
-    for (size_t i = 0; i < scenes.size(); ++i)
-        sceneIndex.emplace (scenes[i].get(), (int) i);
-
-    for (auto& controller : controllers)
     {
-        auto* element = new juce::XmlElement ("controller");
+        const juce::ScopedLock sl (lock);
 
-        for (auto* v : controller->values)
+        // Scene numbers are positions in the scene list; look them up once, not per value.
+        std::unordered_map<const Scene*, int> sceneIndex;
+        sceneIndex.reserve (scenes.size());
+        scenePositions.reserve (scenes.size());
+
+        for (size_t i = 0; i < scenes.size(); ++i)
         {
-            auto* valueElement = element->createNewChildElement ("value");
-            const auto found = sceneIndex.find (&v->getScene());
-            valueElement->setAttribute ("value", v->getValue());
-            valueElement->setAttribute ("scene", found != sceneIndex.end() ? found->second : -1);
+            sceneIndex.emplace (scenes[i].get(), (int) i);
+            scenePositions.push_back (scenes[i]->getPosition());
         }
 
-        element->setAttribute ("ccno", controller->ccNumber);
-        element->setAttribute ("channel", controller->channel);
-        element->setAttribute ("name", controller->name);
-        controllersElement->addChildElement (element);
+        controllerData.reserve (controllers.size());
+
+        for (auto& controller : controllers)
+        {
+            ControllerSnapshot snapshot { controller->ccNumber, controller->channel, controller->name, {} };
+            snapshot.values.reserve (controller->values.size());
+
+            for (auto* v : controller->values)
+            {
+                const auto found = sceneIndex.find (&v->getScene());
+                snapshot.values.emplace_back (v->getValue(), found != sceneIndex.end() ? found->second : -1);
+            }
+
+            controllerData.push_back (std::move (snapshot));
+        }
+
+        size = editorSize;
+
+        if (morphPaneState != nullptr)
+            paneState = std::make_unique<juce::XmlElement> (*morphPaneState);
     }
 
-    for (size_t i = 0; i < scenes.size(); ++i)
+    auto root = std::make_unique<juce::XmlElement> (tagName);
+    auto* controllersElement = root->createNewChildElement ("controllers");
+
+    for (auto& controller : controllerData)
+    {
+        auto* element = controllersElement->createNewChildElement ("controller");
+
+        for (auto& [value, scene] : controller.values)
+        {
+            auto* valueElement = element->createNewChildElement ("value");
+            valueElement->setAttribute ("value", value);
+            valueElement->setAttribute ("scene", scene);
+        }
+
+        element->setAttribute ("ccno", controller.ccNumber);
+        element->setAttribute ("channel", controller.channel);
+        element->setAttribute ("name", controller.name);
+    }
+
+    auto* scenesElement = root->createNewChildElement ("scenes");
+
+    for (size_t i = 0; i < scenePositions.size(); ++i)
     {
         auto* element = scenesElement->createNewChildElement ("scene");
-        const auto position = scenes[i]->getPosition();
         element->setAttribute ("id", (int) i);
         element->setAttribute ("colour", "ff000000");
-        element->setAttribute ("x", state::formatDecimal (position.x));
-        element->setAttribute ("y", state::formatDecimal (position.y));
+        element->setAttribute ("x", state::formatDecimal (scenePositions[i].x));
+        element->setAttribute ("y", state::formatDecimal (scenePositions[i].y));
     }
 
-    guiElement->setAttribute ("width", editorSize.x);
-    guiElement->setAttribute ("height", editorSize.y);
+    auto* guiElement = root->createNewChildElement ("gui");
+    guiElement->setAttribute ("width", size.x);
+    guiElement->setAttribute ("height", size.y);
 
-    root->addChildElement (controllersElement);
-    root->addChildElement (scenesElement);
-    root->addChildElement (guiElement);
-
-    if (morphPaneState != nullptr)
-        root->addChildElement (new juce::XmlElement (*morphPaneState));
+    if (paneState != nullptr)
+        root->addChildElement (paneState.release());
 
     return root;
 }
@@ -154,42 +215,75 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     if (document == nullptr)
         return;
 
+    // Only elements count as scenes, controllers and values: text between them does not.
+    auto forEachChildElement = [] (const juce::XmlElement& parent, auto&& function)
+    {
+        for (auto* child : parent.getChildIterator())
+            if (! child->isTextElement())
+                function (*child);
+    };
+
     // The new lists are built without the lock, then swapped in at once.
     std::vector<std::unique_ptr<Scene>> newScenes;
     std::vector<std::unique_ptr<Controller>> newControllers;
 
     if (auto* scenesElement = state::getChild (*document, "scenes"))
     {
-        for (auto* element : scenesElement->getChildIterator())
+        forEachChildElement (*scenesElement, [&] (const juce::XmlElement& element)
         {
             auto scene = std::make_unique<Scene> (*this);
-            const auto y = state::getIntAttribute (*element, "y");
-            const auto x = state::getIntAttribute (*element, "x");
+            // Positions are written as decimals: read back their whole part, exponent forms too.
+            const auto y = state::getDecimalAsIntAttribute (element, "y");
+            const auto x = state::getDecimalAsIntAttribute (element, "x");
             scene->storePosition ((float) x, (float) y);
+            scene->listed = true;
             newScenes.push_back (std::move (scene));
-        }
+        });
     }
 
     if (auto* controllersElement = state::getChild (*document, "controllers"))
     {
-        for (auto* element : controllersElement->getChildIterator())
+        // Duplicate values for one controller and scene are kept, as they were written; each
+        // remembers the first, from which the interpolation takes the scene's value.
+        std::vector<SceneValue*> firstInScene (newScenes.size(), nullptr);
+        std::vector<size_t> touched;
+
+        forEachChildElement (*controllersElement, [&] (const juce::XmlElement& element)
         {
             auto controller = std::make_unique<Controller> (*this);
-            controller->ccNumber = state::getIntAttribute (*element, "ccno");
-            controller->channel = state::getIntAttribute (*element, "channel");
-            controller->name = state::getAttribute (*element, "name");
+            controller->ccNumber = state::getIntAttribute (element, "ccno");
+            controller->channel = state::getIntAttribute (element, "channel");
+            controller->name = state::getAttribute (element, "name");
 
-            for (auto* valueElement : element->getChildIterator())
+            forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
-                const auto value = state::getIntAttribute (*valueElement, "value");
-                const auto index = state::getIntAttribute (*valueElement, "scene");
+                const auto value = state::getIntAttribute (valueElement, "value");
+                const auto index = state::getIntAttribute (valueElement, "scene");
 
-                if (juce::isPositiveAndBelow (index, newScenes.size()))
-                    new SceneValue (value, *newScenes[(size_t) index], *controller);
-            }
+                if (! juce::isPositiveAndBelow (index, newScenes.size()))
+                    return;
+
+                auto* created = new SceneValue (value, *newScenes[(size_t) index], *controller);
+                auto& first = firstInScene[(size_t) index];
+
+                if (first != nullptr)
+                {
+                    created->first = first;
+                }
+                else
+                {
+                    first = created;
+                    touched.push_back ((size_t) index);
+                }
+            });
+
+            for (auto index : touched)
+                firstInScene[index] = nullptr;
+
+            touched.clear();
 
             newControllers.push_back (std::move (controller));
-        }
+        });
     }
 
     std::unique_ptr<juce::XmlElement> newPaneState;
@@ -203,12 +297,19 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     {
         const juce::ScopedLock sl (lock);
 
+        // Pending before the old records are retired (see retire()).
+        notifyChange (&controllerListSubject);
+        notifyChange (&sceneListSubject);
+
         selectedScenes.clear();
         std::swap (scenes, newScenes);
         std::swap (controllers, newControllers);
 
         for (auto& s : newScenes)
+        {
             s->retired = true;
+            s->listed = false;
+        }
 
         for (auto& c : newControllers)
             c->retired = true;
@@ -227,7 +328,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         if (! scenes.empty() && ! audit)
             scenesMoved = true;
 
-        if (numListeners.load() > 0)
+        if (hasPump.load())
         {
             for (auto& s : newScenes)
                 retiredScenes.push_back (std::move (s));
@@ -240,13 +341,10 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         }
     }
 
-    // Without listeners no view holds the old records: they go now, scenes first so that their
-    // values unlink from controllers that still exist.
+    // Without a message thread no view can hold the old records: they go now, scenes first so
+    // that their values unlink from controllers that still exist.
     newScenes.clear();
     newControllers.clear();
-
-    notifyChange (&controllerListSubject);
-    notifyChange (&sceneListSubject);
 
     if (juce::MessageManager::existsAndIsCurrentThread())
         deliverPendingNotifications();

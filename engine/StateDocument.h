@@ -17,12 +17,22 @@ juce::String formatDecimal (double value);
 */
 int parseInteger (const juce::String& text);
 
-/** The text read as a decimal number ("." as the point); 0 when it is not one. */
+/** The text read as a decimal number ("." as the point, whatever the locale); 0 when it is not
+    one or is not finite ("nan", "inf", "1e999").
+*/
 double parseDecimal (const juce::String& text);
+
+/** A decimal's whole part, truncated towards zero and saturated at the int limits ("12.7" gives
+    12, "-12.5" gives -12, "abc" gives 0). It reads what formatDecimal wrote for any whole number
+    of the int range, also the ones "%.9g" writes with an exponent ("1.5e+09" gives 1500000000),
+    where the leading integer part alone would give 1.
+*/
+int parseDecimalAsInteger (const juce::String& text);
 
 juce::String getAttribute (const juce::XmlElement& element, juce::StringRef name);
 bool hasAttribute (const juce::XmlElement& element, juce::StringRef name);
 int getIntAttribute (const juce::XmlElement& element, juce::StringRef name);
+int getDecimalAsIntAttribute (const juce::XmlElement& element, juce::StringRef name);
 double getDoubleAttribute (const juce::XmlElement& element, juce::StringRef name);
 
 /** The first child with the tag, or none. */

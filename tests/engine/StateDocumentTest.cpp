@@ -1,0 +1,221 @@
+#include "EngineTestHelpers.h"
+#include "engine/StateDocument.h"
+
+using namespace brisquell;
+using namespace brisquell::test;
+
+namespace
+{
+juce::String textOf (const juce::XmlElement& element)
+{
+    return element.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+}
+
+juce::String documentOf (const Brisquell& model)
+{
+    return textOf (*model.createStateXml ("brisquell"));
+}
+
+void restoreText (Brisquell& model, const juce::String& text)
+{
+    auto document = juce::parseXML (text);
+    ASSERT_NE (document, nullptr) << text;
+    model.restoreStateXml (std::move (document));
+}
+
+// A model with two scenes, a named controller with values in both and one without any, a
+// non-default editor size and a pane view state.
+void buildSample (Brisquell& model)
+{
+    auto* first = addSceneAt (model, 12.5f, -12.5f);
+    auto* second = addSceneAt (model, 100, -20);
+    auto* named = model.addController (7, 3);
+    named->setName ("Cutoff & \"Q\"");
+    named->setValueInScene (5, *second);
+    named->setValueInScene (127, *first);
+    model.addController (8, 16);
+    model.setEditorSize (640, 480);
+
+    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
+    pane->setAttribute ("xoff", 3);
+    model.setMorphPaneState (std::move (pane));
+}
+} // namespace
+
+TEST (StateDocument, IsWrittenWithTheGivenNamesOrderAndNumberForms)
+{
+    Brisquell model;
+    buildSample (model);
+
+    EXPECT_EQ (documentOf (model),
+               "<brisquell><controllers>"
+               "<controller ccno=\"7\" channel=\"3\" name=\"Cutoff &amp; &quot;Q&quot;\">"
+               "<value value=\"5\" scene=\"1\"/><value value=\"127\" scene=\"0\"/></controller>"
+               "<controller ccno=\"8\" channel=\"16\" name=\"8\"/>"
+               "</controllers><scenes>"
+               "<scene id=\"0\" colour=\"ff000000\" x=\"12.5\" y=\"-12.5\"/>"
+               "<scene id=\"1\" colour=\"ff000000\" x=\"100\" y=\"-20\"/>"
+               "</scenes><gui width=\"640\" height=\"480\"/><morphpanestate xoff=\"3\"/></brisquell>");
+
+    // Building changes nothing: the same document again, the pane state still held.
+    EXPECT_EQ (documentOf (model), documentOf (model));
+    EXPECT_NE (model.getMorphPaneState(), nullptr);
+}
+
+TEST (StateDocument, RoundTripRestoresTheListsButKeepsCursorSettingsAndModes)
+{
+    Brisquell source;
+    buildSample (source);
+    const auto saved = documentOf (source);
+
+    Brisquell model;
+    model.getCursor().setPosition (33, 44);
+    model.setRefreshRate (999);
+    model.setAutoLearn (false);
+    model.setAudit (true);
+    addSceneAt (model, 1, 1);
+    model.addController (99, 9);
+
+    restoreText (model, saved);
+
+    ASSERT_EQ (model.getNumScenes(), 2);
+    ASSERT_EQ (model.getNumControllers(), 2);
+    EXPECT_EQ (model.getScene (0)->getPosition(), juce::Point<float> (12, -12)); // truncated
+    EXPECT_EQ (model.getScene (1)->getPosition(), juce::Point<float> (100, -20));
+    auto* restored = model.getController (0);
+    EXPECT_EQ (restored->getCcNumber(), 7);
+    EXPECT_EQ (restored->getChannel(), 3);
+    EXPECT_EQ (model.getScene (1)->getValueFor (*restored), 5);
+    EXPECT_EQ (model.getScene (0)->getValueFor (*restored), 127);
+    EXPECT_EQ (model.getController (1)->getNumSceneValues(), 0);
+    EXPECT_EQ (model.getEditorSize(), juce::Point<int> (640, 480));
+    EXPECT_EQ (model.getNumSelectedScenes(), 0);
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (33, 44));
+    EXPECT_EQ (model.getRefreshRate(), 999);
+    EXPECT_FALSE (model.isAutoLearn());
+    EXPECT_TRUE (model.isAutoKey());
+    EXPECT_TRUE (model.isAudit());
+
+    // Saving what was restored gives the same document, but for the truncated position.
+    EXPECT_EQ (documentOf (model), saved.replace ("x=\"12.5\" y=\"-12.5\"", "x=\"12\" y=\"-12\""));
+}
+
+TEST (StateDocument, RegressionControllerNamesAreReadBack)
+{
+    Brisquell model;
+    restoreText (model, "<b><controllers><controller ccno=\"1\" name=\"Filter env\"/><controller ccno=\"2\"/></controllers></b>");
+    EXPECT_EQ (model.getController (0)->getName(), "Filter env");
+    EXPECT_EQ (model.getController (1)->getName(), "");
+}
+
+TEST (StateDocument, RegressionPositionsWrittenWithAnExponentReadBackWhole)
+{
+    Brisquell source;
+    addSceneAt (source, 1.5e9f, -2.0e9f);
+    const auto saved = documentOf (source);
+    ASSERT_TRUE (saved.contains ("x=\"1.5e+09\""));
+
+    Brisquell model;
+    restoreText (model, saved);
+    EXPECT_EQ (model.getScene (0)->getPosition(), juce::Point<float> (1.5e9f, -2.0e9f));
+}
+
+TEST (StateDocument, AfterARestoreTheNextTickSendsEveryControllerUnlessAuditIsOn)
+{
+    const juce::String withScene = "<b><controllers><controller ccno=\"1\"><value value=\"40\" scene=\"0\"/></controller>"
+                                   "<controller ccno=\"2\"/></controllers><scenes><scene x=\"5\" y=\"5\"/></scenes></b>";
+    Brisquell model;
+    restoreText (model, withScene);
+    EXPECT_EQ (tick (model), (std::vector<SentControlChange> { { 1, 2, 0, 0 }, { 1, 1, 40, 0 } }));
+
+    restoreText (model, "<b><controllers><controller ccno=\"1\"/></controllers></b>");
+    EXPECT_FALSE (model.needsOutput());
+
+    model.setAudit (true);
+    tick (model);
+    restoreText (model, withScene);
+    EXPECT_FALSE (model.needsOutput());
+}
+
+TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
+{
+    Brisquell model;
+    model.setEditorSize (500, 400);
+    model.restoreStateXml (nullptr);
+    EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
+
+    // An empty root: nothing at all, no pane view, the editor size kept.
+    model.setMorphPaneState (std::make_unique<juce::XmlElement> ("morphpanestate"));
+    addSceneAt (model, 1, 1);
+    restoreText (model, "<anything/>");
+    EXPECT_EQ (model.getNumScenes(), 0);
+    EXPECT_EQ (model.getNumControllers(), 0);
+    EXPECT_EQ (model.getMorphPaneState(), nullptr);
+    EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
+
+    // Names in any case; any tag inside "scenes" is a scene, text is not; colours are ignored;
+    // values pointing outside the scenes are dropped; numbers read as their leading integer part,
+    // saturating; unknown elements are ignored; "gui" without a width gives 0.
+    restoreText (model, "<B><Unknown/><CONTROLLERS>"
+                        "<Controller CCNO=\"12.7\" Channel=\"x3\">"
+                        "<value value=\"9\" scene=\"5\"/><v VALUE=\"8\" SCENE=\"2\"/><value value=\"7\" scene=\"-1\"/>"
+                        "</Controller>junk"
+                        "<controller ccno=\"99999999999\" channel=\"-99999999999\"/>"
+                        "</CONTROLLERS><Scenes>text<Scene X=\" 4\" y=\"+6\" colour=\"nonsense\"/><s x=\"abc\"/><scene/></Scenes>"
+                        "<GUI height=\"200\"/><MorphPaneState xzoom=\"nan\"/></B>");
+
+    ASSERT_EQ (model.getNumScenes(), 3);
+    EXPECT_EQ (model.getScene (0)->getPosition(), juce::Point<float> (4, 6));
+    EXPECT_EQ (model.getScene (1)->getPosition(), juce::Point<float> (0, 0));
+    ASSERT_EQ (model.getNumControllers(), 2);
+    auto* first = model.getController (0);
+    EXPECT_EQ (first->getCcNumber(), 12);
+    EXPECT_EQ (first->getChannel(), 0);
+    ASSERT_EQ (first->getNumSceneValues(), 1);
+    EXPECT_EQ (model.getScene (2)->getValueFor (*first), 8);
+    EXPECT_EQ (model.getController (1)->getCcNumber(), std::numeric_limits<int>::max());
+    EXPECT_EQ (model.getController (1)->getChannel(), std::numeric_limits<int>::min());
+    EXPECT_EQ (model.getEditorSize(), juce::Point<int> (0, 200));
+    auto pane = model.getMorphPaneState();
+    ASSERT_NE (pane, nullptr);
+    EXPECT_EQ (state::getDoubleAttribute (*pane, "XZOOM"), 0.0);
+}
+
+TEST (StateDocument, DuplicateValuesAreKeptAndTheFirstCounts)
+{
+    Brisquell model;
+    restoreText (model, "<b><controllers><controller ccno=\"1\">"
+                        "<value value=\"40\" scene=\"0\"/><value value=\"100\" scene=\"0\"/></controller></controllers>"
+                        "<scenes><scene x=\"0\" y=\"0\"/><scene x=\"10\" y=\"0\"/></scenes></b>");
+    model.getCursor().setPosition (5, 0);
+    auto* controller = model.getController (0);
+
+    EXPECT_EQ (controller->getNumSceneValues(), 2);
+    EXPECT_EQ (model.getScene (0)->getValueFor (*controller), 40);
+    EXPECT_EQ (controller->getValue(), 40); // 0.5 x 40, twice: the scene's value is the first
+
+    controller->setValueInScene (60, *model.getScene (0)); // overwrites the first
+    EXPECT_EQ (controller->getValue(), 60);
+}
+
+TEST (StateDocument, NumberFormsOfTheHelpers)
+{
+    EXPECT_EQ (state::formatDecimal (100.0), "100");
+    EXPECT_EQ (state::formatDecimal (-20.0), "-20");
+    EXPECT_EQ (state::formatDecimal (12.5), "12.5");
+    EXPECT_EQ (state::formatDecimal ((double) 0.1f), "0.100000001");
+
+    EXPECT_EQ (state::parseInteger ("12.7"), 12);
+    EXPECT_EQ (state::parseInteger ("  -7px"), -7);
+    EXPECT_EQ (state::parseInteger ("-"), 0);
+    EXPECT_EQ (state::parseInteger (""), 0);
+    EXPECT_EQ (state::parseInteger (juce::CharPointer_UTF8 ("\xd9\xa1\xd9\xa2")), 0); // Arabic-Indic 12
+    EXPECT_EQ (state::parseInteger ("-2147483648"), std::numeric_limits<int>::min());
+
+    EXPECT_EQ (state::parseDecimal ("12.5e1"), 125.0);
+    for (auto* text : { "nan", "-inf", "1e999", "junk" })
+        EXPECT_EQ (state::parseDecimal (text), 0.0) << text;
+
+    EXPECT_EQ (state::parseDecimalAsInteger ("-12.5"), -12);
+    EXPECT_EQ (state::parseDecimalAsInteger ("1e30"), std::numeric_limits<int>::max());
+}
