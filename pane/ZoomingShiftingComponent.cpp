@@ -16,6 +16,15 @@ namespace
         const auto factor = (float) saved;
         return std::isfinite (factor) && factor > 0.0f;
     }
+
+    // Far-away items stop at +-2^30 pixels instead of wrapping around, which also keeps the
+    // framework's own right and bottom edges (x + width) from overflowing.
+    constexpr juce::int64 pixelLimit = juce::int64 (1) << 30;
+
+    int addClamped (int a, int b) noexcept
+    {
+        return (int) juce::jlimit (-pixelLimit, pixelLimit, (juce::int64) a + b);
+    }
 } // namespace
 
 //==============================================================================
@@ -112,16 +121,16 @@ juce::Rectangle<int> ZoomingShiftingComponent::modelToPixels (juce::Rectangle<in
     const float scaledX = (float) modelBounds.getX() * xZoom;
     const float scaledY = (float) modelBounds.getY() * yZoom;
 
-    return { origin.getX() + roundHalfEven (scaledX),
-             origin.getY() + roundHalfEven (scaledY),
+    return { addClamped (origin.getX(), roundHalfEven (scaledX)),
+             addClamped (origin.getY(), roundHalfEven (scaledY)),
              roundHalfEven (scaledWidth),
              roundHalfEven (scaledHeight) };
 }
 
 juce::Rectangle<int> ZoomingShiftingComponent::pixelsToModel (juce::Rectangle<int> pixelBounds) const noexcept
 {
-    const float modelX = (float) (pixelBounds.getX() - origin.getX()) / xZoom;
-    const float modelY = (float) (pixelBounds.getY() - origin.getY()) / yZoom;
+    const float modelX = (float) ((juce::int64) pixelBounds.getX() - origin.getX()) / xZoom;
+    const float modelY = (float) ((juce::int64) pixelBounds.getY() - origin.getY()) / yZoom;
     const float modelWidth = (float) pixelBounds.getWidth() / xZoom;
     const float modelHeight = (float) pixelBounds.getHeight() / yZoom;
 

@@ -114,7 +114,9 @@ public:
     void updateItems();
 
     //==============================================================================
-    /** A model rectangle's pixel bounds under the current origin and zoom. */
+    /** A model rectangle's pixel bounds under the current origin and zoom; positions stay within
+        +-2^30 pixels, however far away the item is.
+    */
     juce::Rectangle<int> modelToPixels (juce::Rectangle<int> modelBounds) const noexcept;
 
     /** Pixel bounds converted to whole model units (the inverse of modelToPixels, rounded). */

@@ -1,5 +1,8 @@
 #include "PaneTestSupport.h"
 
+#include <cmath>
+#include <limits>
+
 namespace brisquell
 {
 namespace
@@ -127,6 +130,20 @@ TEST_F (ModulePaneDrag, WheelZoomsAboutThePointerAlsoOverAView)
     const auto stillUnderPointer = (at.toFloat() - juce::Point<float> (pane->getOriginX(), pane->getOriginY())) / pane->getXZoom();
     EXPECT_NEAR (stillUnderPointer.x, modelUnderPointer.x, 1.0f);
     EXPECT_NEAR (stillUnderPointer.y, modelUnderPointer.y, 1.0f);
+}
+
+TEST_F (ModulePaneDrag, FarAwayAndUnreadablePositionsGetDefinedBounds)
+{
+    build ({ { std::nanf (""), -7.9f }, { 1.0e20f, -1.0e20f } }, "xoff=\"12\" yoff=\"-5\" xzoom=\"1\" yzoom=\"1\"");
+
+    EXPECT_EQ (view (0).getModelBounds(), juce::Rectangle<int> (0, -7, 50, 50)); // truncated toward zero
+    EXPECT_EQ (view (0).getPosition(), juce::Point<int> (12, -12));
+
+    const auto far = view (1).getModelBounds();
+    EXPECT_EQ (far.getX(), std::numeric_limits<int>::max());
+    EXPECT_EQ (far.getY(), std::numeric_limits<int>::min());
+    EXPECT_EQ (view (1).getX(), 1 << 30);
+    EXPECT_EQ (view (1).getY(), -(1 << 30));
 }
 
 } // namespace
