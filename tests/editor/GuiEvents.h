@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/MessageLoop.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace brisquell::test
@@ -34,6 +36,31 @@ inline void dragVertically (juce::Component& component, juce::Point<float> start
 inline juce::KeyPress characterKey (juce::juce_wchar character)
 {
     return juce::KeyPress ((int) character, juce::ModifierKeys(), character);
+}
+
+/** A press and release through the window's peer, as the windowing system delivers them: the
+    framework finds the component under the point and hands the events to it and to its mouse
+    listeners. The position is in the top-level component's coordinates.
+*/
+inline void clickThroughPeer (juce::Component& topLevel, juce::Point<float> position, juce::ModifierKeys button)
+{
+    auto* peer = topLevel.getPeer();
+    jassert (peer != nullptr);
+    const auto time = juce::Time::currentTimeMillis();
+    const auto source = juce::MouseInputSource::InputSourceType::mouse;
+    peer->handleMouseEvent (source, position, juce::ModifierKeys(), juce::MouseInputSource::defaultPressure, 0.0f, time);
+    peer->handleMouseEvent (source, position, button, juce::MouseInputSource::defaultPressure, 0.0f, time + 1);
+    peer->handleMouseEvent (source, position, juce::ModifierKeys(), juce::MouseInputSource::defaultPressure, 0.0f, time + 2);
+}
+
+/** Closes every open pop-up menu and waits until the framework has removed them; answers whether
+    any was open.
+*/
+inline bool dismissOpenMenus()
+{
+    const auto wasOpen = juce::PopupMenu::dismissAllActiveMenus();
+    runMessageLoopUntil ([] { return ! juce::PopupMenu::dismissAllActiveMenus(); }, 1000);
+    return wasOpen;
 }
 
 /** A top-level window on the (virtual) display that holds the component, so that it can take

@@ -1,0 +1,260 @@
+#include "editor/ControllerList.h"
+
+#include "engine/Rounding.h"
+
+namespace brisquell
+{
+
+namespace
+{
+    constexpr juce::uint32 transparent = 0x00000000, white = 0xffffffff, lightGrey = 0xffd3d3d3,
+                           red = 0xffff0000, black = 0xff000000;
+
+    constexpr float smallFontHeight = 10.0f;
+    constexpr int maxNameLength = 32;
+}
+
+//==============================================================================
+ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)
+    : controller (c), model (m)
+{
+    nameEditor.setFont (juce::Font (smallFontHeight));
+    nameEditor.setInputRestrictions (maxNameLength);
+    nameEditor.setSelectAllWhenFocused (true);
+    nameEditor.setColour (juce::TextEditor::backgroundColourId, juce::Colour (transparent));
+    nameEditor.setColour (juce::TextEditor::outlineColourId, juce::Colour (transparent));
+    nameEditor.setColour (juce::TextEditor::focusedOutlineColourId, juce::Colour (transparent));
+    nameEditor.setColour (juce::TextEditor::highlightColourId, juce::Colour (white));
+    nameEditor.setColour (juce::TextEditor::highlightedTextColourId, juce::Colour (black));
+    // A right click on the name opens the row menu rather than the editor's clipboard menu.
+    nameEditor.setPopupMenuEnabled (false);
+
+    ccNumberBox.setRange (0, 127, 1, 2);
+    channelBox.setRange (1, 16, 1, 2);
+    valueBox.setRange (0, 127, 1, 2);
+
+    ccLabel.setText ("cc:", juce::dontSendNotification);
+    ccLabel.setFont (juce::Font (smallFontHeight));
+    channelLabel.setText ("ch:", juce::dontSendNotification);
+    channelLabel.setFont (juce::Font (smallFontHeight));
+
+    ccNumberBox.addListener (this);
+    channelBox.addListener (this);
+    valueBox.addListener (this);
+    nameEditor.addListener (this);
+
+    for (auto* child : std::initializer_list<juce::Component*> { &valueBox, &channelBox, &ccNumberBox,
+                                                                 &nameEditor, &ccLabel, &channelLabel })
+    {
+        addAndMakeVisible (child);
+        // The widgets cover the whole row: their right clicks must reach the row's menu too.
+        child->addMouseListener (this, false);
+    }
+
+    setOpaque (true);
+    refresh();
+    model.addChangeListener (this);
+}
+
+ControllerGUI::~ControllerGUI()
+{
+    model.removeChangeListener (this);
+
+    // A menu whose row is gone could only offer choices that do nothing.
+    if (isShowingMenu)
+        juce::PopupMenu::dismissAllActiveMenus();
+
+    // The editor tells its listeners through its message queue; a keystroke whose message has
+    // not arrived yet must not be lost with the row.
+    if (nameEditor.getText() != controller.getName())
+        controller.setName (nameEditor.getText());
+
+    for (auto* child : getChildren())
+        child->removeMouseListener (this);
+}
+
+void ControllerGUI::refresh()
+{
+    int shownValue = 0, channel = 1, ccNumber = 0;
+    juce::String name;
+    auto state = SelectionState::NoValue;
+
+    {
+        // One consistent reading, even while the audio thread stores incoming values.
+        const juce::ScopedLock sl (model.getLock());
+
+        if (model.getNumSelectedScenes() == 0)
+        {
+            shownValue = controller.getValue();
+        }
+        else if (auto* scene = model.getSelectedScene (0))
+        {
+            if (auto* sceneValue = controller.findSceneValue (*scene))
+                shownValue = sceneValue->getValue();
+        }
+
+        channel = controller.getChannel();
+        ccNumber = controller.getCcNumber();
+        name = controller.getName();
+        state = controller.getSelectionState();
+    }
+
+    valueBox.setValue (shownValue, juce::dontSendNotification);
+    channelBox.setValue (channel, juce::dontSendNotification);
+    ccNumberBox.setValue (ccNumber, juce::dontSendNotification);
+
+    // While the name is being typed every keystroke is on its way to the controller; putting
+    // back the name the controller holds now would undo the latest one.
+    if (! nameEditor.hasKeyboardFocus (true))
+        nameEditor.setText (name, false);
+
+    valueBox.setColour (juce::Label::textColourId, getValueColour (state));
+    repaint();
+}
+
+juce::Colour ControllerGUI::getValueColour (SelectionState state)
+{
+    switch (state)
+    {
+        case SelectionState::Differing: return juce::Colour (red);
+        case SelectionState::Agreeing:  return juce::Colour (black);
+        case SelectionState::NoValue:   break;
+    }
+
+    return juce::Colour (lightGrey);
+}
+
+//==============================================================================
+juce::PopupMenu ControllerGUI::createMenu()
+{
+    juce::PopupMenu menu;
+    menu.addItem (removeControllerItem, "remove controller");
+    menu.addItem (addControllerItem, "add controller");
+    return menu;
+}
+
+void ControllerGUI::showMenu()
+{
+    const SafePointer<ControllerGUI> row (this);
+    isShowingMenu = true;
+
+    createMenu().showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this),
+                                [row] (int itemId)
+                                {
+                                    if (row == nullptr)
+                                        return;
+
+                                    row->isShowingMenu = false;
+                                    row->menuItemChosen (itemId);
+                                });
+}
+
+void ControllerGUI::menuItemChosen (int itemId)
+{
+    if (itemId == removeControllerItem)
+        controller.removeFromModel();
+    else if (itemId == addControllerItem)
+        model.addNextController();
+}
+
+//==============================================================================
+void ControllerGUI::mouseUp (const juce::MouseEvent& event)
+{
+    if (event.mods.isRightButtonDown())
+        showMenu();
+}
+
+bool ControllerGUI::keyPressed (const juce::KeyPress& key)
+{
+    for (auto code : { juce::KeyPress::upKey, juce::KeyPress::downKey, juce::KeyPress::leftKey,
+                       juce::KeyPress::rightKey, juce::KeyPress::pageUpKey, juce::KeyPress::pageDownKey,
+                       juce::KeyPress::homeKey, juce::KeyPress::endKey })
+        if (key.getKeyCode() == code)
+            return true;
+
+    return false;
+}
+
+void ControllerGUI::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colour (white));
+}
+
+void ControllerGUI::paintOverChildren (juce::Graphics& g)
+{
+    g.drawRoundedRectangle (0.0f, 0.0f, (float) getWidth(), (float) getHeight(), 2.0f, 2.0f);
+}
+
+void ControllerGUI::resized()
+{
+    const auto w = getWidth(), h = getHeight();
+    const auto c = (int) (w * 0.3);
+    const auto q = (int) ((w - c) * 0.25);
+    const auto half = h / 2;
+
+    valueBox.setBounds (0, 0, c, h);
+    nameEditor.setBounds (c, 0, w - c, half);
+    channelLabel.setBounds (c, half, q, half);
+    channelBox.setBounds (c + q, half, q, half);
+    ccLabel.setBounds (c + 2 * q, half, q, half);
+    ccNumberBox.setBounds (c + 3 * q, half, q, half);
+}
+
+//==============================================================================
+void ControllerGUI::changeListenerCallback (juce::ChangeBroadcaster*)
+{
+    refresh();
+}
+
+void ControllerGUI::textEditorTextChanged (juce::TextEditor& editor)
+{
+    if (&editor == &nameEditor)
+        controller.setName (nameEditor.getText());
+}
+
+void ControllerGUI::labelTextChanged (juce::Label* label)
+{
+    if (label == &valueBox)
+    {
+        controller.setValue (roundHalfEven (valueBox.getValue()));
+        repaint();
+    }
+    else if (label == &ccNumberBox)
+    {
+        controller.setCcNumber (roundHalfEven (ccNumberBox.getValue()));
+    }
+    else if (label == &channelBox)
+    {
+        controller.setChannel (roundHalfEven (channelBox.getValue()));
+    }
+}
+
+//==============================================================================
+ControllerList::ControllerList (Brisquell& m)
+    : model (m)
+{
+}
+
+ControllerList::~ControllerList() = default;
+
+int ControllerList::getNumRows()
+{
+    return model.getNumControllers();
+}
+
+void ControllerList::paintListBoxItem (int, juce::Graphics&, int, int, bool)
+{
+}
+
+juce::Component* ControllerList::refreshComponentForRow (int rowNumber, bool, juce::Component* existingComponent)
+{
+    // The list box hands over the row's old component; a fresh one replaces it every time.
+    std::unique_ptr<juce::Component> previous (existingComponent);
+
+    if (auto* controller = model.getController (rowNumber))
+        return new ControllerGUI (*controller, model);
+
+    return nullptr;
+}
+
+} // namespace brisquell

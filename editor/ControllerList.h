@@ -1,0 +1,128 @@
+#pragma once
+
+#include "editor/TextBoxSlider.h"
+#include "engine/Brisquell.h"
+
+namespace brisquell
+{
+
+//==============================================================================
+/** One row of the controller list: the value of one Controller (0..127, dragged or typed), its
+    name, its MIDI channel (1..16) and its CC number (0..127). Edits go straight to the
+    controller; the row reloads everything it shows from the model on every model notification.
+    The value is drawn light grey when no selected scene holds one, red when the selected scenes
+    disagree and black when they agree.
+
+    A right click anywhere on the row, its widgets included, opens the row's menu ("remove
+    controller", "add controller"). Message thread only.
+*/
+class ControllerGUI final : public juce::Component,
+                            private juce::TextEditor::Listener,
+                            private juce::ChangeListener,
+                            private juce::Label::Listener
+{
+public:
+    /** Builds the widgets, shows the controller and starts listening to the model. */
+    ControllerGUI (Controller& controller, Brisquell& model);
+
+    /** Stops listening; a name typed but not yet handed on reaches the controller first. */
+    ~ControllerGUI() override;
+
+    /** Reloads value, channel, CC number, name and the value's colour from the model. */
+    void refresh();
+
+    /** The row menu's item ids. */
+    enum MenuItemId
+    {
+        removeControllerItem = 1,
+        addControllerItem = 2
+    };
+
+    /** The row menu: "remove controller" (1) and "add controller" (2). */
+    static juce::PopupMenu createMenu();
+
+    /** Opens the row menu at the mouse, asynchronously; the choice goes to menuItemChosen. When
+        the row goes first, its menu is closed and nothing is chosen.
+    */
+    void showMenu();
+
+    /** Acts on a choice from the row menu: 1 removes this row's controller from the model, 2
+        adds a controller after the model's last one (its CC number + 1, on its channel); any
+        other id does nothing.
+    */
+    void menuItemChosen (int itemId);
+
+    /** The value colours for the selection states: no value, differing, agreeing. */
+    static juce::Colour getValueColour (SelectionState state);
+
+    Controller& getController() const noexcept { return controller; }
+
+    /** The row's widgets, for the views' tests. */
+    TextBoxSlider& getValueBox() noexcept { return valueBox; }
+    TextBoxSlider& getChannelBox() noexcept { return channelBox; }
+    TextBoxSlider& getCcNumberBox() noexcept { return ccNumberBox; }
+    juce::TextEditor& getNameEditor() noexcept { return nameEditor; }
+    juce::Label& getChannelLabel() noexcept { return channelLabel; }
+    juce::Label& getCcLabel() noexcept { return ccLabel; }
+
+    //==============================================================================
+    /** A right-button release on the row or any of its widgets opens the row menu. */
+    void mouseUp (const juce::MouseEvent& event) override;
+
+    /** Keeps the list's keyboard navigation away from the row's entries: a cursor key pressed
+        while typing a number would otherwise move the (invisible) list selection and replace
+        the rows, dropping the entry.
+    */
+    bool keyPressed (const juce::KeyPress& key) override;
+
+    void paint (juce::Graphics& g) override;
+    void paintOverChildren (juce::Graphics& g) override;
+    void resized() override;
+
+private:
+    //==============================================================================
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+    void textEditorTextChanged (juce::TextEditor& editor) override;
+    void labelTextChanged (juce::Label* label) override;
+
+    Controller& controller;
+    Brisquell& model;
+
+    juce::TextEditor nameEditor;
+    TextBoxSlider ccNumberBox { 0.0 }, channelBox { 0.0 }, valueBox { 0.0 };
+    juce::Label ccLabel, channelLabel;
+    bool isShowingMenu = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ControllerGUI)
+};
+
+//==============================================================================
+/** The list box model of the controller list: one ControllerGUI per controller of the model,
+    made anew whenever the list box asks for a row. Message thread only.
+*/
+class ControllerList final : public juce::ListBoxModel
+{
+public:
+    explicit ControllerList (Brisquell& model);
+    ~ControllerList() override;
+
+    //==============================================================================
+    /** The number of controllers in the model. */
+    int getNumRows() override;
+
+    /** Draws nothing: the row component covers the row. */
+    void paintListBoxItem (int rowNumber, juce::Graphics& g, int width, int height, bool rowIsSelected) override;
+
+    /** A new ControllerGUI for the controller at the row, or none outside the list. The
+        component the list box held for the row is deleted here, as the list box leaves that to
+        its model.
+    */
+    juce::Component* refreshComponentForRow (int rowNumber, bool isRowSelected, juce::Component* existingComponent) override;
+
+private:
+    Brisquell& model;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ControllerList)
+};
+
+} // namespace brisquell

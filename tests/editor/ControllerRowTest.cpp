@@ -1,0 +1,298 @@
+#include "editor/ControllerList.h"
+#include "GuiEvents.h"
+#include "ModelHelpers.h"
+#include "support/MessageLoop.h"
+
+#include <gtest/gtest.h>
+
+namespace brisquell
+{
+namespace
+{
+
+using test::addSceneAt;
+using test::makeMouseEvent;
+
+const juce::Colour lightGrey (0xffd3d3d3), red (0xffff0000), black (0xff000000);
+
+/** One row of 108 x 24 pixels, the size the list gives it, in a window of its own. */
+struct ControllerRow : public ::testing::Test
+{
+    ControllerRow()
+    {
+        model.setAutoKey (false);
+        controller = model.addController (7, 1);
+        model.deliverPendingNotifications();
+        row = std::make_unique<ControllerGUI> (*controller, model);
+        window = std::make_unique<test::DesktopHolder> (*row, 108, 24);
+    }
+
+    ~ControllerRow() override
+    {
+        test::dismissOpenMenus();
+        window.reset();
+        row.reset();
+    }
+
+    /** Lets the model's notifications reach the row. */
+    void deliver() { model.deliverPendingNotifications(); }
+
+    juce::String shownValue() { return row->getValueBox().getText(); }
+    juce::Colour valueColour() { return row->getValueBox().findColour (juce::Label::textColourId); }
+
+    /** Drags the row's value box from its centre by dy pixels, without releasing. */
+    void startValueDrag() { row->getValueBox().mouseDown (makeMouseEvent (row->getValueBox(), dragStart, test::leftButton(), dragStart)); }
+    void dragValueTo (float dy) { row->getValueBox().mouseDrag (makeMouseEvent (row->getValueBox(), dragStart.translated (0, dy), test::leftButton(), dragStart, true)); }
+
+    Brisquell model;
+    Controller* controller = nullptr;
+    std::unique_ptr<ControllerGUI> row;
+    std::unique_ptr<test::DesktopHolder> window;
+    const juce::Point<float> dragStart { 16, 12 };
+};
+
+TEST_F (ControllerRow, SplitsARowOf108By24IntoTheValueNameAndNumberCells)
+{
+    EXPECT_EQ (row->getValueBox().getBounds(), juce::Rectangle<int> (0, 0, 32, 24));
+    EXPECT_EQ (row->getNameEditor().getBounds(), juce::Rectangle<int> (32, 0, 76, 12));
+    EXPECT_EQ (row->getChannelLabel().getBounds(), juce::Rectangle<int> (32, 12, 19, 12));
+    EXPECT_EQ (row->getChannelBox().getBounds(), juce::Rectangle<int> (51, 12, 19, 12));
+    EXPECT_EQ (row->getCcLabel().getBounds(), juce::Rectangle<int> (70, 12, 19, 12));
+    EXPECT_EQ (row->getCcNumberBox().getBounds(), juce::Rectangle<int> (89, 12, 19, 12));
+
+    EXPECT_FLOAT_EQ (row->getValueBox().getFont().getHeight(), 22.0f);
+    EXPECT_FLOAT_EQ (row->getChannelBox().getFont().getHeight(), 10.0f);
+    EXPECT_EQ (row->getChannelLabel().getText(), "ch:");
+    EXPECT_EQ (row->getCcLabel().getText(), "cc:");
+    EXPECT_EQ (row->getCcNumberBox().getText(), "7");
+    EXPECT_EQ (row->getChannelBox().getText(), "1");
+    EXPECT_EQ (row->getNameEditor().getText(), "7");
+    EXPECT_TRUE (row->isOpaque());
+}
+
+TEST_F (ControllerRow, ColoursTheValueByHowTheSelectedScenesAgree)
+{
+    auto* first = addSceneAt (model, 0, 0);
+    auto* second = addSceneAt (model, 100, 0);
+    auto* empty = addSceneAt (model, 0, 100);
+    controller->setValueInScene (64, *first);
+    controller->setValueInScene (70, *second);
+
+    model.setSelectedScenes ({});
+    deliver();
+    EXPECT_EQ (shownValue(), juce::String (controller->getValue())) << "the interpolated value";
+    EXPECT_EQ (valueColour(), lightGrey);
+
+    model.setSelectedScenes ({ first });
+    deliver();
+    EXPECT_EQ (shownValue(), "64");
+    EXPECT_EQ (valueColour(), black);
+
+    model.setSelectedScenes ({ first, second });
+    deliver();
+    EXPECT_EQ (shownValue(), "64") << "the first selected scene's value";
+    EXPECT_EQ (valueColour(), red);
+
+    model.setSelectedScenes ({ empty });
+    deliver();
+    EXPECT_EQ (shownValue(), "0");
+    EXPECT_EQ (valueColour(), lightGrey);
+}
+
+TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysAnEmptyScene)
+{
+    model.setAutoKey (true);
+    ASSERT_EQ (model.getNumScenes(), 0);
+
+    startValueDrag();
+    dragValueTo (-2);
+    ASSERT_EQ (model.getNumScenes(), 1) << "a scene keyed at the cursor";
+    ASSERT_EQ (model.getSelectedScene (0), model.getScene (0));
+    EXPECT_EQ (model.getScene (0)->getNumValues(), 0) << "that holds no value yet";
+
+    deliver();
+    EXPECT_EQ (shownValue(), "0");
+    EXPECT_EQ (valueColour(), lightGrey);
+
+    dragValueTo (-6);
+    EXPECT_EQ (model.getScene (0)->getValueFor (*controller), 3);
+    deliver();
+    EXPECT_EQ (shownValue(), "3");
+    EXPECT_EQ (valueColour(), black);
+    EXPECT_EQ (model.getNumScenes(), 1) << "later steps key no further scene";
+}
+
+TEST_F (ControllerRow, NumbersOutsideTheBoxesRangesAreShownClampedAndKept)
+{
+    controller->setChannel (0);
+    controller->setCcNumber (200);
+    deliver();
+    row->refresh();
+    EXPECT_EQ (row->getChannelBox().getText(), "1");
+    EXPECT_EQ (row->getCcNumberBox().getText(), "127");
+    EXPECT_EQ (controller->getChannel(), 0);
+    EXPECT_EQ (controller->getCcNumber(), 200);
+
+    controller->setChannel (20);
+    row->refresh();
+    EXPECT_EQ (row->getChannelBox().getText(), "16");
+    EXPECT_EQ (controller->getChannel(), 20);
+}
+
+TEST_F (ControllerRow, ChannelAndCcEditsReachTheControllerAtOnceWithoutANotification)
+{
+    test::NotificationCounter counter (model);
+    deliver();
+    counter.total = 0;
+
+    test::dragVertically (row->getChannelBox(), { 9, 6 }, -6);
+    EXPECT_EQ (controller->getChannel(), 4);
+    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, -4);
+    EXPECT_EQ (controller->getCcNumber(), 9);
+    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, 1000);
+    EXPECT_EQ (controller->getCcNumber(), 0) << "the box bounds what it passes on";
+
+    deliver();
+    EXPECT_EQ (counter.total, 0);
+}
+
+TEST_F (ControllerRow, ValueEditsAreStoredInEverySelectedScene)
+{
+    auto* first = addSceneAt (model, 0, 0);
+    auto* second = addSceneAt (model, 50, 0);
+    model.setSelectedScenes ({ first, second });
+    deliver();
+
+    startValueDrag();
+    dragValueTo (-20);
+    EXPECT_EQ (first->getValueFor (*controller), 10);
+    EXPECT_EQ (second->getValueFor (*controller), 10);
+    deliver();
+    EXPECT_EQ (valueColour(), black);
+}
+
+TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
+{
+    test::NotificationCounter counter (model);
+    deliver();
+    counter.total = 0;
+
+    auto& name = row->getNameEditor();
+    name.grabKeyboardFocus();
+    ASSERT_TRUE (name.hasKeyboardFocus (false));
+    name.selectAll();
+
+    for (auto c : juce::String ("cut"))
+    {
+        name.keyPressed (test::characterKey (c));
+        test::runMessageLoopFor (5);
+        EXPECT_TRUE (controller->getName().endsWithChar (c));
+    }
+
+    EXPECT_EQ (controller->getName(), "cut");
+    EXPECT_EQ (counter.total, 0) << "renaming notifies nobody";
+
+    const auto state = model.createStateXml ("brisquell");
+    EXPECT_TRUE (state->toString().contains ("\"cut\"")) << state->toString();
+
+    // Other notifications while typing leave the typed name alone.
+    model.notifyChange (controller);
+    name.keyPressed (test::characterKey ('s'));
+    deliver();
+    EXPECT_EQ (name.getText(), "cuts");
+    row.reset();
+    EXPECT_EQ (controller->getName(), "cuts") << "a keystroke still on its way when the row goes is kept";
+    window.reset();
+}
+
+TEST_F (ControllerRow, NamesAreCutAtThirtyTwoCharacters)
+{
+    row->getNameEditor().selectAll();
+    row->getNameEditor().insertTextAtCaret (juce::String::repeatedString ("n", 40));
+    test::runMessageLoopFor (5);
+    EXPECT_EQ (controller->getName().length(), 32);
+}
+
+TEST_F (ControllerRow, ANotificationWhileANumberIsTypedDropsTheEntry)
+{
+    auto& box = row->getCcNumberBox();
+    box.showEditor();
+    box.getCurrentTextEditor()->keyPressed (test::characterKey ('9'));
+    model.notifyChange (controller);
+    deliver();
+    EXPECT_FALSE (box.isBeingEdited());
+    EXPECT_EQ (controller->getCcNumber(), 7);
+}
+
+TEST_F (ControllerRow, ARightClickOnAnyOfItsWidgetsOpensTheRowMenu)
+{
+    for (auto* child : row->getChildren())
+    {
+        const auto centre = child->getBounds().getCentre().toFloat();
+        test::clickThroughPeer (*row, centre, test::rightButton());
+        EXPECT_TRUE (test::dismissOpenMenus()) << "no menu from a right click at " << centre.toString();
+        EXPECT_FALSE (row->getValueBox().isBeingEdited());
+    }
+
+    test::clickThroughPeer (*row, { 16, 12 }, test::leftButton());
+    EXPECT_FALSE (test::dismissOpenMenus()) << "a left click opens no menu";
+    EXPECT_TRUE (row->getValueBox().isBeingEdited()) << "the value box still opens its entry";
+}
+
+TEST_F (ControllerRow, OffersRemoveAndAddController)
+{
+    const auto menu = ControllerGUI::createMenu();
+    juce::PopupMenu::MenuItemIterator items (menu);
+    juce::StringArray texts;
+    juce::Array<int> ids;
+
+    while (items.next())
+    {
+        auto& item = items.getItem();
+        texts.add (item.text);
+        ids.add (item.itemID);
+        EXPECT_TRUE (item.isEnabled);
+        EXPECT_FALSE (item.isTicked);
+    }
+
+    EXPECT_EQ (texts, juce::StringArray ({ "remove controller", "add controller" }));
+    EXPECT_EQ (ids, juce::Array<int> ({ 1, 2 }));
+}
+
+TEST_F (ControllerRow, AddControllerFollowsTheModelsLastControllerNotTheRow)
+{
+    auto* last = model.addController (127, 5);
+    row->menuItemChosen (ControllerGUI::addControllerItem);
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (2)->getCcNumber(), 128) << "not limited";
+    EXPECT_EQ (model.getController (2)->getChannel(), 5);
+    EXPECT_EQ (model.getController (1), last);
+
+    row->menuItemChosen (0);
+    EXPECT_EQ (model.getNumControllers(), 3) << "a dismissed menu changes nothing";
+
+    row->menuItemChosen (ControllerGUI::removeControllerItem);
+    EXPECT_EQ (model.getNumControllers(), 2);
+    EXPECT_EQ (model.indexOfController (controller), -1);
+    deliver();
+}
+
+TEST_F (ControllerRow, AMenuOutlivingItsRowDoesNothing)
+{
+    row->showMenu();
+    window.reset();
+    row.reset();
+    test::runMessageLoopFor (300); // the menu watches its row on a timer
+    EXPECT_FALSE (test::dismissOpenMenus()) << "the row's menu went with it";
+    EXPECT_EQ (model.getNumControllers(), 1);
+}
+
+TEST_F (ControllerRow, PaintsWhiteWithARoundedFrame)
+{
+    const auto image = row->createComponentSnapshot (row->getLocalBounds());
+    EXPECT_EQ (image.getPixelAt (54, 0).getBrightness(), 0.0f) << "the frame along the top";
+    EXPECT_EQ (image.getPixelAt (100, 6).getARGB(), 0xffffffff) << "white inside the name cell";
+}
+
+} // namespace
+} // namespace brisquell
