@@ -1,0 +1,183 @@
+#include "ProcessorHarness.h"
+#include "support/MessageLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+using namespace brisquell;
+using namespace brisquell::test;
+
+namespace
+{
+/** Holds the model's lock on another thread, as the editor or a chunk call briefly does,
+    until released (or, so that a faulty wait cannot hang the suite, for ten seconds).
+*/
+class ModelBusy final
+{
+public:
+    explicit ModelBusy (Brisquell& model)
+    {
+        std::promise<void> held;
+        auto isHeld = held.get_future();
+
+        holder = std::thread ([&model, this, held = std::move (held)]() mutable
+                              {
+                                  const juce::ScopedLock lock (model.getLock());
+                                  held.set_value();
+                                  releaseSignal.wait_for (std::chrono::seconds (10));
+                              });
+        isHeld.wait();
+    }
+
+    ~ModelBusy() { release(); }
+
+    void release()
+    {
+        if (! holder.joinable())
+            return;
+
+        releasePromise.set_value();
+        holder.join();
+    }
+
+private:
+    std::promise<void> releasePromise;
+    std::shared_future<void> releaseSignal { releasePromise.get_future().share() };
+    std::thread holder;
+};
+
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+
+/** A processor with one controller and one selected scene under the cursor, flushed: its
+    controller's value is the value last received.
+*/
+void prepareOneControllerInOneScene (ProcessorHarness& harness)
+{
+    harness.model().addController (7, 1);
+    harness.model().keySceneAtCursor();
+    harness.run (512);
+}
+
+juce::MidiBuffer manyControlChanges (int count, int ccNumber)
+{
+    juce::MidiBuffer buffer;
+
+    for (int i = 0; i < count; ++i)
+        buffer.addEvent (juce::MidiMessage::controllerEvent (1, ccNumber, i % 128), i % 512);
+
+    return buffer;
+}
+} // namespace
+
+//==============================================================================
+TEST (BusyModel, BlockDefersItsInputAndOutputWithoutWaiting)
+{
+    ProcessorHarness harness;
+    prepareOneControllerInOneScene (harness);
+
+    {
+        ModelBusy busy (harness.model());
+        const auto written = harness.run (512, midiOf ({ { 10, juce::MidiMessage::controllerEvent (1, 7, 42) },
+                                                        { 20, juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100) } }));
+
+        // Nothing is written and nothing passes through; the sample clock still runs.
+        EXPECT_TRUE (written.empty());
+        EXPECT_EQ (harness.processor.getElapsedSamples(), 1024.0);
+    }
+
+    // The next block gets the lock: the stashed value arrives and is sent at once.
+    const auto written = harness.run (512);
+    ASSERT_EQ (written.size(), 1u);
+    EXPECT_EQ (written[0].offset, 0);
+    EXPECT_EQ (written[0].message.getControllerValue(), 42);
+}
+
+TEST (BusyModel, FullStashWaitsForTheModelRatherThanDropInput)
+{
+    ProcessorHarness harness;
+    ModelBusy busy (harness.model());
+
+    // Busy blocks fill the stash exactly: CC 1 is learned from it later.
+    const auto perBlock = 1024;
+    const auto input = manyControlChanges (perBlock, 1);
+
+    for (int i = 0; i < BrisquellPlugInInterface::stashCapacity / perBlock; ++i)
+        EXPECT_TRUE (harness.run (512, input).empty());
+
+    std::atomic<bool> isDone { false };
+    std::thread audio ([&]
+                       {
+                           harness.run (512, manyControlChanges (1, 2));
+                           isDone.store (true);
+                       });
+
+    // The block cannot finish while the model is held: it waits instead of dropping CC 2.
+    std::this_thread::sleep_for (std::chrono::milliseconds (100));
+    EXPECT_FALSE (isDone.load());
+
+    busy.release();
+    audio.join();
+
+    EXPECT_EQ (harness.model().getNumControllers(), 2);
+    EXPECT_EQ (harness.model().getController (0)->getCcNumber(), 1);
+    EXPECT_EQ (harness.model().getController (1)->getCcNumber(), 2);
+}
+
+TEST (BusyModel, CursorMoveFromAnotherThreadIsParkedAndAppliedLater)
+{
+    ProcessorHarness harness;
+    auto& cursor = harness.model().getCursor();
+    ModelBusy busy (harness.model());
+
+    float answered = -1.0f;
+    std::thread parameterThread ([&]
+                                 {
+                                     harness.processor.setParameter (0, 0.5f);
+                                     answered = harness.processor.getParameter (0);
+                                 });
+    parameterThread.join();
+
+    // The call returned while the model was busy, and already answers the new value.
+    EXPECT_EQ (answered, 0.5f);
+    EXPECT_EQ (cursor.getPosition().x, 0.0f);
+
+    busy.release();
+    harness.run (512);
+    EXPECT_EQ (cursor.getPosition().x, 100.0f);
+}
+
+TEST (BusyModel, ParkedMoveReachesTheModelWithoutAnyBlock)
+{
+    ProcessorHarness harness;
+    auto& cursor = harness.model().getCursor();
+
+    {
+        ModelBusy busy (harness.model());
+        std::thread ([&] { harness.processor.setParameter (1, 0.25f); }).join();
+    }
+
+    // No block runs (a stopped host): the message thread's timer applies the move.
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursor.getPosition().y == 50.0f; }));
+}
+
+TEST (BusyModel, ParkedMoveIsAppliedByTheNextBlockBeforeItsInput)
+{
+    ProcessorHarness harness;
+    harness.model().setAutoKey (true);
+
+    {
+        ModelBusy busy (harness.model());
+        std::thread ([&] { harness.processor.setParameter (0, 1.0f); }).join();
+    }
+
+    // The block keys a scene from its input: at the moved cursor, not where it was.
+    harness.run (512, midiOf ({ { 0, juce::MidiMessage::controllerEvent (1, 7, 1) } }));
+    ASSERT_EQ (harness.model().getNumScenes(), 1);
+    EXPECT_EQ (harness.model().getScene (0)->getPosition().x, 200.0f);
+}
+
+JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -1,0 +1,251 @@
+#include "plugin/BrisquellPlugInInterface.h"
+#include "plugin/StateChunk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace brisquell;
+
+namespace
+{
+juce::String documentText (const Brisquell& model)
+{
+    return model.createStateXml ("brisquell")->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+}
+
+juce::MemoryBlock saveState (BrisquellPlugInInterface& processor)
+{
+    juce::MemoryBlock block;
+    processor.getStateInformation (block);
+    return block;
+}
+
+void restoreState (BrisquellPlugInInterface& processor, const juce::MemoryBlock& block)
+{
+    processor.setStateInformation (block.getData(), (int) block.getSize());
+}
+
+/** A chunk with the given header fields and raw text bytes, plus the terminator and spare. */
+juce::MemoryBlock makeChunk (const std::string& text, juce::uint32 length, juce::uint32 magic = chunk::magic)
+{
+    juce::MemoryOutputStream out;
+    out.writeInt ((int) magic);
+    out.writeInt ((int) length);
+    out.write (text.data(), text.size());
+    out.writeByte (0);
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
+juce::MemoryBlock makeChunk (const std::string& text)
+{
+    return makeChunk (text, (juce::uint32) text.size());
+}
+
+/** A model with controllers, values in scenes, an editor size and a pane view. */
+void populate (Brisquell& model)
+{
+    auto* cutoff = model.addController (74, 2);
+    auto* resonance = model.addController (71, 2);
+    cutoff->setName ("Cutoff");
+
+    for (auto [x, y] : { std::pair { 10.0f, 20.0f }, { 190.0f, 20.0f }, { 100.0f, 180.0f } })
+    {
+        auto scene = std::make_unique<Scene> (model);
+        scene->setPosition (x, y);
+        auto* raw = scene.get();
+        model.addScene (std::move (scene));
+        cutoff->setValueInScene ((int) x / 2, *raw);
+        resonance->setValueInScene ((int) y / 2, *raw);
+    }
+
+    model.setEditorSize (640, 480);
+    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
+    pane->setAttribute ("xoff", 12);
+    pane->setAttribute ("yoff", -3);
+    pane->setAttribute ("xzoom", 1.5);
+    pane->setAttribute ("yzoom", 2.0);
+    model.setMorphPaneState (std::move (pane));
+}
+
+juce::File fixture (const char* name)
+{
+    return juce::File (BRISQUELL_PLUGIN_FIXTURES).getChildFile (name);
+}
+} // namespace
+
+//==============================================================================
+TEST (StateChunk, LayoutIsMagicLengthTextTerminatorSpare)
+{
+    BrisquellPlugInInterface processor;
+    populate (processor.getModel());
+
+    const auto block = saveState (processor);
+    const auto text = documentText (processor.getModel());
+    const auto* bytes = static_cast<const juce::uint8*> (block.getData());
+    const auto n = (size_t) text.getNumBytesAsUTF8();
+
+    ASSERT_EQ (block.getSize(), n + 10);
+    EXPECT_EQ (std::string (reinterpret_cast<const char*> (bytes), 4), "VC2!");
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32) n);
+    EXPECT_EQ (juce::String::fromUTF8 (reinterpret_cast<const char*> (bytes + 8), (int) n), text);
+    EXPECT_EQ (bytes[8 + n], 0);
+    EXPECT_EQ (bytes[9 + n], 0);
+
+    // One line, no declaration.
+    EXPECT_TRUE (text.startsWith ("<brisquell>"));
+    EXPECT_FALSE (text.containsChar ('\n'));
+}
+
+TEST (StateChunk, RoundTripThroughAFreshInstance)
+{
+    BrisquellPlugInInterface original;
+    populate (original.getModel());
+
+    BrisquellPlugInInterface restored;
+    restored.getModel().addController (1, 1); // replaced, not merged
+    restoreState (restored, saveState (original));
+
+    EXPECT_EQ (documentText (restored.getModel()), documentText (original.getModel()));
+    EXPECT_EQ (restored.getModel().getNumControllers(), 2);
+    EXPECT_EQ (restored.getModel().getNumScenes(), 3);
+    EXPECT_EQ (restored.getModel().getEditorSize(), juce::Point<int> (640, 480));
+}
+
+TEST (StateChunk, ProgramChunkIsTheWholeStateBothWays)
+{
+    BrisquellPlugInInterface original;
+    populate (original.getModel());
+
+    juce::MemoryBlock programChunk;
+    original.getCurrentProgramStateInformation (programChunk);
+    EXPECT_EQ (programChunk, saveState (original));
+
+    // Restoring a program chunk used to do nothing, losing the state a host recalled.
+    BrisquellPlugInInterface restored;
+    restored.setCurrentProgramStateInformation (programChunk.getData(), (int) programChunk.getSize());
+    EXPECT_EQ (documentText (restored.getModel()), documentText (original.getModel()));
+}
+
+TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
+{
+    juce::MemoryBlock saved;
+    ASSERT_TRUE (fixture ("three-scenes.chunk").loadFileAsData (saved));
+
+    BrisquellPlugInInterface processor;
+    restoreState (processor, saved);
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    ASSERT_EQ (model.getNumScenes(), 3);
+    EXPECT_EQ (model.getController (1)->getCcNumber(), 21);
+    EXPECT_EQ (model.getScene (2)->getPosition(), juce::Point<float> (100.0f, 200.0f));
+    EXPECT_EQ (model.getScene (1)->getValueFor (*model.getController (0)), 120);
+    EXPECT_EQ (model.getScene (2)->getValueFor (*model.getController (2)), 127);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
+//==============================================================================
+TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
+{
+    BrisquellPlugInInterface original;
+    const auto name = juce::String::fromUTF8 ("Filtre \xc3\xa9t\xc3\xa9 \xe2\x86\x92 \xf0\x9f\x8e\x9b");
+    original.getModel().addController (5, 1)->setName (name);
+
+    BrisquellPlugInInterface restored;
+    restoreState (restored, saveState (original));
+
+    ASSERT_EQ (restored.getModel().getNumControllers(), 1);
+    EXPECT_EQ (restored.getModel().getController (0)->getName(), name);
+}
+
+TEST (StateChunk, TextIsReadAsUtf8OrElseOneCharacterPerByte)
+{
+    const std::string utf8 = "<brisquell><controllers><controller ccno=\"1\" channel=\"1\" name=\"caf\xc3\xa9\"/></controllers></brisquell>";
+    const std::string latin1 = "<brisquell><controllers><controller ccno=\"1\" channel=\"1\" name=\"caf\xe9\"/></controllers></brisquell>";
+
+    for (const auto* text : { &utf8, &latin1 })
+    {
+        BrisquellPlugInInterface processor;
+        restoreState (processor, makeChunk (*text));
+        ASSERT_EQ (processor.getModel().getNumControllers(), 1);
+        EXPECT_EQ (processor.getModel().getController (0)->getName(), juce::String::fromUTF8 ("caf\xc3\xa9"));
+    }
+}
+
+TEST (StateChunk, LengthBeyondTheDataIsCutAndTextEndsAtAZeroByte)
+{
+    const std::string document = "<brisquell><gui width=\"7\" height=\"9\"/></brisquell>";
+
+    {
+        BrisquellPlugInInterface processor;
+        auto block = makeChunk (document, 1000);
+        block.setSize (block.getSize() - 2); // exactly the header and the text
+        restoreState (processor, block);
+        EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (7, 9));
+    }
+
+    {
+        BrisquellPlugInInterface processor;
+        restoreState (processor, makeChunk (document + std::string (1, '\0') + "<garbage"));
+        EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (7, 9));
+    }
+}
+
+//==============================================================================
+TEST (StateChunk, EveryUnreadableChunkLeavesTheModelUnchanged)
+{
+    BrisquellPlugInInterface processor;
+    populate (processor.getModel());
+    const auto before = documentText (processor.getModel());
+
+    const std::string fine = "<brisquell></brisquell>";
+    std::string deep;
+
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+
+    const std::vector<std::pair<const char*, juce::MemoryBlock>> cases {
+        { "empty", juce::MemoryBlock() },
+        { "magic only", juce::MemoryBlock (makeChunk (fine).getData(), 4) },
+        { "eight bytes with a length", juce::MemoryBlock (makeChunk (fine).getData(), 8) },
+        { "wrong magic", makeChunk (fine, (juce::uint32) fine.size(), 0x21324357) },
+        { "big-endian magic", makeChunk (fine, (juce::uint32) fine.size(), 0x56433221) },
+        { "zero length", makeChunk (fine, 0) },
+        { "text starts with a zero byte", makeChunk (std::string (1, '\0') + fine) },
+        { "not XML", makeChunk ("hello, host") },
+        { "unterminated document", makeChunk ("<brisquell><controllers>") },
+        { "nested beyond the limit", makeChunk (deep) },
+        { "recursive entity", makeChunk ("<!DOCTYPE b [<!ENTITY e \"&e;\">]><brisquell>&e;</brisquell>") },
+    };
+
+    for (auto& [what, block] : cases)
+    {
+        processor.setStateInformation (block.getData(), (int) block.getSize());
+        EXPECT_EQ (documentText (processor.getModel()), before) << what;
+    }
+
+    processor.setStateInformation (nullptr, 100);
+    processor.setStateInformation (makeChunk (fine).getData(), 0);
+    processor.setStateInformation (makeChunk (fine).getData(), -5);
+    EXPECT_EQ (documentText (processor.getModel()), before);
+}
+
+TEST (StateChunk, DocumentAtTheNestingLimitIsRestored)
+{
+    std::string text = "<brisquell>";
+
+    for (int i = 1; i < chunk::maxNestingDepth; ++i)
+        text += "<x>";
+
+    for (int i = 1; i < chunk::maxNestingDepth; ++i)
+        text += "</x>";
+
+    text += "<gui width=\"1\" height=\"2\"/></brisquell>";
+
+    BrisquellPlugInInterface processor;
+    restoreState (processor, makeChunk (text));
+    EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (1, 2));
+}
