@@ -40,8 +40,10 @@ protected:
         return added;
     }
 
+    /** Opens the pane on a model whose earlier changes have all been announced. */
     void open (const char* viewState = nullptr)
     {
+        model.deliverPendingNotifications();
         model.addChangeListener (this);
         paneModel = std::make_unique<MorphPaneModel> (model);
         pane = std::make_unique<MorphPane> (model, *paneModel);
