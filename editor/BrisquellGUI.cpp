@@ -1,0 +1,113 @@
+#include "editor/BrisquellGUI.h"
+
+#include "plugin/BrisquellPlugInInterface.h"
+
+namespace brisquell
+{
+
+namespace
+{
+    std::atomic<int> numLiveEditors { 0 };
+}
+
+//==============================================================================
+BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
+    : juce::AudioProcessorEditor (owner),
+      model (owner.getModel())
+{
+    ++numLiveEditors;
+    model.addChangeListener (this);
+
+    const auto size = model.getEditorSize();
+
+    paneModel = std::make_unique<MorphPaneModel> (model);
+    morphPane = std::make_unique<MorphPane> (model, *paneModel);
+    addAndMakeVisible (*morphPane);
+    morphPane->addItem (new CursorGUI (model.getCursor()));
+
+    controllerList = std::make_unique<ControllerList> (model);
+    controlsBox = std::make_unique<juce::ListBox> ("controls", controllerList.get());
+    addAndMakeVisible (*controlsBox);
+    controlsBox->setRowHeight (rowHeight);
+    controlsBox->getVerticalScrollBar().setAutoHide (false);
+
+    resizer = std::make_unique<juce::ResizableBorderComponent> (this, nullptr);
+    addAndMakeVisible (*resizer);
+
+    morphPane->restoreViewState (model.getMorphPaneState());
+
+    setWantsKeyboardFocus (true);
+    grabKeyboardFocus();
+
+    setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
+}
+
+BrisquellGUI::~BrisquellGUI()
+{
+    model.setMorphPaneState (morphPane->createViewState ("morphpanestate"));
+    model.removeChangeListener (this);
+
+    morphPane.reset();
+    controlsBox.reset();
+    resizer.reset();
+    paneModel.reset();
+    controllerList.reset();
+
+    --numLiveEditors;
+}
+
+int BrisquellGUI::getNumLiveEditors() noexcept
+{
+    return numLiveEditors.load();
+}
+
+//==============================================================================
+void BrisquellGUI::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colour (0xffffffff));
+}
+
+void BrisquellGUI::resized()
+{
+    const auto w = getWidth(), h = getHeight();
+
+    resizer->setBounds (0, 0, w, h);
+    controlsBox->setBounds (0, 0, listWidth, h);
+    morphPane->setBounds (controlsBox->getWidth(), 0, juce::jmax (0, w - listWidth), h);
+
+    model.setEditorSize (w, h);
+}
+
+void BrisquellGUI::moved()
+{
+    if (getParentComponent() != nullptr && getPosition() != juce::Point<int>())
+        setTopLeftPosition (0, 0);
+}
+
+//==============================================================================
+juce::ApplicationCommandTarget* BrisquellGUI::getNextCommandTarget() { return nullptr; }
+void BrisquellGUI::getAllCommands (juce::Array<juce::CommandID>&) {}
+void BrisquellGUI::getCommandInfo (juce::CommandID, juce::ApplicationCommandInfo&) {}
+bool BrisquellGUI::perform (const juce::ApplicationCommandTarget::InvocationInfo&) { return true; }
+
+//==============================================================================
+void BrisquellGUI::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    if (source == model.getSelectionSubject() || source == &model.getCursor())
+        return;
+
+    if (source == model.getSceneListSubject())
+    {
+        morphPane->rebuild();
+
+        // The views just made, one per scene: their count is the scene count the pane saw.
+        if (const auto numScenes = morphPane->getNumViews(); numScenes > 0)
+            morphPane->selectItem (numScenes - 1, true);
+    }
+    else if (source == model.getControllerListSubject())
+    {
+        controlsBox->updateContent();
+    }
+}
+
+} // namespace brisquell

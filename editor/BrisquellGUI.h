@@ -1,0 +1,91 @@
+#pragma once
+
+#include "editor/ControllerList.h"
+#include "editor/K4TZLook.h"
+#include "pane/MorphPane.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+namespace brisquell
+{
+
+class BrisquellPlugInInterface;
+
+//==============================================================================
+/** The plug-in's editor: the controller list on the left (120 pixels wide, rows of 24 pixels)
+    and the morph pane with the cursor on the right, under a border that resizes the editor,
+    all drawn with the plug-in's look.
+
+    It keeps the list and the pane in step with the model's notifications, opens at the size
+    and pane view the model holds, writes its size into the model on every resize and hands the
+    pane's view back when it is closed. Only the model outlives it. Message thread only.
+*/
+class BrisquellGUI final : public juce::AudioProcessorEditor,
+                           public juce::ApplicationCommandTarget,
+                           private juce::ChangeListener
+{
+public:
+    /** Builds the editor on the processor's model, at the size the model holds. */
+    explicit BrisquellGUI (BrisquellPlugInInterface& owner);
+
+    /** Hands the pane's view to the model, stops listening and deletes the children. */
+    ~BrisquellGUI() override;
+
+    static constexpr int listWidth = 120;
+    static constexpr int rowHeight = 24;
+
+    /** The largest width and height applied from the model; larger stored sizes (only a damaged
+        or hand-made document holds them) are cut to it, as no window system shows them.
+    */
+    static constexpr int maxSize = 8192;
+
+    /** The children, for the views' tests. */
+    juce::ListBox& getControlsBox() const noexcept { return *controlsBox; }
+    MorphPane& getMorphPane() const noexcept { return *morphPane; }
+    juce::ResizableBorderComponent& getResizer() const noexcept { return *resizer; }
+    ControllerList& getControllerList() const noexcept { return *controllerList; }
+
+    /** How many editors exist in the process now (for the open/close tests). */
+    static int getNumLiveEditors() noexcept;
+
+    //==============================================================================
+    /** Fills the editor with white. */
+    void paint (juce::Graphics& g) override;
+
+    /** Lays out the border, the list and the pane and stores the size in the model. */
+    void resized() override;
+
+    /** Keeps the editor at the top left of the host's window when its left or top border is
+        dragged, so that the whole editor stays visible there.
+    */
+    void moved() override;
+
+    //==============================================================================
+    /** The editor offers no commands. */
+    juce::ApplicationCommandTarget* getNextCommandTarget() override;
+    void getAllCommands (juce::Array<juce::CommandID>& commands) override;
+    void getCommandInfo (juce::CommandID commandID, juce::ApplicationCommandInfo& result) override;
+    bool perform (const juce::ApplicationCommandTarget::InvocationInfo& info) override;
+
+private:
+    //==============================================================================
+    /** The scene list rebuilds the pane and selects its last scene; the controller list makes
+        the rows anew; other subjects change nothing here.
+    */
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+
+    // The look comes first, so that it is the default before any child is made and outlives
+    // every child that draws with it.
+    SharedK4TZLook look;
+    Brisquell& model;
+
+    std::unique_ptr<juce::ListBox> controlsBox;
+    std::unique_ptr<ControllerList> controllerList;
+    std::unique_ptr<MorphPaneModel> paneModel;
+    std::unique_ptr<juce::ResizableBorderComponent> resizer;
+    std::unique_ptr<MorphPane> morphPane;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellGUI)
+};
+
+} // namespace brisquell
