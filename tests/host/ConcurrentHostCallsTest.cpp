@@ -1,0 +1,80 @@
+#include "HostFixture.h"
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+using namespace brisquell;
+using namespace brisquell::test;
+
+// Hosts call from three sides at once: blocks on the audio thread, parameter moves on their
+// automation thread, chunks and idle calls on the UI thread. None of them may wait for
+// another for long, deadlock, or lose what the others did.
+TEST (ConcurrentHostCalls, AudioParameterAndChunkThreadsTogether)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    startProcessing (*plugin, 48000.0f, 64);
+
+    const auto numBlocks = 4000;
+    std::atomic<bool> isDone { false };
+    std::atomic<int> badEvents { 0 };
+
+    std::thread audio ([&]
+                       {
+                           for (int block = 0; block < numBlocks; ++block)
+                           {
+                               // Sixteen controllers, learned on the way and then changed.
+                               const std::vector<host::MidiEvent> input { cc (block % 64, 1 + (block / 8) % 2, block % 8, block % 128) };
+
+                               for (auto& e : runBlock (*plugin, 64, input))
+                                   if (! e.isControlChange() || e.offset < 0 || e.offset >= 64)
+                                       ++badEvents;
+                           }
+
+                           isDone = true;
+                       });
+
+    std::thread automation ([&]
+                            {
+                                for (int i = 0; ! isDone.load(); ++i)
+                                {
+                                    plugin->setParameter (i % 2, (float) (i % 200) / 200.0f);
+                                    plugin->getParameter ((i + 1) % 2);
+                                    std::this_thread::yield();
+                                }
+                            });
+
+    std::vector<std::uint8_t> chunk;
+
+    for (int i = 0; ! isDone.load(); ++i)
+    {
+        chunk = plugin->getChunk();
+
+        if (i % 4 == 0)
+            plugin->setChunk (chunk);
+
+        plugin->idle();
+    }
+
+    audio.join();
+    automation.join();
+
+    EXPECT_EQ (badEvents.load(), 0);
+
+    // Whatever interleaving happened, the state is whole: sixteen controllers, readable.
+    const auto text = std::string (chunk.begin(), chunk.end());
+    EXPECT_EQ (std::memcmp (chunk.data(), "VC2!", 4), 0);
+
+    auto fresh = loadPlugin();
+    ASSERT_NE (fresh, nullptr);
+    fresh->setChunk (plugin->getChunk());
+    EXPECT_EQ (fresh->getChunk(), plugin->getChunk());
+
+    size_t numControllers = 0;
+
+    for (auto pos = text.find ("<controller "); pos != std::string::npos; pos = text.find ("<controller ", pos + 1))
+        ++numControllers;
+
+    EXPECT_EQ (numControllers, 16u);
+}

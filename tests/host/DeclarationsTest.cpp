@@ -1,0 +1,123 @@
+#include "HostFixture.h"
+
+using namespace brisquell;
+using namespace brisquell::test;
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations" // the header's unconfirmed opcodes
+
+TEST (Declarations, TheAEffectRecord)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    const auto& fx = plugin->getEffect();
+
+    EXPECT_EQ (fx.magic, kEffectMagic);
+    EXPECT_EQ (fx.flags, effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks);
+    EXPECT_EQ (fx.flags, 0x31);
+    EXPECT_EQ (fx.numParams, 2);
+    EXPECT_EQ (fx.numInputs, 0);
+    EXPECT_EQ (fx.numOutputs, 0);
+    EXPECT_EQ (fx.initialDelay, 0);
+    EXPECT_EQ (fx.uniqueID, CCONST ('z', 'q', 'l', 'w'));
+    EXPECT_EQ (fx.version, 0x00010100);
+    EXPECT_NE (fx.processReplacing, nullptr);
+
+    // The framework's client declares at least one program (see README, host compatibility).
+    EXPECT_EQ (fx.numPrograms, 1);
+}
+
+TEST (Declarations, NamesVersionAndCategory)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+
+    EXPECT_EQ (plugin->getText (effGetEffectName), "Brisquellum");
+    EXPECT_EQ (plugin->dispatch (effGetEffectName, 0, 0, std::vector<char> (65).data()), 1);
+    EXPECT_EQ (plugin->getText (effGetProductString), "Brisquellum");
+    EXPECT_EQ (plugin->getText (effGetVendorString), "K4TZ");
+    EXPECT_EQ (plugin->dispatch (effGetVendorVersion), 65792);
+    EXPECT_EQ (plugin->dispatch (effGetPlugCategory), kPlugCategEffect);
+    EXPECT_EQ (plugin->dispatch (effGetVstVersion), 2400);
+}
+
+TEST (Declarations, CanDoAnswersCompareTheWholeText)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+
+    for (const auto* yes : { "receiveVstEvents", "receiveVstMidiEvent", "receiveVstMidiEvents", "sendVstEvents",
+                             "sendVstMidiEvent", "sendVstMidiEvents", "receiveVstTimeInfo", "conformsToWindowRules" })
+        EXPECT_EQ (plugin->canDo (yes), 1) << yes;
+
+    for (const auto* no : { "receiveVstMidiEvent ", "ReceiveVstMidiEvent", "receiveVstMidi", "", "offline",
+                            "midiProgramNames", "sendVstTimeInfo", "plugAsChannelInsert", "MPE" })
+        EXPECT_EQ (plugin->canDo (no), 0) << no;
+
+    // The framework's client adds these (see README, host compatibility).
+    EXPECT_EQ (plugin->canDo ("bypass"), 1);
+    EXPECT_EQ (plugin->canDo ("supportsViewDpiScaling"), 1);
+    EXPECT_EQ (plugin->canDo ("openCloseAnyThread"), -1);
+    EXPECT_EQ ((std::uint32_t) plugin->canDo ("hasCockosExtensions"), 0xbeef0000u);
+}
+
+TEST (Declarations, ParametersThroughTheRecord)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+
+    EXPECT_EQ (plugin->getParameterName (0), "cursor X");
+    EXPECT_EQ (plugin->getParameterName (1), "cursor Y");
+    EXPECT_EQ (plugin->getParameterDisplay (0), "getParameterText(0)");
+    EXPECT_EQ (plugin->getParameterDisplay (1), "getParameterText(1)");
+    EXPECT_EQ (plugin->getParameterLabel (0), "");
+    EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 0), 1);
+    EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 1), 1);
+
+    plugin->setParameter (0, 0.5f);
+    plugin->setParameter (1, 0.75f);
+    EXPECT_EQ (plugin->getParameter (0), 0.5f);
+    EXPECT_EQ (plugin->getParameter (1), 0.75f);
+    EXPECT_EQ (plugin->getParameter (2), 0.0f);
+}
+
+TEST (Declarations, NoProgramsAndNoChannels)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+
+    EXPECT_EQ (plugin->dispatch (effGetProgram), 0);
+    plugin->dispatch (effSetProgram, 0, 3);
+    EXPECT_EQ (plugin->dispatch (effGetProgram), 0);
+    EXPECT_EQ (plugin->dispatch (effGetProgramNameIndexed, 0, 0, std::vector<char> (64).data()), 0);
+
+    VstPinProperties pin {};
+    EXPECT_EQ (plugin->dispatch (effGetInputProperties, 0, 0, &pin), 0);
+    EXPECT_EQ (plugin->dispatch (effGetOutputProperties, 0, 0, &pin), 0);
+}
+
+TEST (Declarations, HostAnsweringVersionZeroGetsNoInstance)
+{
+    host::HostOptions options;
+    options.versionAnswer = 0;
+    std::string error;
+
+    EXPECT_EQ (host::Plugin::load (BRISQUELL_PLUGIN_PATH, options, error), nullptr);
+    EXPECT_NE (error.find ("no instance"), std::string::npos) << error;
+
+    // Nothing stayed behind: a host that answers properly gets an instance straight after.
+    EXPECT_NE (loadPlugin(), nullptr);
+}
+
+TEST (Declarations, InstancesLiveSideBySideAndTheLibraryReloads)
+{
+    for (int round = 0; round < 3; ++round)
+    {
+        auto first = loadPlugin();
+        auto second = loadPlugin();
+        ASSERT_NE (first, nullptr);
+        ASSERT_NE (second, nullptr);
+
+        first->setParameter (0, 0.25f);
+        EXPECT_EQ (second->getParameter (0), 0.0f);
+    }
+}

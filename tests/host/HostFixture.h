@@ -1,0 +1,52 @@
+#pragma once
+
+#include "tools/host/VstHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brisquell::test
+{
+
+/** Loads the built Brisquellum.so as a host does; fails the test when it cannot. */
+inline std::unique_ptr<host::Plugin> loadPlugin (const host::HostOptions& options = {})
+{
+    std::string error;
+    auto plugin = host::Plugin::load (BRISQUELL_PLUGIN_PATH, options, error);
+    EXPECT_NE (plugin, nullptr) << error;
+    return plugin;
+}
+
+/** Sample rate, block size and resume, in the order hosts use. */
+inline void startProcessing (host::Plugin& plugin, float sampleRate = 44100.0f, int blockSize = 512)
+{
+    plugin.setSampleRate (sampleRate);
+    plugin.setBlockSize (blockSize);
+    plugin.resume();
+}
+
+/** One block: the events, then processReplacing; answers what the plug-in sent. */
+inline std::vector<host::MidiEvent> runBlock (host::Plugin& plugin, int numSamples, const std::vector<host::MidiEvent>& events = {})
+{
+    if (! events.empty())
+        plugin.sendEvents (events);
+
+    return plugin.processBlock (numSamples);
+}
+
+inline host::MidiEvent cc (int offset, int channel, int number, int value)
+{
+    return host::MidiEvent::controlChange (offset, channel, number, value);
+}
+
+inline bool hasDisplay()
+{
+    const auto* display = std::getenv ("DISPLAY");
+    return display != nullptr && *display != 0;
+}
+
+} // namespace brisquell::test
