@@ -1,5 +1,5 @@
 #include "plugin/BrisquellPlugInInterface.h"
-#include "plugin/PlaceholderEditor.h"
+#include "editor/BrisquellGUI.h"
 #include "plugin/StateChunk.h"
 
 #include <cmath>
@@ -171,7 +171,7 @@ bool BrisquellPlugInInterface::producesMidi() const { return true; }
 
 juce::AudioProcessorEditor* BrisquellPlugInInterface::createEditor()
 {
-    return new (std::nothrow) PlaceholderEditor (*this);
+    return new (std::nothrow) BrisquellGUI (*this);
 }
 
 bool BrisquellPlugInInterface::hasEditor() const { return true; }
