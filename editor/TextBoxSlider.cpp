@@ -44,6 +44,10 @@ TextBoxSlider::TextBoxSlider (double initialValue)
 {
     setEditable (true, true, false);
     setJustificationType (juce::Justification::centred);
+    // The framework's 5-pixel side borders would leave a row's 19-pixel number cells 9 pixels
+    // for the text, and a three-digit number would show as "...": the text may use everything
+    // inside the outline.
+    setBorderSize (juce::BorderSize<int> (1));
     setRange (0.0, 100.0, 1.0, 10);
     setValue (initialValue, juce::dontSendNotification);
 }
