@@ -243,9 +243,10 @@ void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection
 {
     selectedScenes.clearQuick();
 
-    // A selection is a set: a scene named twice is selected once.
+    // A selection is a set: a scene named twice is selected once. Membership is decided by
+    // comparing pointers only, so a view may hand over a scene that has gone meanwhile.
     for (auto* scene : newSelection)
-        if (isListedScene (scene) && ! selectedScenes.contains (scene))
+        if (indexOfScene (scene) >= 0 && ! selectedScenes.contains (scene))
             selectedScenes.add (scene);
 
     if (audit && selectedScenes.size() == 1)
@@ -532,14 +533,14 @@ float Brisquell::getDistanceSum() const
 {
     const juce::ScopedLock sl (lock);
     ensureWeights();
-    return (float) distanceSum;
+    return narrowToFloat (distanceSum);
 }
 
 float Brisquell::getWeightSum() const
 {
     const juce::ScopedLock sl (lock);
     ensureWeights();
-    return (float) weightSum;
+    return narrowToFloat (weightSum);
 }
 
 //==============================================================================
@@ -710,9 +711,5 @@ void Brisquell::retire (std::unique_ptr<Scene> scene)
         retiredScenes.push_back (std::move (scene));
 }
 
-bool Brisquell::isListedScene (const Scene* scene) const noexcept
-{
-    return scene != nullptr && &scene->getModel() == this && scene->listed;
-}
 
 } // namespace brisquell

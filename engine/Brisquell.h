@@ -59,33 +59,41 @@ public:
     Cursor& getCursor() noexcept { return cursor; }
     const Cursor& getCursor() const noexcept { return cursor; }
 
-    /** Appends a controller named after its CC number and notifies the controller list. */
+    /** Appends a controller named after its CC number and notifies the controller list. Any
+        thread (the audio thread when auto-learn creates one).
+    */
     Controller* addController (int ccNumber, int channel);
 
     /** The "add controller" command: the last controller's CC number + 1 on its channel, or CC 0
-        on channel 1 when there is none.
+        on channel 1 when there is none. The number wraps past the int range instead of
+        overflowing. Any thread.
     */
     Controller* addNextController();
 
-    /** Removes and destroys the controller; notifies the controller list also when it was not
-        in the model.
+    /** Removes the controller and unlinks its values at once; the record itself is destroyed on
+        the message thread after its removal has been notified. Notifies the controller list also
+        when it was not in the model. Any thread.
     */
     void removeController (Controller* controller);
 
     /** Takes ownership of a positioned scene, appends it, notifies the scene list and makes it
-        the whole selection.
+        the whole selection. A scene made for another model is discarded. Any thread (the audio
+        thread when auto-key creates one).
     */
     void addScene (std::unique_ptr<Scene> scene);
 
-    /** Removes the scene from the scenes and the selection and destroys it; notifies the scene
-        list also when it was not in the model. Causes no output by itself.
+    /** Removes the scene from the scenes and the selection and unlinks its values; the record is
+        destroyed as removeController says. Notifies the scene list also when it was not in the
+        model. Causes no output by itself. Any thread.
     */
     void deleteScene (Scene* scene);
 
-    /** Creates a scene at the cursor's position and adds it. */
+    /** Creates a scene at the cursor's position and adds it. Any thread. */
     void keySceneAtCursor();
 
-    /** Replaces the selection, keeping the order; scenes not in the model are left out. */
+    /** Replaces the selection, keeping the order; scenes not in the model are left out and a
+        scene named twice is selected once. Any thread.
+    */
     void setSelectedScenes (const juce::Array<Scene*>& newSelection);
 
     //==============================================================================
@@ -119,20 +127,26 @@ public:
     void handleIncomingMidi (const juce::MidiMessage& message);
     void handleIncomingMidi (const juce::uint8* data, int numBytes);
 
-    /** True when a move or a value change waits for the next output tick. */
+    /** True when a move or a value change waits for the next output tick. Audio thread (any
+        thread is safe).
+    */
     bool needsOutput() const;
 
-    /** The output interval in samples: max (1, sampleRate / refreshRate) in integer division. */
+    /** The output interval in samples: max (1, sampleRate / refreshRate) in integer division.
+        Audio thread (any thread is safe); takes no lock.
+    */
     int getSamplesPerRefresh (int sampleRate) const noexcept;
 
-    /** Writes the due control changes at the sample offset and clears the pending output.
-        Audio thread; allocates nothing once the buffer has room.
+    /** Writes the due control changes at the sample offset and clears the pending output. Call
+        it only while needsOutput() is true: with nothing pending it takes the interpolation path
+        and sends every controller. Audio thread; allocates nothing once the buffer has room.
     */
     void renderOutput (juce::MidiBuffer& buffer, int sampleOffset);
 
     //==============================================================================
-    /** The host's cursor parameters, 0..1 over the cursor range (200 x 200). Values are not
-        clamped, but a value that does not give a finite position is ignored. Any thread.
+    /** The host's cursor parameters, 0..1 over the cursor range (200 x 200), rounded to whole
+        units with halves to even. Values are not clamped, but a value that does not give a
+        finite position is ignored, and positions beyond the int range saturate. Any thread.
     */
     void setCursorX (float value);
     void setCursorY (float value);
@@ -142,17 +156,21 @@ public:
     juce::Point<int> getCursorRange() const noexcept { return { 200, 200 }; }
 
     //==============================================================================
-    /** Interpolation terms over the current scenes. */
+    /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
     float getDistanceSum() const;
     float getWeightSum() const;
 
     //==============================================================================
-    /** The state document (root tag as given); the model is not changed. Any thread. */
+    /** The state document (root tag as given); the model is not changed. The lock is held only
+        while the model's data are copied, not while the elements are built. Any thread.
+    */
     std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
 
-    /** Replaces controllers, scenes, editor size and pane view with the document's. Listeners
-        hear of the controller list, then the scene list: before this returns when called on the
-        message thread, otherwise at the message thread's next notification round. Any thread.
+    /** Replaces controllers, scenes, editor size and pane view with the document's; keeps the
+        cursor, the refresh rate and the modes, and empties the selection. Whatever the document
+        lacks or holds unreadably reads as 0 or is skipped. Listeners hear of the controller list,
+        then the scene list: before this returns when called on the message thread, otherwise at
+        the message thread's next notification round. Any thread.
     */
     void restoreStateXml (std::unique_ptr<juce::XmlElement> document);
 
@@ -183,7 +201,7 @@ public:
     void deliverPendingNotifications();
 
     //==============================================================================
-    /** Called by the records from their positionChanged and setValueInScene. */
+    /** Called by the records from their positionChanged and setValueInScene. Any thread. */
     void cursorMoved();
     void sceneMoved();
     void markValuesChanged();
@@ -199,7 +217,6 @@ private:
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
-    bool isListedScene (const Scene* scene) const noexcept;
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
 

@@ -149,14 +149,14 @@ float Scene::getDistance() const
 {
     const juce::ScopedLock sl (model.getLock());
     model.ensureWeights();
-    return (float) distance;
+    return narrowToFloat (distance);
 }
 
 float Scene::getRawWeight() const
 {
     const juce::ScopedLock sl (model.getLock());
     model.ensureWeights();
-    return (float) rawWeight;
+    return narrowToFloat (rawWeight);
 }
 
 float Scene::getWeight() const

@@ -89,7 +89,7 @@ public:
     Controller& getController() const noexcept { return controller; }
 
     /** Adds one control change with this record's stored value when the controller has a send
-        request pending (audit output). Audio thread, model lock held.
+        request pending (audit output). Audio thread (any thread is safe).
     */
     void send (juce::MidiBuffer& buffer, int sampleOffset);
 
@@ -123,7 +123,9 @@ public:
     ~Scene() override;
 
     //==============================================================================
-    /** Invalidates the scene's caches and tells the model that a scene moved. */
+    /** Invalidates the scene's caches and tells the model that a scene moved; a scene already
+        removed from the model does nothing. Any thread.
+    */
     void positionChanged() override;
 
     /** A right-button release opens the scene's menu ("delete"). Message thread. */
@@ -153,11 +155,11 @@ public:
     float getWeight() const;
 
     /** Sends every stored value whose controller has a send request, last to first.
-        Audio thread, model lock held.
+        Audio thread (any thread is safe); takes the model's lock.
     */
     void sendValues (juce::MidiBuffer& buffer, int sampleOffset);
 
-    /** The scene's position in the model's scene list, or -1. */
+    /** The scene's position in the model's scene list, or -1. Any thread. */
     int getIndex() const;
 
     Brisquell& getModel() const noexcept { return model; }
@@ -244,7 +246,7 @@ public:
     int getNumSceneValues() const;
     SceneValue* getSceneValue (int index) const;
 
-    /** The controller's first value in the scene, or none. */
+    /** The controller's first value in the scene, or none. Any thread. */
     SceneValue* findSceneValue (const Scene& scene) const;
 
     /** Overwrites the value in the scene, or adds it; then marks the controller changed.
@@ -253,11 +255,11 @@ public:
     */
     void setValueInScene (int value, Scene& scene);
 
-    /** Sets the send request and stale flag and the model's valuesChanged flag. */
+    /** Sets the send request and stale flag and the model's valuesChanged flag. Any thread. */
     void markChanged();
 
     /** True when a send is pending or scenes moved; clears the pending send in every case.
-        Model lock held.
+        Any thread (the audio thread during output); takes the model's lock.
     */
     bool takeSendRequest();
 
@@ -272,10 +274,12 @@ public:
     /** How the selected scenes agree on this controller's value. Any thread. */
     SelectionState getSelectionState() const;
 
-    /** Adds one control change with the interpolated value. Model lock held. */
+    /** Adds one control change with the interpolated value. Audio thread (any thread is safe);
+        takes the model's lock.
+    */
     void sendTo (juce::MidiBuffer& buffer, int sampleOffset);
 
-    /** Removes and destroys this controller through the model. */
+    /** Removes and destroys this controller through the model (see removeController). */
     void removeFromModel();
 
     Brisquell& getModel() const noexcept { return model; }

@@ -27,4 +27,20 @@ int roundHalfEven (FloatType value) noexcept
     return (int) rounded;
 }
 
+/** Narrows a double to a float: magnitudes beyond the float range become infinity, as the IEEE
+    conversion gives, without the undefined behaviour of converting them in C++. NaN stays NaN.
+*/
+inline float narrowToFloat (double value) noexcept
+{
+    constexpr auto largest = (double) std::numeric_limits<float>::max();
+
+    if (value > largest)
+        return std::numeric_limits<float>::infinity();
+
+    if (value < -largest)
+        return -std::numeric_limits<float>::infinity();
+
+    return (float) value;
+}
+
 } // namespace brisquell

@@ -256,4 +256,6 @@ TEST (Interpolation, HostileNumbersGiveDefinedValues)
     // Extreme but finite positions still give weights that sum to one.
     b->setPosition (std::numeric_limits<float>::max(), -std::numeric_limits<float>::max());
     EXPECT_FLOAT_EQ (a->getWeight() + b->getWeight(), 1.0f);
+    EXPECT_EQ (b->getDistance(), std::numeric_limits<float>::infinity()); // beyond the float range
+    EXPECT_FALSE (std::isnan (model.getWeightSum()));
 }
