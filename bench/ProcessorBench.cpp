@@ -1,0 +1,102 @@
+#include "plugin/BrisquellPlugInInterface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+
+using namespace brisquell;
+
+namespace
+{
+constexpr double benchSampleRate = 48000.0;
+constexpr int benchBlockSize = 128;
+
+/** A processor at 48 kHz in 128-sample blocks; with content, 128 controllers on channel 1
+    (CC 0..127), each holding a value in every one of the scenes spread over the pane.
+*/
+void prepare (BrisquellPlugInInterface& processor, int numControllers, int numScenes)
+{
+    processor.setRateAndBufferSizeDetails (benchSampleRate, benchBlockSize);
+    processor.prepareToPlay (benchSampleRate, benchBlockSize);
+
+    auto& model = processor.getModel();
+    model.setAutoKey (false);
+
+    for (int i = 0; i < numScenes; ++i)
+    {
+        auto scene = std::make_unique<Scene> (model);
+        scene->setPosition ((float) ((i * 37) % 200), (float) ((i * 91) % 200));
+        model.addScene (std::move (scene));
+    }
+
+    model.setSelectedScenes ({});
+
+    for (int c = 0; c < numControllers; ++c)
+    {
+        auto* controller = model.addController (c, 1);
+
+        for (int s = 0; s < numScenes; ++s)
+            controller->setValueInScene ((c + s * 7) % 128, *model.getScene (s));
+    }
+}
+
+double threadCpuSeconds()
+{
+    timespec now {};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
+    return (double) now.tv_sec + (double) now.tv_nsec * 1.0e-9;
+}
+
+/** processBlock with both cursor parameters changing every block, reported as the share of one
+    core that a second of audio takes ("core%": CPU time of this thread over the audio time).
+*/
+void processBlocks (benchmark::State& state, int numControllers, int numScenes)
+{
+    BrisquellPlugInInterface processor;
+    prepare (processor, numControllers, numScenes);
+
+    juce::AudioBuffer<float> audio (0, benchBlockSize);
+    juce::MidiBuffer midi;
+    midi.ensureSize (8192);
+    int step = 0;
+    size_t numSent = 0;
+
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+
+    const auto cpuStart = threadCpuSeconds();
+
+    for (auto _ : state)
+    {
+        // A slow circle around the pane: new values for both parameters in every block.
+        const auto angle = (float) (step++ % 4800) * juce::MathConstants<float>::twoPi / 4800.0f;
+        processor.setParameter (0, 0.5f + 0.4f * std::cos (angle));
+        processor.setParameter (1, 0.5f + 0.4f * std::sin (angle));
+
+        midi.clear();
+        processor.processBlock (audio, midi);
+        numSent += (size_t) midi.getNumEvents();
+        benchmark::DoNotOptimize (midi);
+    }
+
+    const auto cpuSeconds = threadCpuSeconds() - cpuStart;
+
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+    const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
+    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
+    state.counters["CC/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+}
+
+void BM_ProcessBlockEmpty (benchmark::State& state)
+{
+    processBlocks (state, 0, 0);
+}
+
+void BM_ProcessBlock128ControllersBy32Scenes (benchmark::State& state)
+{
+    processBlocks (state, 128, 32);
+}
+} // namespace
+
+BENCHMARK (BM_ProcessBlockEmpty);
+BENCHMARK (BM_ProcessBlock128ControllersBy32Scenes);
