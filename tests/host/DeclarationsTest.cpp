@@ -121,3 +121,39 @@ TEST (Declarations, InstancesLiveSideBySideAndTheLibraryReloads)
         EXPECT_EQ (second->getParameter (0), 0.0f);
     }
 }
+
+// The framework's client answers these itself (README, host compatibility): pinned here so
+// that a change of the framework shows up.
+TEST (Declarations, AnswersOfTheFrameworksClient)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+
+    char programName[64] = "untouched";
+    plugin->dispatch (effGetProgramName, 0, 0, programName);
+    EXPECT_STREQ (programName, "untouched");
+
+    EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 2), 0);
+    EXPECT_EQ (plugin->dispatch (effGetTailSize), 0x7fffffff);
+    EXPECT_EQ (plugin->dispatch (effGetCurrentMidiProgram), -1);
+    EXPECT_EQ (plugin->dispatch (effIdentify), CCONST ('N', 'v', 'E', 'f'));
+
+    alignas (VstSpeakerArrangement) unsigned char storage[2][sizeof (VstSpeakerArrangement) + 2 * sizeof (VstSpeakerProperties)] {};
+    auto* in = reinterpret_cast<VstSpeakerArrangement*> (storage[0]);
+    auto* out = reinterpret_cast<VstSpeakerArrangement*> (storage[1]);
+    in->type = out->type = kSpeakerArrStereo;
+    in->numChannels = out->numChannels = 2;
+    EXPECT_EQ (plugin->dispatch (effSetSpeakerArrangement, 0, (VstIntPtr) in, out), 0);
+
+    in->type = out->type = kSpeakerArrEmpty;
+    in->numChannels = out->numChannels = 0;
+    EXPECT_EQ (plugin->dispatch (effSetSpeakerArrangement, 0, (VstIntPtr) in, out), 1);
+    EXPECT_EQ (plugin->getEffect().numInputs, 0);
+    EXPECT_EQ (plugin->getEffect().numOutputs, 0);
+
+    VstSpeakerArrangement* currentIn = nullptr;
+    VstSpeakerArrangement* currentOut = nullptr;
+    EXPECT_EQ (plugin->dispatch (effGetSpeakerArrangement, 0, (VstIntPtr) &currentIn, &currentOut), 1);
+    ASSERT_NE (currentIn, nullptr);
+    EXPECT_EQ (currentIn->numChannels, 0);
+}
