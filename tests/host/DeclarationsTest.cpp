@@ -1,5 +1,7 @@
 #include "HostFixture.h"
 
+#include <dlfcn.h>
+
 using namespace brisquell;
 using namespace brisquell::test;
 
@@ -156,4 +158,19 @@ TEST (Declarations, AnswersOfTheFrameworksClient)
     EXPECT_EQ (plugin->dispatch (effGetSpeakerArrangement, 0, (VstIntPtr) &currentIn, &currentOut), 1);
     ASSERT_NE (currentIn, nullptr);
     EXPECT_EQ (currentIn->numChannels, 0);
+}
+
+// A host may carry its own copy of the framework (or be built on it): nothing but the two entry
+// points may leave the library, or the dynamic linker could bind one copy's symbols to the other's.
+TEST (Declarations, OnlyTheEntryPointsAreExported)
+{
+    auto* library = dlopen (BRISQUELL_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE (library, nullptr) << dlerror();
+
+    EXPECT_NE (dlsym (library, "VSTPluginMain"), nullptr);
+    EXPECT_NE (dlsym (library, "main"), nullptr);
+    EXPECT_EQ (dlsym (library, "_Z18createPluginFilterv"), nullptr);
+    EXPECT_EQ (dlsym (library, "_ZN4juce6String8fromUTF8EPKci"), nullptr);
+
+    dlclose (library);
 }
