@@ -7,8 +7,8 @@ namespace brisquell
 
 namespace
 {
-    std::atomic<int> numLiveEditors { 0 };
-}
+std::atomic<int> numLiveEditors { 0 };
+} // namespace
 
 //==============================================================================
 BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)

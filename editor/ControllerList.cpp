@@ -7,12 +7,12 @@ namespace brisquell
 
 namespace
 {
-    constexpr juce::uint32 transparent = 0x00000000, white = 0xffffffff, lightGrey = 0xffd3d3d3,
-                           red = 0xffff0000, black = 0xff000000;
+constexpr juce::uint32 transparent = 0x00000000, white = 0xffffffff, lightGrey = 0xffd3d3d3,
+                       red = 0xffff0000, black = 0xff000000;
 
-    constexpr float smallFontHeight = 10.0f;
-    constexpr int maxNameLength = 32;
-}
+constexpr float smallFontHeight = 10.0f;
+constexpr int maxNameLength = 32;
+} // namespace
 
 //==============================================================================
 ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)

@@ -63,16 +63,6 @@ TEST_F (ControlsBox, MakesEveryRowAnewOnEachUpdateAndDeletesTheOldOne)
     EXPECT_EQ (list.refreshComponentForRow (-1, false, nullptr), nullptr);
 }
 
-TEST_F (ControlsBox, FollowsTheControllerListWhenUpdated)
-{
-    model.getController (0)->removeFromModel();
-    model.addController (90, 2);
-    box.updateContent();
-    EXPECT_EQ (rowAt (2)->getCcNumberBox().getText(), "90");
-    EXPECT_EQ (rowAt (0)->getCcNumberBox().getText(), "1");
-    model.deliverPendingNotifications();
-}
-
 TEST_F (ControlsBox, CursorKeysInANumberEntryLeaveTheRowsAlone)
 {
     auto* row = rowAt (1);

@@ -62,12 +62,8 @@ TEST_F (ControllerRow, SplitsARowOf108By24IntoTheValueNameAndNumberCells)
 
     EXPECT_FLOAT_EQ (row->getValueBox().getFont().getHeight(), 22.0f);
     EXPECT_FLOAT_EQ (row->getChannelBox().getFont().getHeight(), 10.0f);
-    EXPECT_EQ (row->getChannelLabel().getText(), "ch:");
-    EXPECT_EQ (row->getCcLabel().getText(), "cc:");
     EXPECT_EQ (row->getCcNumberBox().getText(), "7");
-    EXPECT_EQ (row->getChannelBox().getText(), "1");
     EXPECT_EQ (row->getNameEditor().getText(), "7");
-    EXPECT_TRUE (row->isOpaque());
 }
 
 TEST_F (ControllerRow, ColoursTheValueByHowTheSelectedScenesAgree)
@@ -122,53 +118,26 @@ TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysAnEmptyScene)
     EXPECT_EQ (model.getNumScenes(), 1) << "later steps key no further scene";
 }
 
-TEST_F (ControllerRow, NumbersOutsideTheBoxesRangesAreShownClampedAndKept)
+TEST_F (ControllerRow, ChannelAndCcNumbersAreShownClampedAndEditedWithoutANotification)
 {
-    controller->setChannel (0);
-    controller->setCcNumber (200);
-    deliver();
-    row->refresh();
-    EXPECT_EQ (row->getChannelBox().getText(), "1");
-    EXPECT_EQ (row->getCcNumberBox().getText(), "127");
-    EXPECT_EQ (controller->getChannel(), 0);
-    EXPECT_EQ (controller->getCcNumber(), 200);
-
     controller->setChannel (20);
+    controller->setCcNumber (200);
     row->refresh();
     EXPECT_EQ (row->getChannelBox().getText(), "16");
-    EXPECT_EQ (controller->getChannel(), 20);
-}
+    EXPECT_EQ (row->getCcNumberBox().getText(), "127");
+    EXPECT_EQ (controller->getCcNumber(), 200) << "kept until the user edits the box";
 
-TEST_F (ControllerRow, ChannelAndCcEditsReachTheControllerAtOnceWithoutANotification)
-{
     test::NotificationCounter counter (model);
     deliver();
     counter.total = 0;
 
-    test::dragVertically (row->getChannelBox(), { 9, 6 }, -6);
-    EXPECT_EQ (controller->getChannel(), 4);
-    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, -4);
-    EXPECT_EQ (controller->getCcNumber(), 9);
-    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, 1000);
-    EXPECT_EQ (controller->getCcNumber(), 0) << "the box bounds what it passes on";
+    test::dragVertically (row->getChannelBox(), { 9, 6 }, 60);
+    EXPECT_EQ (controller->getChannel(), 1) << "the box bounds what it passes on";
+    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, 4);
+    EXPECT_EQ (controller->getCcNumber(), 125);
 
     deliver();
     EXPECT_EQ (counter.total, 0);
-}
-
-TEST_F (ControllerRow, ValueEditsAreStoredInEverySelectedScene)
-{
-    auto* first = addSceneAt (model, 0, 0);
-    auto* second = addSceneAt (model, 50, 0);
-    model.setSelectedScenes ({ first, second });
-    deliver();
-
-    startValueDrag();
-    dragValueTo (-20);
-    EXPECT_EQ (first->getValueFor (*controller), 10);
-    EXPECT_EQ (second->getValueFor (*controller), 10);
-    deliver();
-    EXPECT_EQ (valueColour(), black);
 }
 
 TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
@@ -205,25 +174,6 @@ TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
     window.reset();
 }
 
-TEST_F (ControllerRow, NamesAreCutAtThirtyTwoCharacters)
-{
-    row->getNameEditor().selectAll();
-    row->getNameEditor().insertTextAtCaret (juce::String::repeatedString ("n", 40));
-    test::runMessageLoopFor (5);
-    EXPECT_EQ (controller->getName().length(), 32);
-}
-
-TEST_F (ControllerRow, ANotificationWhileANumberIsTypedDropsTheEntry)
-{
-    auto& box = row->getCcNumberBox();
-    box.showEditor();
-    box.getCurrentTextEditor()->keyPressed (test::characterKey ('9'));
-    model.notifyChange (controller);
-    deliver();
-    EXPECT_FALSE (box.isBeingEdited());
-    EXPECT_EQ (controller->getCcNumber(), 7);
-}
-
 TEST_F (ControllerRow, ARightClickOnAnyOfItsWidgetsOpensTheRowMenu)
 {
     for (auto* child : row->getChildren())
@@ -239,28 +189,17 @@ TEST_F (ControllerRow, ARightClickOnAnyOfItsWidgetsOpensTheRowMenu)
     EXPECT_TRUE (row->getValueBox().isBeingEdited()) << "the value box still opens its entry";
 }
 
-TEST_F (ControllerRow, OffersRemoveAndAddController)
+TEST_F (ControllerRow, AddControllerFollowsTheModelsLastControllerNotTheRow)
 {
     const auto menu = ControllerGUI::createMenu();
     juce::PopupMenu::MenuItemIterator items (menu);
     juce::StringArray texts;
-    juce::Array<int> ids;
 
     while (items.next())
-    {
-        auto& item = items.getItem();
-        texts.add (item.text);
-        ids.add (item.itemID);
-        EXPECT_TRUE (item.isEnabled);
-        EXPECT_FALSE (item.isTicked);
-    }
+        texts.add (juce::String (items.getItem().itemID) + " " + items.getItem().text);
 
-    EXPECT_EQ (texts, juce::StringArray ({ "remove controller", "add controller" }));
-    EXPECT_EQ (ids, juce::Array<int> ({ 1, 2 }));
-}
+    EXPECT_EQ (texts, juce::StringArray ({ "1 remove controller", "2 add controller" }));
 
-TEST_F (ControllerRow, AddControllerFollowsTheModelsLastControllerNotTheRow)
-{
     auto* last = model.addController (127, 5);
     row->menuItemChosen (ControllerGUI::addControllerItem);
     ASSERT_EQ (model.getNumControllers(), 3);
@@ -285,13 +224,6 @@ TEST_F (ControllerRow, AMenuOutlivingItsRowDoesNothing)
     test::runMessageLoopFor (300); // the menu watches its row on a timer
     EXPECT_FALSE (test::dismissOpenMenus()) << "the row's menu went with it";
     EXPECT_EQ (model.getNumControllers(), 1);
-}
-
-TEST_F (ControllerRow, PaintsWhiteWithARoundedFrame)
-{
-    const auto image = row->createComponentSnapshot (row->getLocalBounds());
-    EXPECT_EQ (image.getPixelAt (54, 0).getBrightness(), 0.0f) << "the frame along the top";
-    EXPECT_EQ (image.getPixelAt (100, 6).getARGB(), 0xffffffff) << "white inside the name cell";
 }
 
 } // namespace

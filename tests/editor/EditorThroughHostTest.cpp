@@ -197,23 +197,5 @@ TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState
     EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 300);
 }
 
-TEST_F (EditorThroughHost, AHostThatCannotResizeStillGetsTheEditorsSize)
-{
-    window.reset();
-    plugin.reset();
-
-    host::HostOptions options;
-    options.canSizeWindow = false;
-    std::string error;
-    plugin = host::Plugin::load (BRISQUELL_PLUGIN_PATH, options, error);
-    ASSERT_NE (plugin, nullptr) << error;
-
-    restoreDocument (R"(<brisquell><controllers/><scenes/><gui width="333" height="222"/></brisquell>)");
-    auto& shown = openWindow();
-    pumpFor (50);
-    EXPECT_EQ (shown.getWidth(), 333);
-    EXPECT_EQ (editorRect(), std::make_pair (333, 222));
-}
-
 } // namespace
 } // namespace brisquell

@@ -73,6 +73,7 @@ TEST_F (EditorWindow, AFirstEditorIs300By300WithTheListBesideThePane)
     EXPECT_EQ (gui.getChildComponent (1), &gui.getControlsBox());
     EXPECT_EQ (gui.getChildComponent (2), &gui.getResizer());
     EXPECT_EQ (gui.getMorphPane().getNumItems(), 1) << "the cursor view";
+    EXPECT_EQ (gui.getMorphPane().getXZoom(), 1.0f) << "no stored view: the pane's start";
 }
 
 TEST_F (EditorWindow, BelowTheListsWidthThePaneHasNoWidth)
@@ -124,13 +125,6 @@ TEST_F (EditorWindow, TheStateSavedWhileClosedHoldsTheLastSizeAndView)
     EXPECT_EQ (reopened.getWidth(), 420);
     EXPECT_FLOAT_EQ (reopened.getMorphPane().getXZoom(), 0.5f);
     EXPECT_EQ (reopened.getMorphPane().getOriginX(), 50.0f);
-}
-
-TEST_F (EditorWindow, ANewModelWithoutAViewLeavesThePaneAtItsStart)
-{
-    auto& gui = open();
-    EXPECT_EQ (gui.getMorphPane().getOriginX(), 0.0f);
-    EXPECT_EQ (gui.getMorphPane().getXZoom(), 1.0f);
 }
 
 TEST_F (EditorWindow, AfterEverySceneListChangeTheLastSceneIsTheOnlySelection)
@@ -191,21 +185,6 @@ TEST_F (EditorWindow, OnlyControllerListChangesMakeTheRowsAnew)
     EXPECT_EQ (gui.getControlsBox().getComponentForRowNumber (1), nullptr);
 }
 
-TEST_F (EditorWindow, SelectionAndCursorNotificationsChangeNothingInTheEditor)
-{
-    addSceneAt (model, 0, 0);
-    addSceneAt (model, 70, 0);
-    auto& gui = open();
-    settle();
-    juce::Component::SafePointer<juce::Component> view (gui.getMorphPane().getView (0));
-
-    model.setSelectedScenes ({ model.getScene (0) });
-    model.getCursor().setPosition (5, 5);
-    settle();
-    EXPECT_EQ (view.getComponent(), gui.getMorphPane().getView (0)) << "no rebuild";
-    EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ model.getScene (0) })) << "no reselection";
-}
-
 TEST_F (EditorWindow, ADocumentRestoredWhileOpenRebuildsButKeepsTheEditorsSizeAndView)
 {
     auto& gui = open();
@@ -258,34 +237,6 @@ TEST_F (EditorWindow, DraggingTheLeftBorderInsideAHostWindowKeepsTheEditorAtTheT
     EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (0, 0, 330, 300));
     border.mouseUp (test::makeMouseEvent (border, press.translated (-30, 0), juce::ModifierKeys(), press, true));
     hostWindow.removeChildComponent (editor.get());
-}
-
-TEST_F (EditorWindow, InstallsTheLookWhileOpenAndRemovesItWithTheLastEditor)
-{
-    open();
-    auto* look = dynamic_cast<K4TZLook*> (&juce::LookAndFeel::getDefaultLookAndFeel());
-    ASSERT_NE (look, nullptr);
-    EXPECT_EQ (&editor->getControlsBox().getVerticalScrollBar().getLookAndFeel(), look);
-    EXPECT_EQ (editor->getControlsBox().getVerticalScrollBar().getWidth(), 12);
-
-    {
-        BrisquellGUI second (processor);
-        EXPECT_EQ (&juce::LookAndFeel::getDefaultLookAndFeel(), look) << "shared";
-    }
-
-    EXPECT_EQ (&juce::LookAndFeel::getDefaultLookAndFeel(), look);
-    close();
-    EXPECT_EQ (dynamic_cast<K4TZLook*> (&juce::LookAndFeel::getDefaultLookAndFeel()), nullptr);
-}
-
-TEST_F (EditorWindow, OffersNoCommands)
-{
-    auto& gui = open();
-    juce::Array<juce::CommandID> commands;
-    gui.getAllCommands (commands);
-    EXPECT_TRUE (commands.isEmpty());
-    EXPECT_EQ (gui.getNextCommandTarget(), nullptr);
-    EXPECT_TRUE (gui.perform (juce::ApplicationCommandTarget::InvocationInfo (1)));
 }
 
 TEST_F (EditorWindow, TwoHundredOpenAndCloseCyclesLeaveNothingBehind)
