@@ -132,12 +132,22 @@ private:
     //==============================================================================
     void timerCallback() override;
 
-    /** Model lock held: the block's work after the lock was obtained. */
+    /** The block's work once the model's lock is held: parked moves, stashed and new input,
+        then the output ticks. Audio thread.
+    */
     void runBlock (juce::MidiBuffer& midi, int numSamples);
+
+    /** Copies the block's control changes into the stash; false (and nothing copied) when they
+        do not all fit. Audio thread; allocates nothing.
+    */
     bool stashControlChanges (const juce::MidiBuffer& midi) noexcept;
+
+    /** Hands the stashed control changes to the model, oldest first. Audio thread, lock held. */
     void feedStash();
 
-    /** Applies parked cursor moves; waits for the model's lock only when allowed to. */
+    /** Applies parked cursor moves; waits for the model's lock only when allowed to (never on
+        the audio thread). Any thread.
+    */
     void applyParkedCursorMoves (bool mayWait);
     void applyParkedCursorMovesLocked();
 
