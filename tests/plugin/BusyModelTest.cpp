@@ -161,7 +161,7 @@ TEST (BusyModel, ParkedMoveReachesTheModelWithoutAnyBlock)
     }
 
     // No block runs (a stopped host): the message thread's timer applies the move.
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursor.getPosition().y == 50.0f; }));
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursor.getPosition().y == 50.0f; }, 20000));
 }
 
 TEST (BusyModel, ParkedMoveIsAppliedByTheNextBlockBeforeItsInput)
