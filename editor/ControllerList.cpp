@@ -66,7 +66,7 @@ ControllerGUI::~ControllerGUI()
 
     // The editor tells its listeners through its message queue; a keystroke whose message has
     // not arrived yet must not be lost with the row.
-    if (nameEditor.getText() != controller.getName())
+    if (! isControllerGone && nameEditor.getText() != controller.getName())
         controller.setName (nameEditor.getText());
 
     for (auto* child : getChildren())
@@ -75,6 +75,9 @@ ControllerGUI::~ControllerGUI()
 
 void ControllerGUI::refresh()
 {
+    if (isControllerGone)
+        return;
+
     int shownValue = 0, channel = 1, ccNumber = 0;
     juce::String name;
     auto state = SelectionState::NoValue;
@@ -151,7 +154,7 @@ void ControllerGUI::showMenu()
 
 void ControllerGUI::menuItemChosen (int itemId)
 {
-    if (itemId == removeControllerItem)
+    if (itemId == removeControllerItem && ! isControllerGone)
         controller.removeFromModel();
     else if (itemId == addControllerItem)
         model.addNextController();
@@ -203,17 +206,25 @@ void ControllerGUI::resized()
 //==============================================================================
 void ControllerGUI::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    // A controller that left the model is destroyed after the round of notifications that
+    // announces it; from then on this row must not touch it, however long it lives.
+    if (model.indexOfController (&controller) < 0)
+        isControllerGone = true;
+
     refresh();
 }
 
 void ControllerGUI::textEditorTextChanged (juce::TextEditor& editor)
 {
-    if (&editor == &nameEditor)
+    if (&editor == &nameEditor && ! isControllerGone)
         controller.setName (nameEditor.getText());
 }
 
 void ControllerGUI::labelTextChanged (juce::Label* label)
 {
+    if (isControllerGone)
+        return;
+
     if (label == &valueBox)
     {
         controller.setValue (roundHalfEven (valueBox.getValue()));

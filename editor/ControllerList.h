@@ -28,7 +28,10 @@ public:
     /** Stops listening; a name typed but not yet handed on reaches the controller first. */
     ~ControllerGUI() override;
 
-    /** Reloads value, channel, CC number, name and the value's colour from the model. */
+    /** Reloads value, channel, CC number, name and the value's colour from the model. Once a
+        notification has shown that the controller left the model, the row no longer touches it
+        (the list replaces the row in that same round).
+    */
     void refresh();
 
     /** The row menu's item ids. */
@@ -92,6 +95,7 @@ private:
     TextBoxSlider ccNumberBox { 0.0 }, channelBox { 0.0 }, valueBox { 0.0 };
     juce::Label ccLabel, channelLabel;
     bool isShowingMenu = false;
+    bool isControllerGone = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ControllerGUI)
 };

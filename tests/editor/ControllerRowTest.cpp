@@ -169,9 +169,9 @@ TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
     name.keyPressed (test::characterKey ('s'));
     deliver();
     EXPECT_EQ (name.getText(), "cuts");
+    window.reset();
     row.reset();
     EXPECT_EQ (controller->getName(), "cuts") << "a keystroke still on its way when the row goes is kept";
-    window.reset();
 }
 
 TEST_F (ControllerRow, ARightClickOnAnyOfItsWidgetsOpensTheRowMenu)
@@ -221,7 +221,7 @@ TEST_F (ControllerRow, AMenuOutlivingItsRowDoesNothing)
     row->showMenu();
     window.reset();
     row.reset();
-    test::runMessageLoopFor (300); // the menu watches its row on a timer
+    test::runMessageLoopFor (50);
     EXPECT_FALSE (test::dismissOpenMenus()) << "the row's menu went with it";
     EXPECT_EQ (model.getNumControllers(), 1);
 }
