@@ -55,3 +55,65 @@ ensure_display() {
     echo "no free X display number" >&2
     return 1
 }
+
+# ---- Sanitizer and fuzzing stages (scripts/test) ----------------------------------------------
+
+# The compiler of the sanitizer and fuzzing builds: libFuzzer and the shared sanitizer runtimes
+# come with clang.
+sanitizer_cc=${BRISQUELL_SANITIZER_CC:-clang-14}
+sanitizer_cxx=${BRISQUELL_SANITIZER_CXX:-clang++-14}
+
+# Suppressions for the sanitizers, kept with the stress tests.
+sanitizer_suppressions=$repo_root/tests/stress/sanitizers
+
+# Runtime options of the sanitizers for every process a stage starts. A fault stops the
+# process with a report; LeakSanitizer runs at every exit of the ASan build.
+export_sanitizer_options() {
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+    export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$sanitizer_suppressions/lsan.supp:print_suppressions=0}
+    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$sanitizer_suppressions/tsan.supp}
+}
+
+# configure_sanitizer_build <build dir> <address|thread> [extra cmake arguments...]
+# Configures a clang build with the sanitizer; the caller builds the targets it needs.
+configure_sanitizer_build() {
+    local dir=$1 sanitizer=$2
+    shift 2
+    CC=$sanitizer_cc CXX=$sanitizer_cxx cmake -S "$repo_root" -B "$dir" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISQUELL_SANITIZE="$sanitizer" \
+        -DBRISQUELL_BUILD_BENCHMARKS=OFF "$@"
+}
+
+# stage <name> <command...>: runs the command as one named stage and prints how long it took.
+stage() {
+    local name=$1 start
+    shift
+    start=$(date +%s)
+    echo "==== stage: $name"
+    "$@"
+    echo "==== stage: $name took $(( $(date +%s) - start )) s"
+}
+
+# run_fuzzer <build dir> <fuzzer> <seconds>: runs the fuzzer from the repository's corpus for
+# a bounded time. New inputs go to a scratch corpus in the build folder, never into the
+# repository; an input that breaks a property is written to <build dir>/fuzz-artifacts/ and
+# fails the run.
+run_fuzzer() {
+    local dir=$1 name=$2 seconds=$3
+    local work=$dir/fuzz-work/$name artifacts=$dir/fuzz-artifacts/ log=$dir/fuzz-work/$name.log
+    local extra=() status=0
+    mkdir -p "$work" "$artifacts"
+    if [ -f "$repo_root/fuzz/${name#fuzz_}.dict" ]; then
+        extra+=("-dict=$repo_root/fuzz/${name#fuzz_}.dict")
+    fi
+    "$dir/fuzz/$name" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1 \
+        -artifact_prefix="$artifacts" "${extra[@]}" "$work" "$repo_root/fuzz/corpus/$name" >"$log" 2>&1 || status=$?
+    # libFuzzer's progress lines stay in the log; its summary and any report are shown.
+    grep -E '^#[0-9]+ +(INITED|DONE)|^stat::number_of_executed_units|^Done ' "$log" || true
+    if [ "$status" -ne 0 ]; then
+        tail -n 80 "$log"
+        echo "run_fuzzer: $name failed; the input is in $artifacts" >&2
+    fi
+    return "$status"
+}

@@ -1,0 +1,458 @@
+// A whole session decoded from bytes: MIDI events of every kind at any offset, parameter
+// changes with any float at any index, blocks of 0 to 8192 samples, sample-rate and
+// refresh-rate changes, state saves and loads, the editor's operations on the model, and
+// stretches in which another thread holds the model so that the audio thread must defer.
+//
+// After every block the processor has sent nothing but 3-byte control changes, each at an
+// offset inside the block (a block of 0 samples may carry offset 0), and every state it saves
+// is a well-formed chunk that restores to the same state.
+
+#include "fuzz/FuzzSupport.h"
+#include "engine/StateDocument.h"
+#include "plugin/BrisquellPlugInInterface.h"
+#include "plugin/StateChunk.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace
+{
+using brisquell::BrisquellPlugInInterface;
+using brisquell::Brisquell;
+using namespace brisquell::fuzzing;
+
+constexpr int maxBlockSize = 8192;
+constexpr int maxBusyBlocks = 16;
+constexpr int maxEventsPerBusyBlock = 256;
+
+float floatFromBits (std::uint32_t bits)
+{
+    float value;
+    std::memcpy (&value, &bits, sizeof (value));
+    return value;
+}
+
+//==============================================================================
+/** A view's stand-in: it reads what every notification names, as the editor's rows and the
+    pane do, so that records handed to views must still be alive when they hear of them.
+*/
+class ReadingListener final : public juce::ChangeListener
+{
+public:
+    explicit ReadingListener (Brisquell& m) : model (m) { model.addChangeListener (this); }
+    ~ReadingListener() override { model.removeChangeListener (this); }
+
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override
+    {
+        if (source == model.getControllerListSubject())
+        {
+            for (int i = 0; i < model.getNumControllers(); ++i)
+                if (auto* controller = model.getController (i))
+                    checksum += (double) controller->getValue() + controller->getName().length();
+        }
+        else if (source == model.getSceneListSubject() || source == model.getSelectionSubject())
+        {
+            for (auto* scene : model.getSelectedScenes())
+                checksum += scene->getNumValues() + (double) scene->getPosition().x;
+        }
+        else if (source == &model.getCursor())
+        {
+            checksum += (double) model.getCursor().getPosition().y;
+        }
+        else if (source != nullptr)
+        {
+            // Every other subject is one of the model's controllers.
+            auto* controller = static_cast<brisquell::Controller*> (source);
+            checksum += (double) controller->getValue() + controller->getCcNumber() + controller->getChannel();
+        }
+    }
+
+    double checksum = 0.0;
+
+private:
+    Brisquell& model;
+};
+
+//==============================================================================
+/** Holds the model's lock on a thread of its own until released, as the editor or a chunk
+    call on another thread does for a moment.
+*/
+class ModelHolder final : private juce::Thread
+{
+public:
+    explicit ModelHolder (Brisquell& m) : juce::Thread ("model holder"), model (m)
+    {
+        startThread();
+        isHolding.wait();
+    }
+
+    ~ModelHolder() override
+    {
+        release.signal();
+        stopThread (-1);
+    }
+
+private:
+    void run() override
+    {
+        const juce::ScopedLock lock (model.getLock());
+        isHolding.signal();
+        release.wait();
+    }
+
+    Brisquell& model;
+    juce::WaitableEvent isHolding, release;
+};
+
+/** The chunk with every scene's "x" and "y" cut to the whole number the model reads back
+    (saturated at the int range) and written again from the float position that holds it.
+*/
+juce::MemoryBlock withWholeScenePositions (const juce::MemoryBlock& chunk)
+{
+    auto document = brisquell::chunk::read (chunk.getData(), chunk.getSize());
+
+    if (document == nullptr)
+        fail ("a saved chunk does not read back");
+
+    if (auto* scenes = brisquell::state::getChild (*document, "scenes"))
+        for (auto* scene : scenes->getChildIterator())
+            for (const auto* name : { "x", "y" })
+                if (scene->hasAttribute (name))
+                    scene->setAttribute (name, brisquell::state::formatDecimal ((double) (float) brisquell::state::parseDecimalAsInteger (scene->getStringAttribute (name))));
+
+    juce::MemoryBlock result;
+    brisquell::chunk::write (*document, result);
+    return result;
+}
+
+//==============================================================================
+class Session
+{
+public:
+    explicit Session (FuzzedDataProvider& input) : in (input)
+    {
+        processor.setRateAndBufferSizeDetails (44100.0, 512);
+        processor.prepareToPlay (44100.0, 512);
+        midi.ensureSize (4096);
+    }
+
+    void run()
+    {
+        while (in.remaining_bytes() > 0)
+        {
+            switch (in.ConsumeIntegralInRange (0, 13))
+            {
+                case 0: case 1: case 2: addEvent(); break;
+                case 3:  addControlChangeBurst(); break;
+                case 4: case 5: processBlock (in.ConsumeIntegralInRange (0, maxBlockSize)); break;
+                case 6:  setParameter(); break;
+                case 7:  setSampleRate(); break;
+                case 8:  model.setRefreshRate (in.ConsumeIntegral<int>()); break;
+                case 9:  saveAndCheck(); break;
+                case 10: loadChunk(); break;
+                case 11: editModel(); break;
+                case 12: runWhileModelIsBusy(); break;
+                default: model.deliverPendingNotifications(); break;
+            }
+        }
+
+        processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+        saveAndCheck();
+    }
+
+private:
+    //==============================================================================
+    std::uint8_t byte() { return in.ConsumeIntegral<std::uint8_t>(); }
+
+    int offset()
+    {
+        // Mostly inside a usual block, sometimes anywhere at all.
+        return in.ConsumeBool() ? in.ConsumeIntegralInRange (0, 1024) : in.ConsumeIntegral<int>();
+    }
+
+    void addEvent()
+    {
+        std::uint8_t data[64] = {};
+        int size = 0;
+
+        switch (in.ConsumeIntegralInRange (0, 4))
+        {
+            case 0: // a control change, data bytes possibly out of range
+                data[0] = (std::uint8_t) (0xb0 | (byte() & 0x0f));
+                data[1] = byte();
+                data[2] = byte();
+                size = 3;
+                break;
+
+            case 1: // any channel or system message of its own length
+            {
+                data[0] = (std::uint8_t) (0x80 | byte());
+                size = juce::jlimit (1, 3, juce::MidiMessage::getMessageLengthFromFirstByte (data[0]));
+                for (int i = 1; i < size; ++i)
+                    data[i] = byte() & 0x7f;
+                break;
+            }
+
+            case 2: // a system exclusive message, terminated or not
+                data[0] = 0xf0;
+                size = in.ConsumeIntegralInRange (1, 63);
+                for (int i = 1; i < size; ++i)
+                    data[i] = byte() & 0x7f;
+                if (in.ConsumeBool())
+                    data[size++] = 0xf7;
+                break;
+
+            case 3: // a control change cut short
+                data[0] = (std::uint8_t) (0xb0 | (byte() & 0x0f));
+                data[1] = byte() & 0x7f;
+                size = in.ConsumeIntegralInRange (1, 2);
+                break;
+
+            default: // raw bytes, as a careless host might hand them over
+                size = in.ConsumeIntegralInRange (1, 4);
+                for (int i = 0; i < size; ++i)
+                    data[i] = byte();
+                break;
+        }
+
+        midi.addEvent (data, size, offset());
+    }
+
+    void addControlChangeBurst()
+    {
+        auto channel = byte() & 0x0f;
+        auto number = byte() & 0x7f;
+        const auto step = (int) in.ConsumeIntegralInRange (1, 127);
+        const auto count = in.ConsumeIntegralInRange (1, 512);
+        const auto value = byte() & 0x7f;
+
+        for (int i = 0; i < count; ++i)
+        {
+            const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number,
+                                          (std::uint8_t) ((value + i) & 0x7f) };
+            midi.addEvent (data, 3, i % 512);
+            number += step;
+
+            if (number > 127)
+            {
+                number &= 0x7f;
+                channel = (channel + 1) & 0x0f;
+            }
+        }
+    }
+
+    void processBlock (int numSamples)
+    {
+        juce::AudioBuffer<float> audio (0, numSamples);
+        processor.processBlock (audio, midi);
+        checkOutput (numSamples);
+        midi.clear();
+    }
+
+    void checkOutput (int numSamples) const
+    {
+        for (const auto metadata : midi)
+        {
+            if (metadata.numBytes != 3 || (metadata.data[0] & 0xf0) != 0xb0
+                || metadata.data[1] > 0x7f || metadata.data[2] > 0x7f)
+                fail ("the processor sent something other than a 3-byte control change");
+
+            const auto position = metadata.samplePosition;
+
+            if (position < 0 || (position >= numSamples && ! (numSamples == 0 && position == 0)))
+                fail ("the processor sent an event outside its block");
+        }
+    }
+
+    void setParameter()
+    {
+        const auto index = in.ConsumeBool() ? in.ConsumeIntegralInRange (-1, 2) : in.ConsumeIntegral<int>();
+        float value = 0.0f;
+
+        switch (in.ConsumeIntegralInRange (0, 3))
+        {
+            case 0:  value = in.ConsumeFloatingPointInRange (0.0f, 1.0f); break;
+            case 1:  value = in.ConsumeFloatingPoint<float>(); break;
+            case 2:  value = in.PickValueInArray ({ std::numeric_limits<float>::quiet_NaN(),
+                                                   std::numeric_limits<float>::infinity(),
+                                                   -std::numeric_limits<float>::infinity(),
+                                                   std::numeric_limits<float>::max(),
+                                                   std::numeric_limits<float>::denorm_min(),
+                                                   -0.0f, 1.0e10f, -1.0e10f }); break;
+            default: value = floatFromBits (in.ConsumeIntegral<std::uint32_t>()); break;
+        }
+
+        processor.setParameter (index, value);
+
+        const auto answer = processor.getParameter (index);
+        juce::ignoreUnused (answer, processor.getParameterText (index), processor.getParameterName (index));
+    }
+
+    void setSampleRate()
+    {
+        const auto rate = in.ConsumeBool()
+                            ? in.PickValueInArray ({ 0.0, -1.0, 1.0, 22050.0, 44100.0, 44100.9, 48000.0, 96000.0,
+                                                     192000.0, 1.0e9, 1.0e300,
+                                                     std::numeric_limits<double>::infinity(),
+                                                     std::numeric_limits<double>::quiet_NaN() })
+                            : in.ConsumeFloatingPoint<double>();
+        processor.setRateAndBufferSizeDetails (rate, in.ConsumeIntegralInRange (0, maxBlockSize));
+    }
+
+    //==============================================================================
+    void saveAndCheck()
+    {
+        lastSaved = saveState (processor);
+
+        if (! isWellFormedChunk (lastSaved))
+            fail ("getStateInformation gave a malformed chunk");
+
+        // A host that reopens the project gets back what it saved. Scene positions are read
+        // back as whole numbers, so a fraction is lost once; from then on the state is stable.
+        processor.setStateInformation (lastSaved.getData(), (int) lastSaved.getSize());
+        const auto reopened = saveState (processor);
+
+        if (const auto expected = withWholeScenePositions (lastSaved); reopened != expected)
+            failComparing ("restoring a saved chunk changed more than the scenes' fractions", expected, reopened);
+
+        processor.setStateInformation (reopened.getData(), (int) reopened.getSize());
+
+        if (const auto again = saveState (processor); again != reopened)
+            failComparing ("a reopened state does not save the same again", reopened, again);
+    }
+
+    void loadChunk()
+    {
+        if (in.ConsumeBool() && ! lastSaved.isEmpty())
+        {
+            processor.setStateInformation (lastSaved.getData(), (int) lastSaved.getSize());
+            return;
+        }
+
+        // A chunk of the right form with a text from the input, or plain bytes.
+        const auto text = in.ConsumeRandomLengthString (512);
+        juce::MemoryBlock chunk;
+
+        if (in.ConsumeBool())
+        {
+            juce::MemoryOutputStream out (chunk, false);
+            out.writeInt ((int) 0x21324356);
+            out.writeInt (in.ConsumeBool() ? (int) text.size() : in.ConsumeIntegral<int>());
+            out.write (text.data(), text.size());
+        }
+        else
+        {
+            chunk.append (text.data(), text.size());
+        }
+
+        processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
+    }
+
+    //==============================================================================
+    brisquell::Scene* pickScene()
+    {
+        const auto count = model.getNumScenes();
+        return count > 0 ? model.getScene (in.ConsumeIntegralInRange (0, count - 1)) : nullptr;
+    }
+
+    brisquell::Controller* pickController()
+    {
+        const auto count = model.getNumControllers();
+        return count > 0 ? model.getController (in.ConsumeIntegralInRange (0, count - 1)) : nullptr;
+    }
+
+    float anyPosition()
+    {
+        return in.ConsumeBool() ? (float) in.ConsumeIntegralInRange (-1000, 1000)
+                                : floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+    }
+
+    /** What the editor and the pane do on the message thread. */
+    void editModel()
+    {
+        switch (in.ConsumeIntegralInRange (0, 12))
+        {
+            case 0: model.setAutoLearn (in.ConsumeBool()); break;
+            case 1: model.setAutoKey (in.ConsumeBool()); break;
+            case 2: model.setAudit (in.ConsumeBool()); break;
+            case 3: model.keySceneAtCursor(); break;
+            case 4: if (auto* scene = pickScene()) model.deleteScene (scene); break;
+            case 5: if (auto* scene = pickScene()) scene->setPosition (anyPosition(), anyPosition()); break;
+            case 6: model.getCursor().setPosition (anyPosition(), anyPosition()); break;
+
+            case 7:
+            {
+                juce::Array<brisquell::Scene*> selection;
+                const auto count = in.ConsumeIntegralInRange (0, 4);
+
+                for (int i = 0; i < count; ++i)
+                    if (auto* scene = pickScene())
+                        selection.add (scene);
+
+                model.setSelectedScenes (selection);
+                break;
+            }
+
+            case 8: if (auto* controller = pickController()) controller->setValue (in.ConsumeIntegral<int>()); break;
+            case 9: if (auto* controller = pickController()) controller->setCcNumber (in.ConsumeIntegral<int>()); break;
+            case 10: if (auto* controller = pickController()) controller->setChannel (in.ConsumeIntegral<int>()); break;
+            case 11: if (auto* controller = pickController()) model.removeController (controller); break;
+            default: model.addNextController(); break;
+        }
+    }
+
+    /** Blocks run while another thread holds the model: their input must wait for a later
+        block, and nothing they send may break the rules.
+    */
+    void runWhileModelIsBusy()
+    {
+        const auto numBlocks = in.ConsumeIntegralInRange (1, maxBusyBlocks);
+
+        // The input gathered so far goes in first, so that what the busy blocks keep back
+        // stays within what the processor can hold without waiting.
+        processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+
+        {
+            const ModelHolder holder (model);
+
+            for (int block = 0; block < numBlocks && in.remaining_bytes() > 0; ++block)
+            {
+                const auto numEvents = in.ConsumeIntegralInRange (0, maxEventsPerBusyBlock);
+
+                for (int i = 0; i < numEvents && in.remaining_bytes() > 0; ++i)
+                    addEvent();
+
+                processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+            }
+        }
+
+        processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+    }
+
+    //==============================================================================
+    FuzzedDataProvider& in;
+    BrisquellPlugInInterface processor;
+    Brisquell& model = processor.getModel();
+    ReadingListener listener { model };
+    juce::MidiBuffer midi;
+    juce::MemoryBlock lastSaved;
+};
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize (int*, char***)
+{
+    initialiseJuce();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
+{
+    FuzzedDataProvider input (data, size);
+    Session session (input);
+    session.run();
+    return 0;
+}
