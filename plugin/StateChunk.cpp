@@ -74,8 +74,11 @@ public:
                 }
                 else if (startsWith ("<?"))
                 {
-                    if (! skipPast ("?>", 2))
-                        return false;
+                    // The framework's parser loops forever on a processing instruction
+                    // followed by text inside an element (it skips the instruction as white
+                    // space, then rolls back to read the text and stops at its '<'). The
+                    // plug-in never writes one there, so none is accepted.
+                    return false;
                 }
                 else if (isNameChar (peek (1)))
                 {

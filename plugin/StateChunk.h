@@ -50,8 +50,9 @@ juce::String extractText (const void* data, size_t numBytes);
 
 /** True when the bytes are a single XML element in the strict form the framework's parser
     reads structurally as written (well-formed tags and quoted attributes, comments,
-    processing instructions and CDATA, the five predefined entities and numeric character
-    references, no document type declaration), and its elements nest at most maxDepth deep.
+    processing instructions outside the root element, CDATA, the five predefined entities and
+    numeric character references, no document type declaration), and its elements nest at
+    most maxDepth deep.
     Anything else is refused: whatever it is, it is not a document this plug-in wrote.
 */
 bool isWithinParserLimits (const char* text, size_t numBytes, int maxDepth = maxNestingDepth);
