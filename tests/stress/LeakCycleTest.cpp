@@ -1,0 +1,84 @@
+// Cycles that a long session repeats: plug-in instances created and destroyed, and the editor
+// opened and closed. Under the sanitizer build LeakSanitizer checks that nothing they
+// allocated is left unreachable; in every build they must run without a fault.
+#include "tests/stress/StressSupport.h"
+#include "tools/host/EditorWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace brisquell
+{
+namespace
+{
+
+constexpr int numCycles = 200;
+
+void reportLeakCheck()
+{
+    if (! stress::isLeakCheckAvailable())
+        std::cout << "[ leaks    ] not checked: this build has no LeakSanitizer (the sanitizer stage checks)\n";
+}
+
+TEST (LeakCycles, TwoHundredInstancesCreatedAndDestroyedLeakNothing)
+{
+    const auto project = stress::chunkFor (*stress::makeProjectDocument (20, 1, 4));
+
+    for (int cycle = 0; cycle < numCycles; ++cycle)
+    {
+        auto plugin = stress::loadPlugin (256);
+        ASSERT_NE (plugin, nullptr) << "cycle " << cycle;
+
+        plugin->setChunk (project);
+        plugin->sendEvents ({ host::MidiEvent::controlChange (0, 2, cycle % 128, 64) });
+        plugin->processBlock (256);
+        ASSERT_EQ (stress::countOf (*stress::documentOf (plugin->getChunk()), "controllers"), 129) << "cycle " << cycle;
+    }
+
+    reportLeakCheck();
+    EXPECT_TRUE (stress::hasNoLeaks()) << "LeakSanitizer found leaks (printed above)";
+}
+
+TEST (LeakCycles, TwoHundredEditorOpenCloseCyclesLeakNothingAndKeepTheState)
+{
+    if (! stress::hasDisplay())
+        GTEST_SKIP() << "no X display (run under scripts/test, which starts one)";
+
+    auto plugin = stress::loadPlugin (256);
+    ASSERT_NE (plugin, nullptr);
+    plugin->setChunk (stress::chunkFor (*stress::makeProjectDocument (30, 1, 5)));
+
+    // The first editor leaves the pane's view in the state; from then on every cycle must
+    // leave the state exactly as it found it.
+    {
+        std::string error;
+        auto window = host::EditorWindow::open (*plugin, "Brisquellum", error);
+        ASSERT_NE (window, nullptr) << error;
+        window->pump();
+    }
+
+    const auto before = plugin->getChunk();
+
+    for (int cycle = 0; cycle < numCycles; ++cycle)
+    {
+        std::string error;
+        auto window = host::EditorWindow::open (*plugin, "Brisquellum", error);
+        ASSERT_NE (window, nullptr) << "cycle " << cycle << ": " << error;
+
+        for (int i = 0; i < 3; ++i)
+        {
+            window->pump();
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+    }
+
+    EXPECT_TRUE (plugin->getChunk() == before) << "opening and closing the editor changed the state";
+
+    reportLeakCheck();
+    EXPECT_TRUE (stress::hasNoLeaks()) << "LeakSanitizer found leaks (printed above)";
+}
+
+} // namespace
+} // namespace brisquell
