@@ -24,7 +24,7 @@ namespace
 thread_local bool isCounting = false;
 std::atomic<long> numAllocations { 0 };
 
-inline void countAllocation() noexcept
+[[maybe_unused]] inline void countAllocation() noexcept
 {
     if (isCounting)
         numAllocations.fetch_add (1, std::memory_order_relaxed);
