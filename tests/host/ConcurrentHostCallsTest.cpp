@@ -45,11 +45,10 @@ TEST (ConcurrentHostCalls, AudioParameterAndChunkThreadsTogether)
                                 }
                             });
 
-    std::vector<std::uint8_t> chunk;
-
-    for (int i = 0; ! isDone.load(); ++i)
+    // At least a few rounds, however quickly the audio thread gets through its blocks.
+    for (int i = 0; i < 8 || ! isDone.load(); ++i)
     {
-        chunk = plugin->getChunk();
+        const auto chunk = plugin->getChunk();
 
         if (i % 4 == 0)
             plugin->setChunk (chunk);
@@ -62,14 +61,18 @@ TEST (ConcurrentHostCalls, AudioParameterAndChunkThreadsTogether)
 
     EXPECT_EQ (badEvents.load(), 0);
 
-    // Whatever interleaving happened, the state is whole: sixteen controllers, readable.
-    const auto text = std::string (chunk.begin(), chunk.end());
+    // Whatever interleaving happened, the state is whole and readable, with the sixteen
+    // controllers the input named (a restore may take back one learned meanwhile, but each
+    // comes again sixteen blocks later).
+    const auto chunk = plugin->getChunk();
+    ASSERT_GT (chunk.size(), 10u);
     EXPECT_EQ (std::memcmp (chunk.data(), "VC2!", 4), 0);
+    const auto text = std::string (chunk.begin() + 8, chunk.end());
 
     auto fresh = loadPlugin();
     ASSERT_NE (fresh, nullptr);
-    fresh->setChunk (plugin->getChunk());
-    EXPECT_EQ (fresh->getChunk(), plugin->getChunk());
+    fresh->setChunk (chunk);
+    EXPECT_EQ (fresh->getChunk(), chunk);
 
     size_t numControllers = 0;
 
