@@ -175,6 +175,22 @@ void MorphPaneModel::selectionChanged (const juce::Array<ModuleGUI*>& selectedVi
         if (auto* scene = dynamic_cast<Scene*> (view->getModule()))
             scenes.add (scene);
 
+    // The selection arrives asynchronously. When the scene list changed after the views were
+    // made (MIDI keyed a scene on the audio thread, say), it is outdated: handed on, it would
+    // replace the newer scene's selection and the next incoming values would land in an older
+    // scene. The rebuild that the scene list's notification brings selects anew.
+    const juce::ScopedLock sl (model.getLock());
+
+    if (auto* shown = getPane())
+    {
+        if (shown->getNumViews() != model.getNumScenes())
+            return;
+
+        for (int i = 0; i < shown->getNumViews(); ++i)
+            if (shown->getView (i)->getModule() != model.getScene (i))
+                return;
+    }
+
     model.setSelectedScenes (scenes);
 }
 
