@@ -88,6 +88,11 @@ juce::String TextBoxSlider::formatNumber (double number)
     if (number == 0.0 || std::isnan (number))
         return "0"; // also for -0
 
+    // Whole numbers of up to 9 digits, what the rows show, skip the stream: rows reload on every
+    // model notification, many times a second while MIDI flows.
+    if (std::abs (number) < 1.0e9 && number == std::floor (number))
+        return juce::String ((juce::int64) number);
+
     std::ostringstream stream;
     stream.imbue (std::locale::classic());
     stream.precision (9);

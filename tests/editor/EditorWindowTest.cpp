@@ -155,6 +155,23 @@ TEST_F (EditorWindow, AfterEverySceneListChangeTheLastSceneIsTheOnlySelection)
     EXPECT_EQ (gui.getMorphPane().getNumItems(), 1) << "the cursor view stays";
 }
 
+TEST_F (EditorWindow, ASelectionFromAnOutdatedRebuildNeverReplacesANewerScene)
+{
+    auto& gui = open();
+    auto* first = addSceneAt (model, 0, 0);
+    model.deliverPendingNotifications(); // rebuild, and the pane selects the first scene's view
+
+    // Before the pane's selection message arrives, MIDI keys a second scene on the audio thread:
+    // it is the model's selection now, and incoming values are stored in it.
+    auto* second = addSceneAt (model, 60, 0);
+    const_cast<juce::SelectedItemSet<ModuleGUI*>&> (gui.getMorphPane().getSelection()).dispatchPendingMessages();
+    EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ second }));
+
+    settle();
+    EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ second }));
+    EXPECT_NE (first, second);
+}
+
 TEST_F (EditorWindow, OnlyControllerListChangesMakeTheRowsAnew)
 {
     auto* controller = model.addController (10, 1);
