@@ -4,6 +4,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 namespace brisquell::test
 {
 
@@ -83,10 +85,27 @@ public:
         component.removeFromDesktop();
     }
 
+    /** Takes the display's keyboard focus back for the window. */
+    void takeFocus() { component.toFront (true); }
+
 private:
     juce::Component& component;
 
     JUCE_DECLARE_NON_COPYABLE (DesktopHolder)
 };
+
+/** Another test process's window may take the one virtual display's keyboard focus at any
+    moment, and a text entry that loses it closes at once. Runs the attempt, which answers
+    whether the focus it needed held throughout, until one does (at most five times); answers
+    whether one did. Check the outcome after it, not inside the attempt.
+*/
+inline bool whileFocusHolds (const std::function<bool()>& attempt)
+{
+    for (int i = 0; i < 5; ++i)
+        if (attempt())
+            return true;
+
+    return false;
+}
 
 } // namespace brisquell::test

@@ -28,33 +28,51 @@ struct ValueBox : public ::testing::Test,
     void labelTextChanged (juce::Label* label) override { announced.add (label->getText()); }
 
     /** Presses a key in the open number box, letting Return and Escape arrive (the text editor
-        hands them to the label through its message queue).
+        hands them to the label through its message queue). Answers what keyPressed answered.
     */
     bool press (const juce::KeyPress& key)
     {
         auto* editor = box.getCurrentTextEditor();
-
-        if (editor == nullptr)
-        {
-            ADD_FAILURE() << "the entry closed before " << key.getTextDescription();
-            return false;
-        }
-
-        const auto answer = editor->keyPressed (key);
+        const auto answer = editor != nullptr && editor->keyPressed (key);
         test::runMessageLoopFor (5);
         return answer;
     }
 
-    /** Opens the entry, types the characters and presses Return. */
-    void type (const juce::String& characters)
+    /** Opens the entry on the value, with the keyboard focus; false when the focus is elsewhere. */
+    bool openEntry (double value)
     {
+        box.setValue (value, juce::dontSendNotification);
+        announced.clear();
+        window.takeFocus();
         box.showEditor();
-        ASSERT_TRUE (box.getCurrentTextEditor()->hasKeyboardFocus (true));
+        return box.getCurrentTextEditor()->hasKeyboardFocus (true);
+    }
 
+    /** Types into the open entry; false when it closed on the way (its focus was taken). */
+    bool typeIntoEntry (const juce::String& characters)
+    {
         for (auto c : characters)
-            press (characterKey (c));
+        {
+            if (! box.isBeingEdited())
+                return false;
 
-        press (juce::KeyPress (juce::KeyPress::returnKey));
+            press (characterKey (c));
+        }
+
+        return box.isBeingEdited();
+    }
+
+    /** Opens the entry on 50, types the characters and presses Return, until the focus holds. */
+    bool type (const juce::String& characters, double startValue = 50)
+    {
+        return test::whileFocusHolds ([&]
+        {
+            if (! openEntry (startValue) || ! typeIntoEntry (characters))
+                return false;
+
+            press (juce::KeyPress (juce::KeyPress::returnKey));
+            return ! box.isBeingEdited();
+        });
     }
 
     TextBoxSlider box;
@@ -124,10 +142,7 @@ TEST_F (ValueBox, TypedEntriesAreFilteredSnappedClampedAndAnnouncedOnce)
     for (auto [typed, shown] : { std::pair { "+70", "70" }, { "7,5", "7" }, { "1.6", "2" }, { "-3", "0" }, { "300", "127" },
                                  { "++12", "12" }, { "5-2", "5" }, { "-", "0" }, { "2.5.9", "2" } })
     {
-        box.setValue (50, juce::dontSendNotification);
-        announced.clear();
-        type (typed);
-        EXPECT_FALSE (box.isBeingEdited()) << typed;
+        ASSERT_TRUE (type (typed)) << "the display's keyboard focus never held";
         EXPECT_EQ (box.getText(), shown) << typed;
         EXPECT_EQ (announced, juce::StringArray (shown)) << typed;
     }
@@ -135,37 +150,65 @@ TEST_F (ValueBox, TypedEntriesAreFilteredSnappedClampedAndAnnouncedOnce)
 
 TEST_F (ValueBox, AnUnchangedEntryOrEscapeChangesNothingAndTellsNobody)
 {
-    type ("64");
-    box.showEditor();
-    press (characterKey ('9'));
-    press (juce::KeyPress (juce::KeyPress::escapeKey));
-    EXPECT_FALSE (box.isBeingEdited());
+    ASSERT_TRUE (type ("64", 64));
+    EXPECT_TRUE (announced.isEmpty());
+
+    ASSERT_TRUE (test::whileFocusHolds ([this]
+    {
+        if (! openEntry (64) || ! typeIntoEntry ("9"))
+            return false;
+
+        press (juce::KeyPress (juce::KeyPress::escapeKey));
+        return ! box.isBeingEdited();
+    }));
+
     EXPECT_EQ (box.getText(), "64");
     EXPECT_TRUE (announced.isEmpty());
 }
 
 TEST_F (ValueBox, TheNumberBoxRefusesEveryOtherKeyAndNeverClaimsOne)
 {
-    box.showEditor();
-    auto* editor = box.getCurrentTextEditor();
+    const juce::KeyPress refused[] = { characterKey ('a'), characterKey (' '), characterKey ('e'),
+                                       juce::KeyPress (juce::KeyPress::backspaceKey), juce::KeyPress (juce::KeyPress::deleteKey),
+                                       juce::KeyPress (juce::KeyPress::leftKey), juce::KeyPress (juce::KeyPress::tabKey),
+                                       juce::KeyPress ('a', juce::ModifierKeys::commandModifier, 0),
+                                       juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0) };
+    bool wasAnyClaimed = false;
+    juce::StringArray textsAfterRefusedKeys;
 
-    for (auto c : juce::String ("0123456789.,-+"))
-        EXPECT_FALSE (press (characterKey (c))) << "typed, yet offered to the parents too";
-
-    editor->setText ("12", false);
-
-    for (auto& key : { characterKey ('a'), characterKey (' '), characterKey ('e'),
-                       juce::KeyPress (juce::KeyPress::backspaceKey), juce::KeyPress (juce::KeyPress::deleteKey),
-                       juce::KeyPress (juce::KeyPress::leftKey), juce::KeyPress (juce::KeyPress::tabKey),
-                       juce::KeyPress ('a', juce::ModifierKeys::commandModifier, 0),
-                       juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0) })
+    ASSERT_TRUE (test::whileFocusHolds ([&]
     {
-        EXPECT_FALSE (press (key));
-        ASSERT_TRUE (box.isBeingEdited()) << key.getTextDescription();
-        EXPECT_EQ (editor->getText(), "12") << key.getTextDescription();
-    }
+        wasAnyClaimed = false;
+        textsAfterRefusedKeys.clear();
 
-    editor->giveAwayKeyboardFocus(); // a loss of focus keeps what was typed
+        if (! openEntry (64))
+            return false;
+
+        for (auto c : juce::String ("0123456789.,-+"))
+            wasAnyClaimed = press (characterKey (c)) || wasAnyClaimed;
+
+        if (! box.isBeingEdited() || box.getCurrentTextEditor()->getText() != "0123456789.,-+")
+            return false;
+
+        box.getCurrentTextEditor()->setText ("12", false);
+
+        for (auto& key : refused)
+        {
+            wasAnyClaimed = press (key) || wasAnyClaimed;
+
+            if (! box.isBeingEdited())
+                return false;
+
+            textsAfterRefusedKeys.add (box.getCurrentTextEditor()->getText());
+        }
+
+        return true;
+    }));
+
+    EXPECT_FALSE (wasAnyClaimed) << "every key is offered to the parents too";
+    EXPECT_EQ (textsAfterRefusedKeys, juce::StringArray::fromTokens ("12 12 12 12 12 12 12 12 12", false));
+
+    box.getCurrentTextEditor()->giveAwayKeyboardFocus(); // a loss of focus keeps what was typed
     test::runMessageLoopFor (20);
     EXPECT_EQ (box.getText(), "12");
 }
