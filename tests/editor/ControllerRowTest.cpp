@@ -168,7 +168,7 @@ TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
         model.notifyChange (controller);
         name.keyPressed (test::characterKey ('s'));
         deliver();
-        return name.hasKeyboardFocus (false);
+        return name.hasKeyboardFocus (false) && name.getText() == "cuts";
     }));
 
     EXPECT_EQ (namesAfterKeystrokes, juce::StringArray ({ "c", "cu", "cut" }));

@@ -85,8 +85,14 @@ public:
         component.removeFromDesktop();
     }
 
-    /** Takes the display's keyboard focus back for the window. */
-    void takeFocus() { component.toFront (true); }
+    /** Takes the display's keyboard focus back for the window, and lets the focus events
+        arrive (a late one would reselect an entry's text while it is being typed).
+    */
+    void takeFocus()
+    {
+        component.toFront (true);
+        runMessageLoopFor (10);
+    }
 
 private:
     juce::Component& component;

@@ -59,7 +59,8 @@ struct ValueBox : public ::testing::Test,
             press (characterKey (c));
         }
 
-        return box.isBeingEdited();
+        // A focus event arriving in between would have closed the entry or reselected its text.
+        return box.isBeingEdited() && box.getCurrentTextEditor()->getText() == characters;
     }
 
     /** Opens the entry on 50, types the characters and presses Return, until the focus holds. */
