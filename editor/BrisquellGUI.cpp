@@ -7,7 +7,7 @@ namespace brisquell
 
 namespace
 {
-std::atomic<int> numLiveEditors { 0 };
+std::atomic<int> numLiveEditors{ 0 };
 } // namespace
 
 //==============================================================================

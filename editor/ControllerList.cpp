@@ -43,8 +43,7 @@ ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)
     valueBox.addListener (this);
     nameEditor.addListener (this);
 
-    for (auto* child : std::initializer_list<juce::Component*> { &valueBox, &channelBox, &ccNumberBox,
-                                                                 &nameEditor, &ccLabel, &channelLabel })
+    for (auto* child : std::initializer_list<juce::Component*>{ &valueBox, &channelBox, &ccNumberBox, &nameEditor, &ccLabel, &channelLabel })
     {
         addAndMakeVisible (child);
         // The widgets cover the whole row: their right clicks must reach the row's menu too.
@@ -119,9 +118,12 @@ juce::Colour ControllerGUI::getValueColour (SelectionState state)
 {
     switch (state)
     {
-        case SelectionState::Differing: return juce::Colour (red);
-        case SelectionState::Agreeing:  return juce::Colour (black);
-        case SelectionState::NoValue:   break;
+        case SelectionState::Differing:
+            return juce::Colour (red);
+        case SelectionState::Agreeing:
+            return juce::Colour (black);
+        case SelectionState::NoValue:
+            break;
     }
 
     return juce::Colour (lightGrey);
@@ -169,9 +171,7 @@ void ControllerGUI::mouseUp (const juce::MouseEvent& event)
 
 bool ControllerGUI::keyPressed (const juce::KeyPress& key)
 {
-    for (auto code : { juce::KeyPress::upKey, juce::KeyPress::downKey, juce::KeyPress::leftKey,
-                       juce::KeyPress::rightKey, juce::KeyPress::pageUpKey, juce::KeyPress::pageDownKey,
-                       juce::KeyPress::homeKey, juce::KeyPress::endKey })
+    for (auto code : { juce::KeyPress::upKey, juce::KeyPress::downKey, juce::KeyPress::leftKey, juce::KeyPress::rightKey, juce::KeyPress::pageUpKey, juce::KeyPress::pageDownKey, juce::KeyPress::homeKey, juce::KeyPress::endKey })
         if (key.getKeyCode() == code)
             return true;
 

@@ -92,7 +92,7 @@ private:
     Brisquell& model;
 
     juce::TextEditor nameEditor;
-    TextBoxSlider ccNumberBox { 0.0 }, channelBox { 0.0 }, valueBox { 0.0 };
+    TextBoxSlider ccNumberBox{ 0.0 }, channelBox{ 0.0 }, valueBox{ 0.0 };
     juce::Label ccLabel, channelLabel;
     bool isShowingMenu = false;
     bool isControllerGone = false;

@@ -11,8 +11,7 @@ K4TZLook::K4TZLook()
 
 K4TZLook::~K4TZLook() = default;
 
-void K4TZLook::drawScrollbarButton (juce::Graphics& g, juce::ScrollBar&, int width, int height, int,
-                                    bool, bool isMouseOverButton, bool)
+void K4TZLook::drawScrollbarButton (juce::Graphics& g, juce::ScrollBar&, int width, int height, int, bool, bool isMouseOverButton, bool)
 {
     const auto corner = (float) (juce::jmin (width, height) / 4);
     const juce::Rectangle<float> area (1.0f, 1.0f, (float) (width - 2), (float) (height - 2));
@@ -23,19 +22,15 @@ void K4TZLook::drawScrollbarButton (juce::Graphics& g, juce::ScrollBar&, int wid
     g.drawRoundedRectangle (area, corner, 1.0f);
 }
 
-void K4TZLook::drawScrollbar (juce::Graphics& g, juce::ScrollBar&, int x, int y, int width, int height,
-                              bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
-                              bool isMouseOver, bool)
+void K4TZLook::drawScrollbar (juce::Graphics& g, juce::ScrollBar&, int x, int y, int width, int height, bool isScrollbarVertical, int thumbStartPosition, int thumbSize, bool isMouseOver, bool)
 {
     if (thumbSize <= 0)
         return;
 
     const auto corner = (float) (juce::jmin (width, height) / 4);
     const auto thumb = isScrollbarVertical
-                           ? juce::Rectangle<float> ((float) (x + 1), (float) (thumbStartPosition + 1),
-                                                     (float) (width - 2), (float) (thumbSize - 2))
-                           : juce::Rectangle<float> ((float) (thumbStartPosition + 1), (float) (y + 1),
-                                                     (float) (thumbSize - 2), (float) (height - 2));
+                           ? juce::Rectangle<float> ((float) (x + 1), (float) (thumbStartPosition + 1), (float) (width - 2), (float) (thumbSize - 2))
+                           : juce::Rectangle<float> ((float) (thumbStartPosition + 1), (float) (y + 1), (float) (thumbSize - 2), (float) (height - 2));
 
     if (isMouseOver)
         g.fillRoundedRectangle (thumb, corner);
@@ -49,18 +44,14 @@ int K4TZLook::getScrollbarButtonSize (juce::ScrollBar&) { return scrollbarButton
 
 void K4TZLook::drawTextEditorOutline (juce::Graphics& g, int width, int height, juce::TextEditor&)
 {
-    g.drawRoundedRectangle (1.0f, 1.0f, (float) (width - 2), (float) (height - 2),
-                            (float) (juce::jmin (width, height) / 2), 1.0f);
+    g.drawRoundedRectangle (1.0f, 1.0f, (float) (width - 2), (float) (height - 2), (float) (juce::jmin (width, height) / 2), 1.0f);
 }
 
 void K4TZLook::drawPopupMenuBackground (juce::Graphics&, int, int)
 {
 }
 
-void K4TZLook::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area,
-                                  bool isSeparator, bool, bool isHighlighted, bool isTicked, bool,
-                                  const juce::String& text, const juce::String&,
-                                  const juce::Drawable*, const juce::Colour*)
+void K4TZLook::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator, bool, bool isHighlighted, bool isTicked, bool, const juce::String& text, const juce::String&, const juce::Drawable*, const juce::Colour*)
 {
     const auto w = area.getWidth(), h = area.getHeight();
     const auto fw = (float) w, fh = (float) h;

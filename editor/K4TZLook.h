@@ -24,12 +24,9 @@ public:
     static constexpr int scrollbarButtonSize = 8;
 
     //==============================================================================
-    void drawScrollbarButton (juce::Graphics&, juce::ScrollBar&, int width, int height, int buttonDirection,
-                              bool isScrollbarVertical, bool isMouseOverButton, bool isButtonDown) override;
+    void drawScrollbarButton (juce::Graphics&, juce::ScrollBar&, int width, int height, int buttonDirection, bool isScrollbarVertical, bool isMouseOverButton, bool isButtonDown) override;
 
-    void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height,
-                        bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
-                        bool isMouseOver, bool isMouseDown) override;
+    void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height, bool isScrollbarVertical, int thumbStartPosition, int thumbSize, bool isMouseOver, bool isMouseDown) override;
 
     int getMinimumScrollbarThumbSize (juce::ScrollBar&) override;
     int getDefaultScrollbarWidth() override;
@@ -39,10 +36,7 @@ public:
 
     void drawPopupMenuBackground (juce::Graphics&, int width, int height) override;
 
-    void drawPopupMenuItem (juce::Graphics&, const juce::Rectangle<int>& area,
-                            bool isSeparator, bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
-                            const juce::String& text, const juce::String& shortcutKeyText,
-                            const juce::Drawable* icon, const juce::Colour* textColour) override;
+    void drawPopupMenuItem (juce::Graphics&, const juce::Rectangle<int>& area, bool isSeparator, bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu, const juce::String& text, const juce::String& shortcutKeyText, const juce::Drawable* icon, const juce::Colour* textColour) override;
 
     /** No window gets a drop shadow: answers none. */
     std::unique_ptr<juce::DropShadower> createDropShadowerForComponent (juce::Component&) override;

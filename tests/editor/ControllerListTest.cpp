@@ -1,7 +1,7 @@
 #include "editor/ControllerList.h"
-#include "editor/K4TZLook.h"
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
+#include "editor/K4TZLook.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +28,9 @@ struct ControlsBox : public ::testing::Test
 
     Brisquell model;
     SharedK4TZLook look;
-    ControllerList list { model };
-    juce::ListBox box { "controls", &list };
-    test::DesktopHolder window { box, 120, 200 };
+    ControllerList list{ model };
+    juce::ListBox box{ "controls", &list };
+    test::DesktopHolder window{ box, 120, 200 };
 };
 
 TEST_F (ControlsBox, ShowsOneRowOf108By24PerController)
@@ -69,7 +69,7 @@ TEST_F (ControlsBox, CursorKeysInANumberEntryLeaveTheRowsAlone)
     juce::String typed;
 
     ASSERT_TRUE (test::whileFocusHolds ([&]
-    {
+                                        {
         row = rowAt (1);
         auto& ccBox = row->getCcNumberBox();
         window.takeFocus();
@@ -86,8 +86,7 @@ TEST_F (ControlsBox, CursorKeysInANumberEntryLeaveTheRowsAlone)
             return rowAt (1) != row; // replaced rows are the fault; a lost focus is another attempt
 
         typed = ccBox.getCurrentTextEditor()->getText();
-        return true;
-    }));
+        return true; }));
 
     EXPECT_EQ (rowAt (1), row) << "the rows were not replaced";
     EXPECT_EQ (typed, "5") << "the entry stayed open with what was typed";

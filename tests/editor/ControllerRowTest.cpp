@@ -1,6 +1,6 @@
-#include "editor/ControllerList.h"
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
+#include "editor/ControllerList.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ struct ControllerRow : public ::testing::Test
     Controller* controller = nullptr;
     std::unique_ptr<ControllerGUI> row;
     std::unique_ptr<test::DesktopHolder> window;
-    const juce::Point<float> dragStart { 16, 12 };
+    const juce::Point<float> dragStart{ 16, 12 };
 };
 
 TEST_F (ControllerRow, SplitsARowOf108By24IntoTheValueNameAndNumberCells)
@@ -147,7 +147,7 @@ TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
     juce::StringArray namesAfterKeystrokes;
 
     ASSERT_TRUE (test::whileFocusHolds ([&]
-    {
+                                        {
         controller->setName ("7");
         row->refresh();
         deliver();
@@ -168,8 +168,7 @@ TEST_F (ControllerRow, TypingANameRenamesTheControllerAtEveryKeystroke)
         model.notifyChange (controller);
         name.keyPressed (test::characterKey ('s'));
         deliver();
-        return name.hasKeyboardFocus (false) && name.getText() == "cuts";
-    }));
+        return name.hasKeyboardFocus (false) && name.getText() == "cuts"; }));
 
     EXPECT_EQ (namesAfterKeystrokes, juce::StringArray ({ "c", "cu", "cut" }));
     EXPECT_EQ (counter.total, 1) << "only the one notification sent above; renaming sends none";

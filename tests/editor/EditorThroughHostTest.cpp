@@ -150,20 +150,19 @@ TEST_F (EditorThroughHost, TheEditorPaintsIntoTheHostsWindow)
 
 TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState)
 {
-    std::atomic<bool> stop { false };
-    std::atomic<int> blocks { 0 }, eventsOut { 0 };
+    std::atomic<bool> stop{ false };
+    std::atomic<int> blocks{ 0 }, eventsOut{ 0 };
 
     // The audio thread: a control change into every block, as a controller being turned.
     std::thread audio ([&]
-    {
+                       {
         for (int block = 0; ! stop.load(); ++block)
         {
             plugin->sendEvents ({ host::MidiEvent::controlChange (0, 1, 20 + block % 3, block % 128) });
             eventsOut += (int) plugin->processBlock (256).size();
             ++blocks;
             std::this_thread::sleep_for (std::chrono::milliseconds (1));
-        }
-    });
+        } });
 
     constexpr int cycles = 40;
     int cyclesWithOutput = 0;

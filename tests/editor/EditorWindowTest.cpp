@@ -1,7 +1,7 @@
-#include "editor/BrisquellGUI.h"
-#include "plugin/BrisquellPlugInInterface.h"
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
+#include "editor/BrisquellGUI.h"
+#include "plugin/BrisquellPlugInInterface.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ struct EditorWindow : public ::testing::Test
     }
 
     BrisquellPlugInInterface processor;
-    Brisquell& model { processor.getModel() };
+    Brisquell& model{ processor.getModel() };
     std::unique_ptr<BrisquellGUI> editor;
 };
 

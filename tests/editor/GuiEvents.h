@@ -12,14 +12,10 @@ namespace brisquell::test
 /** A synthetic mouse event on the component, at a position in its own coordinates, as the
     framework would hand it to the component's handlers.
 */
-inline juce::MouseEvent makeMouseEvent (juce::Component& component, juce::Point<float> position,
-                                        juce::ModifierKeys modifiers, juce::Point<float> downPosition,
-                                        bool wasDragged = false, int numClicks = 1)
+inline juce::MouseEvent makeMouseEvent (juce::Component& component, juce::Point<float> position, juce::ModifierKeys modifiers, juce::Point<float> downPosition, bool wasDragged = false, int numClicks = 1)
 {
     const auto now = juce::Time::getCurrentTime();
-    return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), position, modifiers,
-                             juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
-                             &component, &component, now, downPosition, now, numClicks, wasDragged);
+    return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), position, modifiers, juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f, &component, &component, now, downPosition, now, numClicks, wasDragged);
 }
 
 inline juce::ModifierKeys leftButton() { return juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier); }
@@ -61,7 +57,9 @@ inline void clickThroughPeer (juce::Component& topLevel, juce::Point<float> posi
 inline bool dismissOpenMenus()
 {
     const auto wasOpen = juce::PopupMenu::dismissAllActiveMenus();
-    runMessageLoopUntil ([] { return ! juce::PopupMenu::dismissAllActiveMenus(); }, 1000);
+    runMessageLoopUntil ([]
+                         { return ! juce::PopupMenu::dismissAllActiveMenus(); },
+                         1000);
     return wasOpen;
 }
 

@@ -15,8 +15,7 @@ juce::Image paintMenuItem (bool isSeparator, bool isHighlighted, bool isTicked, 
     K4TZLook look;
     juce::Image image (juce::Image::ARGB, 120, h, true);
     juce::Graphics g (image);
-    look.drawPopupMenuItem (g, { 0, 0, 120, h }, isSeparator, true, isHighlighted, isTicked, false,
-                            "add scene", "Ctrl+A", nullptr, nullptr);
+    look.drawPopupMenuItem (g, { 0, 0, 120, h }, isSeparator, true, isHighlighted, isTicked, false, "add scene", "Ctrl+A", nullptr, nullptr);
     return image;
 }
 

@@ -67,17 +67,16 @@ struct ValueBox : public ::testing::Test,
     bool type (const juce::String& characters, double startValue = 50)
     {
         return test::whileFocusHolds ([&]
-        {
+                                      {
             if (! openEntry (startValue) || ! typeIntoEntry (characters))
                 return false;
 
             press (juce::KeyPress (juce::KeyPress::returnKey));
-            return ! box.isBeingEdited();
-        });
+            return ! box.isBeingEdited(); });
     }
 
     TextBoxSlider box;
-    test::DesktopHolder window { box, 32, 24 };
+    test::DesktopHolder window{ box, 32, 24 };
     juce::StringArray announced;
 };
 
@@ -86,7 +85,7 @@ TEST (TextBoxSlider, SnapsHalvesToEvenClampsAndWritesNoTrailingZeros)
     TextBoxSlider box;
     box.setRange (0, 127, 1, 2);
 
-    for (auto [given, shown] : { std::pair { 63.5, "64" }, { 62.5, "62" }, { -7.0, "0" }, { 1000.0, "127" } })
+    for (auto [given, shown] : { std::pair{ 63.5, "64" }, { 62.5, "62" }, { -7.0, "0" }, { 1000.0, "127" } })
     {
         box.setValue (given, juce::dontSendNotification);
         EXPECT_EQ (box.getText(), shown) << given;
@@ -140,8 +139,7 @@ TEST_F (ValueBox, DraggingUpRaisesTheValueOneStepPerTwoPixels)
 
 TEST_F (ValueBox, TypedEntriesAreFilteredSnappedClampedAndAnnouncedOnce)
 {
-    for (auto [typed, shown] : { std::pair { "+70", "70" }, { "7,5", "7" }, { "1.6", "2" }, { "-3", "0" }, { "300", "127" },
-                                 { "++12", "12" }, { "5-2", "5" }, { "-", "0" }, { "2.5.9", "2" } })
+    for (auto [typed, shown] : { std::pair{ "+70", "70" }, { "7,5", "7" }, { "1.6", "2" }, { "-3", "0" }, { "300", "127" }, { "++12", "12" }, { "5-2", "5" }, { "-", "0" }, { "2.5.9", "2" } })
     {
         ASSERT_TRUE (type (typed)) << "the display's keyboard focus never held";
         EXPECT_EQ (box.getText(), shown) << typed;
@@ -155,13 +153,12 @@ TEST_F (ValueBox, AnUnchangedEntryOrEscapeChangesNothingAndTellsNobody)
     EXPECT_TRUE (announced.isEmpty());
 
     ASSERT_TRUE (test::whileFocusHolds ([this]
-    {
+                                        {
         if (! openEntry (64) || ! typeIntoEntry ("9"))
             return false;
 
         press (juce::KeyPress (juce::KeyPress::escapeKey));
-        return ! box.isBeingEdited();
-    }));
+        return ! box.isBeingEdited(); }));
 
     EXPECT_EQ (box.getText(), "64");
     EXPECT_TRUE (announced.isEmpty());
@@ -169,16 +166,12 @@ TEST_F (ValueBox, AnUnchangedEntryOrEscapeChangesNothingAndTellsNobody)
 
 TEST_F (ValueBox, TheNumberBoxRefusesEveryOtherKeyAndNeverClaimsOne)
 {
-    const juce::KeyPress refused[] = { characterKey ('a'), characterKey (' '), characterKey ('e'),
-                                       juce::KeyPress (juce::KeyPress::backspaceKey), juce::KeyPress (juce::KeyPress::deleteKey),
-                                       juce::KeyPress (juce::KeyPress::leftKey), juce::KeyPress (juce::KeyPress::tabKey),
-                                       juce::KeyPress ('a', juce::ModifierKeys::commandModifier, 0),
-                                       juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0) };
+    const juce::KeyPress refused[] = { characterKey ('a'), characterKey (' '), characterKey ('e'), juce::KeyPress (juce::KeyPress::backspaceKey), juce::KeyPress (juce::KeyPress::deleteKey), juce::KeyPress (juce::KeyPress::leftKey), juce::KeyPress (juce::KeyPress::tabKey), juce::KeyPress ('a', juce::ModifierKeys::commandModifier, 0), juce::KeyPress (juce::KeyPress::returnKey, juce::ModifierKeys::shiftModifier, 0) };
     bool wasAnyClaimed = false;
     juce::StringArray textsAfterRefusedKeys;
 
     ASSERT_TRUE (test::whileFocusHolds ([&]
-    {
+                                        {
         wasAnyClaimed = false;
         textsAfterRefusedKeys.clear();
 
@@ -203,8 +196,7 @@ TEST_F (ValueBox, TheNumberBoxRefusesEveryOtherKeyAndNeverClaimsOne)
             textsAfterRefusedKeys.add (box.getCurrentTextEditor()->getText());
         }
 
-        return true;
-    }));
+        return true; }));
 
     EXPECT_FALSE (wasAnyClaimed) << "every key is offered to the parents too";
     EXPECT_EQ (textsAfterRefusedKeys, juce::StringArray::fromTokens ("12 12 12 12 12 12 12 12 12", false));
