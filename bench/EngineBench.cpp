@@ -1,4 +1,4 @@
-#include "engine/Brisquell.h"
+#include "bench/BenchModels.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,28 +10,11 @@ namespace
 {
 constexpr int numBenchControllers = 128;
 
-// A model with 128 controllers on channel 1 (CC 0..127) and the given number of scenes spread over
-// the pane, each controller holding a value in every scene: the heaviest ordinary set-up.
+// A model with 128 controllers and the given number of scenes over a 400 x 400 area, rendered
+// once so that the measured ticks start from a settled model.
 void fillModel (Brisquell& model, int numScenes)
 {
-    model.setAutoKey (false);
-
-    for (int i = 0; i < numScenes; ++i)
-    {
-        auto scene = std::make_unique<Scene> (model);
-        scene->setPosition ((float) ((i * 37) % 400), (float) ((i * 91) % 400));
-        model.addScene (std::move (scene));
-    }
-
-    model.setSelectedScenes ({});
-
-    for (int c = 0; c < numBenchControllers; ++c)
-    {
-        auto* controller = model.addController (c, 1);
-
-        for (int s = 0; s < numScenes; ++s)
-            controller->setValueInScene ((c + s * 7) % 128, *model.getScene (s));
-    }
+    bench::fillModel (model, numBenchControllers, numScenes, 400);
 
     juce::MidiBuffer warmUp;
     model.renderOutput (warmUp, 0);

@@ -1,3 +1,4 @@
+#include "bench/BenchModels.h"
 #include "plugin/BrisquellPlugInInterface.h"
 
 #include <benchmark/benchmark.h>
@@ -19,25 +20,7 @@ void prepare (BrisquellPlugInInterface& processor, int numControllers, int numSc
     processor.setRateAndBufferSizeDetails (benchSampleRate, benchBlockSize);
     processor.prepareToPlay (benchSampleRate, benchBlockSize);
 
-    auto& model = processor.getModel();
-    model.setAutoKey (false);
-
-    for (int i = 0; i < numScenes; ++i)
-    {
-        auto scene = std::make_unique<Scene> (model);
-        scene->setPosition ((float) ((i * 37) % 200), (float) ((i * 91) % 200));
-        model.addScene (std::move (scene));
-    }
-
-    model.setSelectedScenes ({});
-
-    for (int c = 0; c < numControllers; ++c)
-    {
-        auto* controller = model.addController (c, 1);
-
-        for (int s = 0; s < numScenes; ++s)
-            controller->setValueInScene ((c + s * 7) % 128, *model.getScene (s));
-    }
+    bench::fillModel (processor.getModel(), numControllers, numScenes, 200);
 }
 
 double threadCpuSeconds()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Brisquell.h"
+#include "support/ModelBuilders.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,6 @@ struct SentControlChange
 inline void PrintTo (const SentControlChange& m, std::ostream* os)
 {
     *os << "{ch " << m.channel << ", cc " << m.ccNumber << ", value " << m.value << ", at " << m.sampleOffset << "}";
-}
-
-/** Positions a new scene and hands it to the model (which then selects it alone). */
-inline Scene* addSceneAt (Brisquell& model, float x, float y)
-{
-    auto scene = std::make_unique<Scene> (model);
-    scene->setPosition (x, y);
-    auto* raw = scene.get();
-    model.addScene (std::move (scene));
-    return raw;
 }
 
 /** Every message in the buffer, in buffer order; anything that is not a control change fails. */

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/Brisquell.h"
+
+namespace brisquell::bench
+{
+
+/** Fills the model with controllers on channel 1 (CC 0, 1, ...) and scenes spread over an
+    extent x extent square, each controller holding a value in every scene: the heaviest ordinary
+    set-up. Auto-key is switched off and the selection emptied, so later values key nothing.
+*/
+inline void fillModel (Brisquell& model, int numControllers, int numScenes, int extent)
+{
+    model.setAutoKey (false);
+
+    for (int i = 0; i < numScenes; ++i)
+    {
+        auto scene = std::make_unique<Scene> (model);
+        scene->setPosition ((float) ((i * 37) % extent), (float) ((i * 91) % extent));
+        model.addScene (std::move (scene));
+    }
+
+    model.setSelectedScenes ({});
+
+    for (int c = 0; c < numControllers; ++c)
+    {
+        auto* controller = model.addController (c, 1);
+
+        for (int s = 0; s < numScenes; ++s)
+            controller->setValueInScene ((c + s * 7) % 128, *model.getScene (s));
+    }
+}
+
+} // namespace brisquell::bench
