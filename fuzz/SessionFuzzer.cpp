@@ -227,14 +227,14 @@ private:
         auto channel = byte() & 0x0f;
         auto number = byte() & 0x7f;
         const auto step = (int) in.ConsumeIntegralInRange (1, 127);
-        const auto count = in.ConsumeIntegralInRange (1, 512);
+        const auto count = in.ConsumeIntegralInRange (1, 128);
         const auto value = byte() & 0x7f;
 
         for (int i = 0; i < count; ++i)
         {
             const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number,
                                           (std::uint8_t) ((value + i) & 0x7f) };
-            midi.addEvent (data, 3, i % 512);
+            midi.addEvent (data, 3, i);
             number += step;
 
             if (number > 127)

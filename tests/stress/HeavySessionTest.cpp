@@ -46,16 +46,21 @@ void fillFlood (std::vector<host::MidiEvent>& events, int block, std::array<int,
     }
 }
 
-/** The values the document stores for the controller, by scene index. */
-std::map<int, int> valuesOf (const juce::XmlElement& document, int channel, int number)
+/** The values the document stores for every controller, by key ((channel - 1) * 128 + CC
+    number), then by scene index.
+*/
+std::map<int, std::map<int, int>> valuesByController (const juce::XmlElement& document)
 {
-    std::map<int, int> values;
+    std::map<int, std::map<int, int>> values;
 
     if (const auto* controllers = document.getChildByName ("controllers"))
         for (const auto* controller : controllers->getChildWithTagNameIterator ("controller"))
-            if (controller->getIntAttribute ("channel") == channel && controller->getIntAttribute ("ccno") == number)
-                for (const auto* value : controller->getChildWithTagNameIterator ("value"))
-                    values[value->getIntAttribute ("scene")] = value->getIntAttribute ("value");
+        {
+            auto& ofController = values[(controller->getIntAttribute ("channel") - 1) * 128 + controller->getIntAttribute ("ccno")];
+
+            for (const auto* value : controller->getChildWithTagNameIterator ("value"))
+                ofController[value->getIntAttribute ("scene")] = value->getIntAttribute ("value");
+        }
 
     return values;
 }
@@ -173,11 +178,23 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
                     EXPECT_EQ (stress::countOf (*document, "controllers"), numKeys);
                     EXPECT_GT (stress::countOf (*document, "scenes"), projectScenes);
 
-                    const auto original = valuesOf (*project, 3, 100);
-                    auto now = valuesOf (*document, 3, 100);
-                    for (auto it = now.begin(); it != now.end();)
-                        it = it->first >= projectScenes ? now.erase (it) : std::next (it);
-                    EXPECT_EQ (now, original) << "the project's values in its own scenes stay as they were";
+                    // Every project controller keeps its values in the project's own scenes.
+                    const auto original = valuesByController (*project);
+                    auto now = valuesByController (*document);
+                    int changed = 0;
+
+                    for (const auto& [key, values] : original)
+                    {
+                        auto kept = now[key];
+
+                        for (auto it = kept.begin(); it != kept.end();)
+                            it = it->first >= projectScenes ? kept.erase (it) : std::next (it);
+
+                        if (kept != values)
+                            ++changed;
+                    }
+
+                    EXPECT_EQ (changed, 0) << "project controllers whose values in the project's scenes changed";
                 }
 
                 hasMiddleRun = true;
@@ -205,6 +222,11 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
 
     audio.join();
 
+    // The host goes on calling the plug-in, so input that a busy moment held back reaches the
+    // model with the next block.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ (stress::findBadEvent (plugin->processBlock (blockSize), blockSize), "");
+
     ASSERT_TRUE (failure.empty()) << failure;
     EXPECT_TRUE (badEvent.empty()) << badEvent;
     EXPECT_TRUE (hasMiddleRun);
@@ -220,14 +242,15 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
     ASSERT_EQ (stress::countOf (*document, "controllers"), numKeys);
     const auto lastScene = stress::countOf (*document, "scenes") - 1;
 
+    const auto stored = valuesByController (*document);
     int wrong = 0;
 
     for (int key = 0; key < numKeys; ++key)
     {
-        const auto values = valuesOf (*document, key / 128 + 1, key % 128);
-        const auto found = values.find (lastScene);
+        const auto found = stored.find (key);
 
-        if (found == values.end() || found->second != lastValues[(size_t) key])
+        if (found == stored.end() || found->second.count (lastScene) == 0
+            || found->second.at (lastScene) != lastValues[(size_t) key])
             ++wrong;
     }
 
