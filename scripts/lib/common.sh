@@ -58,10 +58,13 @@ ensure_display() {
 
 # ---- Sanitizer and fuzzing stages (scripts/test) ----------------------------------------------
 
-# The compiler of the sanitizer and fuzzing builds: libFuzzer and the shared sanitizer runtimes
-# come with clang.
+# The compilers of the sanitizer builds. The ASan+UBSan build, which also holds the fuzzers,
+# needs clang for libFuzzer. The TSan build uses GCC: clang 14's shared TSan runtime, which
+# executables and the plug-in binary would have to share, crashes at start-up.
 sanitizer_cc=${BRISQUELL_SANITIZER_CC:-clang-14}
 sanitizer_cxx=${BRISQUELL_SANITIZER_CXX:-clang++-14}
+tsan_cc=${BRISQUELL_TSAN_CC:-gcc}
+tsan_cxx=${BRISQUELL_TSAN_CXX:-g++}
 
 # Suppressions for the sanitizers, kept with the stress tests.
 sanitizer_suppressions=$repo_root/tests/stress/sanitizers
@@ -70,17 +73,21 @@ sanitizer_suppressions=$repo_root/tests/stress/sanitizers
 # process with a report; LeakSanitizer runs at every exit of the ASan build.
 export_sanitizer_options() {
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1}
-    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1:suppressions=$sanitizer_suppressions/ubsan.supp}
     export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$sanitizer_suppressions/lsan.supp:print_suppressions=0}
     export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$sanitizer_suppressions/tsan.supp}
 }
 
 # configure_sanitizer_build <build dir> <address|thread> [extra cmake arguments...]
-# Configures a clang build with the sanitizer; the caller builds the targets it needs.
+# Configures a build with the sanitizer; the caller builds the targets it needs.
 configure_sanitizer_build() {
-    local dir=$1 sanitizer=$2
+    local dir=$1 sanitizer=$2 cc=$sanitizer_cc cxx=$sanitizer_cxx
     shift 2
-    CC=$sanitizer_cc CXX=$sanitizer_cxx cmake -S "$repo_root" -B "$dir" -G Ninja \
+    if [ "$sanitizer" = thread ]; then
+        cc=$tsan_cc
+        cxx=$tsan_cxx
+    fi
+    CC=$cc CXX=$cxx cmake -S "$repo_root" -B "$dir" -G Ninja \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRISQUELL_SANITIZE="$sanitizer" \
         -DBRISQUELL_BUILD_BENCHMARKS=OFF "$@"
 }
