@@ -1,6 +1,7 @@
 #include "pane/ZoomingShiftingComponent.h"
 
 #include "engine/Rounding.h"
+#include "engine/StateDocument.h"
 
 #include <cmath>
 
@@ -206,8 +207,10 @@ void ZoomingShiftingComponent::restoreViewState (const juce::XmlElement* state)
     if (state == nullptr)
         return;
 
-    const auto savedXZoom = state->getDoubleAttribute ("xzoom", 0.0);
-    const auto savedYZoom = state->getDoubleAttribute ("yzoom", 0.0);
+    // The view state is part of the state document: its numbers and names are read the way the
+    // document's are (case-insensitive names, saturating integers, 0 for what is missing).
+    const auto savedXZoom = brisquell::state::getDoubleAttribute (*state, "xzoom");
+    const auto savedYZoom = brisquell::state::getDoubleAttribute (*state, "yzoom");
     const auto oldXZoom = xZoom, oldYZoom = yZoom;
 
     if (isUsableFactor (savedXZoom))
@@ -216,8 +219,8 @@ void ZoomingShiftingComponent::restoreViewState (const juce::XmlElement* state)
     if (isUsableFactor (savedYZoom))
         yZoom = (float) savedYZoom;
 
-    moveOriginTo (state->getIntAttribute ("xoff", 0),
-                  state->getIntAttribute ("yoff", 0),
+    moveOriginTo (brisquell::state::getIntAttribute (*state, "xoff"),
+                  brisquell::state::getIntAttribute (*state, "yoff"),
                   xZoom != oldXZoom || yZoom != oldYZoom);
 }
 
