@@ -54,8 +54,16 @@ void BrisquellPlugInInterface::releaseResources() {}
 
 void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi)
 {
-    const auto numSamples = juce::jmax (0, audio.getNumSamples());
+    processMidi (midi, juce::jmax (0, audio.getNumSamples()), true);
+}
 
+void BrisquellPlugInInterface::processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples)
+{
+    processMidi (midi, juce::jmax (0, numSamples), false);
+}
+
+void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait)
+{
     {
         const juce::ScopedTryLock tryLock (model.getLock());
 
@@ -70,6 +78,14 @@ void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, ju
     // waiting. The sample clock runs on; the output ticks due now go out with the next block.
     if (stashControlChanges (midi))
     {
+        midi.clear();
+        elapsedSamples += numSamples;
+        return;
+    }
+
+    if (! mayWait)
+    {
+        numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi));
         midi.clear();
         elapsedSamples += numSamples;
         return;
@@ -136,6 +152,24 @@ bool BrisquellPlugInInterface::stashControlChanges (const juce::MidiBuffer& midi
             stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
 
     return true;
+}
+
+int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi) noexcept
+{
+    int numDropped = 0;
+
+    for (const auto metadata : midi)
+    {
+        if (! isControlChange (metadata.data, metadata.numBytes))
+            continue;
+
+        if (numStashed < stashCapacity)
+            stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
+        else
+            ++numDropped;
+    }
+
+    return numDropped;
 }
 
 void BrisquellPlugInInterface::feedStash()
@@ -209,6 +243,16 @@ const juce::String BrisquellPlugInInterface::getParameterName (int parameterInde
 juce::String BrisquellPlugInInterface::getParameterName (int parameterIndex, int maximumStringLength)
 {
     return getParameterName (parameterIndex).substring (0, maximumStringLength);
+}
+
+juce::String BrisquellPlugInInterface::getParameterID (int parameterIndex)
+{
+    switch (parameterIndex)
+    {
+        case 0:  return "cursorX";
+        case 1:  return "cursorY";
+        default: return juce::String (parameterIndex);
+    }
 }
 
 float BrisquellPlugInInterface::getParameter (int parameterIndex)
