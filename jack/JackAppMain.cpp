@@ -193,6 +193,7 @@ int run (const AppOptions& options)
         }
     }
 
+    client->start();
     say ("ports " + client->getInputPortName() + " " + client->getOutputPortName() + " at "
          + juce::String ((int) client->getSampleRate()) + " Hz, " + juce::String (client->getPeriodSize()) + " frames a period");
 

@@ -148,6 +148,16 @@ juce::Result JackClient::connect (const juce::String& portName, bool toOurInput)
     return juce::Result::ok();
 }
 
+void JackClient::start()
+{
+    const auto first = numPeriods.load();
+
+    for (int i = 0; i < 1000 && numPeriods.load() < first + 2; ++i)
+        juce::Thread::sleep (1);
+
+    running.store (true);
+}
+
 juce::String JackClient::getClientName() const { return jack_get_client_name (client); }
 
 juce::String JackClient::getInputPortName() const { return jack_port_name (inputPort); }
@@ -158,9 +168,17 @@ juce::String JackClient::getOutputPortName() const { return jack_port_name (outp
 int JackClient::processCallback (jack_nframes_t numFrames, void* self)
 {
     auto& owner = *static_cast<JackClient*> (self);
-    owner.period.process (jack_port_get_buffer (owner.inputPort, numFrames),
-                          jack_port_get_buffer (owner.outputPort, numFrames),
-                          numFrames);
+    auto* output = jack_port_get_buffer (owner.outputPort, numFrames);
+
+    owner.numPeriods.fetch_add (1);
+
+    if (! owner.running.load())
+    {
+        jack_midi_clear_buffer (output);
+        return 0;
+    }
+
+    owner.period.process (jack_port_get_buffer (owner.inputPort, numFrames), output, numFrames);
     return 0;
 }
 

@@ -36,8 +36,17 @@ public:
     */
     ~JackClient();
 
-    /** Starts the process callback. */
+    /** Starts the process callback. Until start() is called, its periods only send silence:
+        the processor's clock and output begin once the command line's connections are made,
+        so that a restored state's first output reaches them.
+    */
     juce::Result activate();
+
+    /** Lets the processor run, once the server has applied the connections made so far: JACK
+        switches to a changed graph at the start of a period, so this waits (at most a second)
+        until two periods have passed. Message thread.
+    */
+    void start();
 
     /** Connects a MIDI output port of another client to "midi_in" (connectInput), or
         "midi_out" to another client's MIDI input port (connectOutput). The name is a port's full
@@ -74,6 +83,8 @@ private:
     double sampleRate = 0.0;
     int periodSize = 0;
     bool active = false;
+    std::atomic<bool> running { false };
+    std::atomic<juce::uint64> numPeriods { 0 };
     std::atomic<bool> shutDown { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (JackClient)
