@@ -52,7 +52,7 @@ protected:
 };
 
 // A control change in comes back out in the same period: learned and keyed at once it sends 0,
-// afterwards what arrives. The first output after a quiet time goes out at the period's start.
+// afterwards what arrives.
 TEST_F (JackApp, ControlChangesComeBackInTheSamePeriod)
 {
     auto app = startApp (server, probe);
@@ -70,8 +70,12 @@ TEST_F (JackApp, ControlChangesComeBackInTheSamePeriod)
     for (size_t i = 0; i < 2; ++i)
     {
         EXPECT_EQ (recorded[i].periodStart, sent[i].periodStart) << i;
-        EXPECT_EQ (recorded[i].frame, 0u) << i;
+        EXPECT_LT (recorded[i].frame, 128u) << i;
     }
+
+    // The first tick is due at once; the next one 240 frames after it at the earliest (but the
+    // app's clock started with its first period, which the test cannot see).
+    EXPECT_EQ (recorded[0].frame, 0u);
 
     EXPECT_EQ (recorded[0].bytes, (std::array<unsigned char, 3> { 0xb0, 7, 0 }));
     EXPECT_EQ (recorded[1].bytes, (std::array<unsigned char, 3> { 0xb0, 7, 99 }));
