@@ -18,7 +18,7 @@ constexpr int periodFrames = 128;
 
 double threadCpuSeconds()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
     return (double) now.tv_sec + (double) now.tv_nsec * 1.0e-9;
 }
@@ -46,7 +46,7 @@ void BM_JackPeriod128ControllersBy32Scenes (benchmark::State& state)
 
     auto input = makePortBuffer();
     auto output = makePortBuffer();
-    const unsigned char controlChange[] { 0xb0, 7, 0 };
+    const unsigned char controlChange[]{ 0xb0, 7, 0 };
     int step = 0;
     size_t numSent = 0;
 

@@ -8,11 +8,11 @@ namespace brisquell::jack
 /** What the app's command line asks for. */
 struct AppOptions
 {
-    juce::File stateFile;            // none: nothing is loaded or saved
+    juce::File stateFile;             // none: nothing is loaded or saved
     juce::StringArray connectInputs;  // ports whose MIDI goes into "midi_in"
     juce::StringArray connectOutputs; // ports that take what "midi_out" sends
-    juce::String clientName { "Brisquellum" };
-    juce::String serverName;          // empty: JACK's default server
+    juce::String clientName{ "Brisquellum" };
+    juce::String serverName; // empty: JACK's default server
     bool headless = false;
     bool showHelp = false;
 

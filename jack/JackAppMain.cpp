@@ -18,15 +18,17 @@ using namespace brisquell::jack;
 namespace
 {
 // Set by the signal handlers, read by the app's timer on the message thread.
-std::atomic<bool> quitSignalled { false };
-std::atomic<bool> saveSignalled { false };
+std::atomic<bool> quitSignalled{ false };
+std::atomic<bool> saveSignalled{ false };
 
 extern "C" void onQuitSignal (int) { quitSignalled.store (true); }
 extern "C" void onSaveSignal (int) { saveSignalled.store (true); }
 
 void installSignalHandlers()
 {
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     sigemptyset (&action.sa_mask);
     action.sa_flags = SA_RESTART;
 
@@ -59,8 +61,10 @@ public:
         if (! options.headless)
         {
             window = std::make_unique<AppWindow> (client->getClientName(), std::unique_ptr<juce::Component> (processor.createEditorIfNeeded()));
-            window->onSaveRequest = [this] { save(); };
-            window->onQuitRequest = [this] { quit (0); };
+            window->onSaveRequest = [this]
+            { save(); };
+            window->onQuitRequest = [this]
+            { quit (0); };
         }
 
         startTimer (50);

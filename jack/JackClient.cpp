@@ -45,7 +45,7 @@ std::unique_ptr<JackClient> JackClient::open (const juce::String& clientName,
     if (serverName.isNotEmpty())
         options |= (int) JackServerName;
 
-    jack_status_t status {};
+    jack_status_t status{};
     auto* handle = serverName.isNotEmpty()
                        ? jack_client_open (clientName.toRawUTF8(), (jack_options_t) options, &status, serverName.toRawUTF8())
                        : jack_client_open (clientName.toRawUTF8(), (jack_options_t) options, &status);

@@ -83,9 +83,9 @@ private:
     double sampleRate = 0.0;
     int periodSize = 0;
     bool active = false;
-    std::atomic<bool> running { false };
-    std::atomic<juce::uint64> numPeriods { 0 };
-    std::atomic<bool> shutDown { false };
+    std::atomic<bool> running{ false };
+    std::atomic<juce::uint64> numPeriods{ 0 };
+    std::atomic<bool> shutDown{ false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (JackClient)
 };

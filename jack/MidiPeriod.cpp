@@ -27,7 +27,7 @@ void MidiPeriod::process (void* inputBuffer, void* outputBuffer, jack_nframes_t 
 
         for (jack_nframes_t i = 0; i < numEvents; ++i)
         {
-            jack_midi_event_t event {};
+            jack_midi_event_t event{};
 
             if (jack_midi_event_get (&event, inputBuffer, i) == 0 && event.size > 0)
                 midi.addEvent (event.buffer, (int) event.size, (int) event.time);

@@ -48,7 +48,7 @@ public:
 private:
     BrisquellPlugInInterface& processor;
     juce::MidiBuffer midi;
-    std::atomic<juce::uint64> numLostOutputEvents { 0 };
+    std::atomic<juce::uint64> numLostOutputEvents{ 0 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MidiPeriod)
 };

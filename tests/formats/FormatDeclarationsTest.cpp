@@ -57,8 +57,8 @@ TEST_P (FormatTest, OnlyTheEntryPointsAreExported)
     auto* library = dlopen (path.getFullPathName().toRawUTF8(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE (library, nullptr) << dlerror();
 
-    const auto entryPoints = format == Format::lv2 ? std::vector<const char*> { "lv2_descriptor", "lv2ui_descriptor" }
-                                                   : std::vector<const char*> { "GetPluginFactory", "ModuleEntry", "ModuleExit" };
+    const auto entryPoints = format == Format::lv2 ? std::vector<const char*>{ "lv2_descriptor", "lv2ui_descriptor" }
+                                                   : std::vector<const char*>{ "GetPluginFactory", "ModuleEntry", "ModuleExit" };
 
     for (const auto* name : entryPoints)
         EXPECT_NE (dlsym (library, name), nullptr) << name;

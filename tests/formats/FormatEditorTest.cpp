@@ -26,7 +26,9 @@ TEST_P (FormatTest, EditorOpensAtTheStatesSize)
         editor->addToDesktop (juce::ComponentPeer::windowIsTemporary);
         editor->setVisible (true);
 
-        EXPECT_TRUE (runMessageLoopUntil ([&] { return editor->getWidth() == 300 && editor->getHeight() == 300; }, 10000))
+        EXPECT_TRUE (runMessageLoopUntil ([&]
+                                          { return editor->getWidth() == 300 && editor->getHeight() == 300; },
+                                          10000))
             << editor->getWidth() << " x " << editor->getHeight();
 
         editor.reset();

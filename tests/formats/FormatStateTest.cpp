@@ -63,7 +63,7 @@ TEST_P (FormatTest, StateRestoresInAFreshInstance)
     EXPECT_EQ (chunkInside (format, saveState (*restored)), chunk);
 
     // The restored scenes count as moved: the next block sends every controller, last first.
-    EXPECT_EQ (sentNumbers (runBlock (*restored, 512)), (std::vector<int> { 22, 21, 20 }));
+    EXPECT_EQ (sentNumbers (runBlock (*restored, 512)), (std::vector<int>{ 22, 21, 20 }));
 }
 
 // The state every format keeps is the VST 2.4 binary's state chunk, so a project's plug-in state
@@ -79,7 +79,7 @@ TEST_P (FormatTest, StateIsTheVst2ChunkByteForByte)
     restoreState (*plugin, stateCarrying (format, chunk));
 
     EXPECT_EQ (chunkInside (format, saveState (*plugin)), chunk);
-    EXPECT_EQ (sentNumbers (runBlock (*plugin, 512)), (std::vector<int> { 22, 21, 20 }));
+    EXPECT_EQ (sentNumbers (runBlock (*plugin, 512)), (std::vector<int>{ 22, 21, 20 }));
 }
 
 TEST_P (FormatTest, BadStateChangesNothing)

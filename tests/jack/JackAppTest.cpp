@@ -14,8 +14,7 @@ namespace
 /** The app on the test's server, connected to the probe by its own options. */
 std::unique_ptr<Subprocess> startApp (const JackServer& server, const MidiProbe& probe, std::vector<std::string> extra = {})
 {
-    std::vector<std::string> arguments { appPath(), "--headless", "--server", server.getName(), "--name", "app",
-                                         "--connect-in", probe.getSenderPort(), "--connect-out", probe.getRecorderPort() };
+    std::vector<std::string> arguments{ appPath(), "--headless", "--server", server.getName(), "--name", "app", "--connect-in", probe.getSenderPort(), "--connect-out", probe.getRecorderPort() };
     arguments.insert (arguments.end(), extra.begin(), extra.end());
     auto app = std::make_unique<Subprocess> (arguments);
     EXPECT_TRUE (app->waitForOutput ("ports app:midi_in app:midi_out at 48000 Hz, 128 frames")) << app->getOutput();
@@ -48,7 +47,7 @@ protected:
     }
 
     JackServer server;
-    MidiProbe probe { server.getName(), "probe" };
+    MidiProbe probe{ server.getName(), "probe" };
 };
 
 // A control change in comes back out in the same period: learned and keyed at once it sends 0,
@@ -77,8 +76,8 @@ TEST_F (JackApp, ControlChangesComeBackInTheSamePeriod)
     // app's clock started with its first period, which the test cannot see).
     EXPECT_EQ (recorded[0].frame, 0u);
 
-    EXPECT_EQ (recorded[0].bytes, (std::array<unsigned char, 3> { 0xb0, 7, 0 }));
-    EXPECT_EQ (recorded[1].bytes, (std::array<unsigned char, 3> { 0xb0, 7, 99 }));
+    EXPECT_EQ (recorded[0].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 0 }));
+    EXPECT_EQ (recorded[1].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 99 }));
 
     app->sendSignal (SIGTERM);
     EXPECT_EQ (app->waitForExit(), 0) << app->getOutput();
@@ -123,7 +122,8 @@ TEST_F (JackApp, OutputTicksRunOnJacksSampleClock)
         EXPECT_LT (out.frame, 128u);
         frames.insert (out.frame);
 
-        const auto in = std::find_if (sent.begin(), sent.end(), [&] (const auto& s) { return s.periodStart == out.periodStart; });
+        const auto in = std::find_if (sent.begin(), sent.end(), [&] (const auto& s)
+                                      { return s.periodStart == out.periodStart; });
         ASSERT_NE (in, sent.end()) << "output in a period without input";
         EXPECT_EQ (value (out), value (*in));
     }
@@ -144,7 +144,7 @@ TEST_F (JackApp, StateFileRoundTrip)
 
     {
         auto app = startApp (server, probe, { "--state", stateFile });
-        for (const auto& [channel, number, ccValue] : { std::tuple { 1, 20, 0 }, { 1, 20, 10 }, { 1, 21, 100 }, { 2, 22, 60 } })
+        for (const auto& [channel, number, ccValue] : { std::tuple{ 1, 20, 0 }, { 1, 20, 10 }, { 1, 21, 100 }, { 2, 22, 60 } })
         {
             const auto numRecorded = probe.getRecorded().size();
             probe.sendControlChange (channel, number, ccValue, 0);
@@ -170,9 +170,9 @@ TEST_F (JackApp, StateFileRoundTrip)
     }
 
     const auto restored = probe.getRecorded();
-    EXPECT_EQ (restored[numBefore].bytes, (std::array<unsigned char, 3> { 0xb1, 22, 60 }));
-    EXPECT_EQ (restored[numBefore + 1].bytes, (std::array<unsigned char, 3> { 0xb0, 21, 100 }));
-    EXPECT_EQ (restored[numBefore + 2].bytes, (std::array<unsigned char, 3> { 0xb0, 20, 10 }));
+    EXPECT_EQ (restored[numBefore].bytes, (std::array<unsigned char, 3>{ 0xb1, 22, 60 }));
+    EXPECT_EQ (restored[numBefore + 1].bytes, (std::array<unsigned char, 3>{ 0xb0, 21, 100 }));
+    EXPECT_EQ (restored[numBefore + 2].bytes, (std::array<unsigned char, 3>{ 0xb0, 20, 10 }));
     EXPECT_EQ (readFile (stateFile), saved);
 }
 
@@ -257,4 +257,3 @@ TEST_F (JackApp, ServerStoppingEndsTheAppWithItsStateSaved)
     EXPECT_NE (app->getOutput().find ("the JACK server shut the client down"), std::string::npos) << app->getOutput();
     EXPECT_NE (readFile (stateFile).find ("<controller ccno=\"30\""), std::string::npos);
 }
-

@@ -39,7 +39,7 @@ bool waitUntil (Condition&& condition, int timeoutMilliseconds)
     return true;
 }
 
-std::atomic<int> nextScratchNumber { 0 };
+std::atomic<int> nextScratchNumber{ 0 };
 
 void quietly (const char*) {}
 } // namespace
@@ -89,12 +89,16 @@ std::string Subprocess::getOutput() const { return readFile (outputPath); }
 
 bool Subprocess::waitForOutput (const std::string& text, int timeoutMilliseconds) const
 {
-    return waitUntil ([&] { return getOutput().find (text) != std::string::npos; }, timeoutMilliseconds);
+    return waitUntil ([&]
+                      { return getOutput().find (text) != std::string::npos; },
+                      timeoutMilliseconds);
 }
 
 int Subprocess::waitForExit (int timeoutMilliseconds)
 {
-    waitUntil ([&] { return ! isRunning(); }, timeoutMilliseconds);
+    waitUntil ([&]
+               { return ! isRunning(); },
+               timeoutMilliseconds);
     return exitStatus;
 }
 
@@ -125,8 +129,7 @@ JackServer::JackServer()
     jack_set_error_function (quietly);
     jack_set_info_function (quietly);
 
-    process = std::make_unique<Subprocess> (std::vector<std::string> { "jackd", "-S", "-n", name, "--no-realtime", "-t", "5000", "-d", "dummy",
-                                                                       "-r", std::to_string (sampleRate), "-p", std::to_string (periodSize) });
+    process = std::make_unique<Subprocess> (std::vector<std::string>{ "jackd", "-S", "-n", name, "--no-realtime", "-t", "5000", "-d", "dummy", "-r", std::to_string (sampleRate), "-p", std::to_string (periodSize) });
 
     // Ready once a client can connect.
     running = waitUntil ([this]
@@ -138,8 +141,7 @@ JackServer::JackServer()
                                  return false;
 
                              jack_client_close (probe);
-                             return true;
-                         },
+                             return true; },
                          30000);
 }
 
@@ -195,11 +197,15 @@ MidiProbe::~MidiProbe()
 
 void MidiProbe::sendControlChange (int channel, int number, int value, jack_nframes_t frame)
 {
-    waitUntil ([this] { return ! hasPending.load(); }, 5000);
+    waitUntil ([this]
+               { return ! hasPending.load(); },
+               5000);
     pending.frame = frame;
     pending.bytes = { (unsigned char) (0xb0 | (channel - 1)), (unsigned char) number, (unsigned char) value };
     hasPending.store (true);
-    waitUntil ([this] { return ! hasPending.load(); }, 20000);
+    waitUntil ([this]
+               { return ! hasPending.load(); },
+               20000);
 }
 
 void MidiProbe::startStreaming (int number) { streamingNumber.store (number); }
@@ -216,7 +222,9 @@ std::vector<MidiProbe::Event> MidiProbe::getRecorded() const
 
 bool MidiProbe::waitForRecorded (size_t count, int timeoutMilliseconds) const
 {
-    return waitUntil ([&] { return numRecorded.load() >= count; }, timeoutMilliseconds);
+    return waitUntil ([&]
+                      { return numRecorded.load() >= count; },
+                      timeoutMilliseconds);
 }
 
 int MidiProbe::processSender (jack_nframes_t numFrames, void* self)
@@ -258,7 +266,7 @@ int MidiProbe::processRecorder (jack_nframes_t numFrames, void* self)
 
     for (jack_nframes_t i = 0; i < jack_midi_get_event_count (buffer); ++i)
     {
-        jack_midi_event_t event {};
+        jack_midi_event_t event{};
         const auto index = probe.numRecorded.load();
 
         if (jack_midi_event_get (&event, buffer, i) != 0 || event.size != 3 || index >= capacity)

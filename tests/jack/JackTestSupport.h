@@ -76,7 +76,7 @@ public:
     {
         jack_nframes_t periodStart = 0; // JACK's frame time at the start of the period
         jack_nframes_t frame = 0;       // within the period
-        std::array<unsigned char, 3> bytes {};
+        std::array<unsigned char, 3> bytes{};
 
         jack_nframes_t time() const noexcept { return periodStart + frame; }
     };
@@ -116,13 +116,13 @@ private:
     jack_port_t* inputPort = nullptr;
 
     // One pending control change, handed from the test's thread to the sender's period.
-    std::atomic<bool> hasPending { false };
+    std::atomic<bool> hasPending{ false };
     Event pending;
-    std::atomic<int> streamingNumber { -1 };
+    std::atomic<int> streamingNumber{ -1 };
     unsigned streamCounter = 0;
 
     std::vector<Event> sent, recorded;
-    std::atomic<size_t> numSent { 0 }, numRecorded { 0 };
+    std::atomic<size_t> numSent{ 0 }, numRecorded{ 0 };
 };
 
 /** The built app and a fixture file. */

@@ -34,7 +34,7 @@ struct PortBuffer
 
         for (jack_nframes_t i = 0; i < jack_midi_get_event_count (get()); ++i)
         {
-            jack_midi_event_t event {};
+            jack_midi_event_t event{};
             jack_midi_event_get (&event, get(), i);
             result.push_back ({ event.buffer[0], event.buffer[1], event.buffer[2] });
         }
@@ -48,7 +48,7 @@ struct PortBuffer
 
         for (jack_nframes_t i = 0; i < jack_midi_get_event_count (get()); ++i)
         {
-            jack_midi_event_t event {};
+            jack_midi_event_t event{};
             jack_midi_event_get (&event, get(), i);
             result.push_back (event.time);
         }
@@ -61,7 +61,7 @@ struct PortBuffer
 
 void writeControlChange (PortBuffer& buffer, jack_nframes_t frame, int number, int value)
 {
-    const unsigned char bytes[] { 0xb0, (unsigned char) number, (unsigned char) value };
+    const unsigned char bytes[]{ 0xb0, (unsigned char) number, (unsigned char) value };
     jack_midi_event_write (buffer.get(), frame, bytes, 3);
 }
 
@@ -77,7 +77,7 @@ struct Period
     }
 
     BrisquellPlugInInterface processor;
-    jack::MidiPeriod period { processor };
+    jack::MidiPeriod period{ processor };
     PortBuffer input, output;
 };
 } // namespace
@@ -87,7 +87,7 @@ TEST (MidiPeriod, ControlChangesGoInAndOutAtTheirFrames)
     Period p;
     writeControlChange (p.input, 100, 7, 0); // learns, keys a scene: sends 0
     p.run();
-    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>> { { 0xb0, 7, 0 } }));
+    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 0 } }));
 
     // While values keep arriving, ticks fall every 240 frames of JACK's clock: 240 is frame 112
     // of the second period, 480 frame 96 of the fourth.
@@ -102,7 +102,7 @@ TEST (MidiPeriod, ControlChangesGoInAndOutAtTheirFrames)
             times.push_back (block * 128 + frame);
     }
 
-    EXPECT_EQ (times, (std::vector<jack_nframes_t> { 240, 480, 720, 960 }));
+    EXPECT_EQ (times, (std::vector<jack_nframes_t>{ 240, 480, 720, 960 }));
     EXPECT_EQ (p.processor.getElapsedSamples(), 8 * 128.0);
 }
 
@@ -126,15 +126,14 @@ TEST (MidiPeriod, NeverWaitsForABusyModel)
     writeControlChange (p.input, 0, 7, 0);
     p.run();
 
-    std::atomic<bool> holding { false }, release { false };
+    std::atomic<bool> holding{ false }, release{ false };
     std::thread other ([&]
                        {
                            const juce::ScopedLock lock (p.processor.getModel().getLock());
                            holding = true;
 
                            while (! release)
-                               std::this_thread::yield();
-                       });
+                               std::this_thread::yield(); });
 
     while (! holding)
         std::this_thread::yield();
@@ -158,5 +157,5 @@ TEST (MidiPeriod, NeverWaitsForABusyModel)
     // The stashed input goes to the model with the next period.
     writeControlChange (p.input, 0, 7, 42);
     p.run();
-    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>> { { 0xb0, 7, 42 } }));
+    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 42 } }));
 }
