@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <set>
+#include <thread>
 #include <tuple>
 
 using namespace brisquell::test;
@@ -256,4 +264,92 @@ TEST_F (JackApp, ServerStoppingEndsTheAppWithItsStateSaved)
     EXPECT_EQ (app->waitForExit(), 1) << app->getOutput();
     EXPECT_NE (app->getOutput().find ("the JACK server shut the client down"), std::string::npos) << app->getOutput();
     EXPECT_NE (readFile (stateFile).find ("<controller ccno=\"30\""), std::string::npos);
+}
+
+namespace
+{
+/** The top-level window with the name, searched through the whole tree (0 when none). */
+Window findWindow (Display* display, Window parent, const char* name)
+{
+    // The name's property may be UTF-8 text, which XFetchName does not read.
+    XTextProperty property{};
+
+    if (XGetWMName (display, parent, &property) != 0 && property.value != nullptr)
+    {
+        const bool matches = std::string (reinterpret_cast<const char*> (property.value), property.nitems) == name;
+        XFree (property.value);
+
+        if (matches)
+            return parent;
+    }
+
+    Window root = 0, parentOfParent = 0, *children = nullptr;
+    unsigned int numChildren = 0;
+
+    if (XQueryTree (display, parent, &root, &parentOfParent, &children, &numChildren) == 0)
+        return 0;
+
+    Window found = 0;
+
+    for (unsigned int i = 0; i < numChildren && found == 0; ++i)
+        found = findWindow (display, children[i], name);
+
+    if (children != nullptr)
+        XFree (children);
+
+    return found;
+}
+
+/** Presses Ctrl and the key in the window through the X server's test extension, as a keyboard
+    would (the framework reads the modifiers from the keyboard's state, not from the event).
+*/
+void pressControlKey (Display* display, Window window, KeySym key)
+{
+    // Without a window manager nobody gives the window the keyboard focus: the test does.
+    XSetInputFocus (display, window, RevertToParent, CurrentTime);
+    XSync (display, False);
+
+    const auto control = XKeysymToKeycode (display, XK_Control_L);
+    const auto letter = XKeysymToKeycode (display, key);
+    XTestFakeKeyEvent (display, control, True, 0);
+    XTestFakeKeyEvent (display, letter, True, 0);
+    XTestFakeKeyEvent (display, letter, False, 0);
+    XTestFakeKeyEvent (display, control, False, 0);
+    XSync (display, False);
+}
+} // namespace
+
+// With a window: the editor shows in a top-level window named after the client, Ctrl+S saves
+// the state, and quitting closes the editor first, so that its size is in the saved state.
+TEST_F (JackApp, WindowSavesOnCtrlSAndOnQuit)
+{
+    auto* display = XOpenDisplay (nullptr);
+
+    if (display == nullptr)
+        GTEST_SKIP() << "needs an X display";
+
+    ScratchFolder folder;
+    const auto stateFile = folder.path + "/window.brisquell";
+    Subprocess app ({ appPath(), "--server", server.getName(), "--name", "windowed", "--state", stateFile });
+    ASSERT_TRUE (app.waitForOutput ("ports windowed:midi_in")) << app.getOutput();
+
+    Window window = 0;
+
+    for (int attempt = 0; attempt < 500 && window == 0; ++attempt)
+    {
+        window = findWindow (display, DefaultRootWindow (display), "windowed");
+
+        if (window == 0)
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+    }
+
+    ASSERT_NE (window, 0u) << "no window named after the client";
+
+    pressControlKey (display, window, XK_s);
+    EXPECT_TRUE (app.waitForOutput ("saved the state to " + stateFile)) << app.getOutput();
+    EXPECT_NE (readFile (stateFile).find ("<gui width="), std::string::npos) << readFile (stateFile);
+
+    app.sendSignal (SIGTERM);
+    EXPECT_EQ (app.waitForExit(), 0) << app.getOutput();
+    XCloseDisplay (display);
 }
