@@ -1,7 +1,9 @@
 #include "FormatHost.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
+#include <unistd.h>
 
 namespace brisquell::test
 {
@@ -19,21 +21,45 @@ juce::File builtBinary (Format format)
     return juce::File (BRISQUELL_VST3_BUNDLE).getChildFile ("Contents").getChildFile (BRISQUELL_VST3_ARCH_FOLDER).getChildFile ("Brisquellum.so");
 }
 
+/** A home folder of the test's own whose .lv2 is the build's bundle folder, for the process's
+    lifetime: lilv reads a bundle's files lazily, as long as the plug-in is in use.
+*/
+struct Lv2Home
+{
+    Lv2Home()
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories (path);
+        std::filesystem::remove (link, ignored);
+        std::filesystem::create_directory_symlink (juce::File (BRISQUELL_LV2_BUNDLE).getParentDirectory().getFullPathName().toStdString(), link);
+    }
+
+    ~Lv2Home()
+    {
+        // Removes the link itself, never what it points to.
+        std::error_code ignored;
+        std::filesystem::remove (link, ignored);
+        std::filesystem::remove (path, ignored);
+    }
+
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("brisquell-lv2-home-" + std::to_string (getpid()));
+    const std::filesystem::path link = path / ".lv2";
+};
+
 /** The framework's LV2 format loads every bundle on the default search path when it is made,
     ~/.lv2 first; an installed copy of the plug-in there has the same URI and would shadow the
-    built one. So HOME points to an empty folder while the format is made.
+    built one. So HOME points to the test's own home while the format is made. (Loading another
+    path afterwards would load the LV2 world a second time, which leaks in lilv.)
 */
 std::unique_ptr<juce::AudioPluginFormat> makeFormat (Format format)
 {
     if (format == Format::vst3)
         return std::make_unique<juce::VST3PluginFormat>();
 
-    const auto emptyHome = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("brisquell-empty-home", "");
-    emptyHome.createDirectory();
-
+    static const Lv2Home home;
     const auto* oldHome = std::getenv ("HOME");
     const std::string savedHome = oldHome != nullptr ? oldHome : "";
-    setenv ("HOME", emptyHome.getFullPathName().toRawUTF8(), 1);
+    setenv ("HOME", home.path.c_str(), 1);
 
     auto result = std::make_unique<juce::LV2PluginFormat>();
 
@@ -42,8 +68,6 @@ std::unique_ptr<juce::AudioPluginFormat> makeFormat (Format format)
     else
         unsetenv ("HOME");
 
-    emptyHome.deleteRecursively();
-    result->searchPathsForPlugins (juce::FileSearchPath (juce::File (BRISQUELL_LV2_BUNDLE).getParentDirectory().getFullPathName()), false, false);
     return result;
 }
 
