@@ -323,14 +323,13 @@ void pressControlKey (Display* display, Window window, KeySym key)
 // the state, and quitting closes the editor first, so that its size is in the saved state.
 TEST_F (JackApp, WindowSavesOnCtrlSAndOnQuit)
 {
-    auto* display = XOpenDisplay (nullptr);
-
-    if (display == nullptr)
-        GTEST_SKIP() << "needs an X display";
+    PrivateDisplay privateDisplay;
+    auto* display = privateDisplay.get();
+    ASSERT_NE (display, nullptr) << "could not start Xvfb";
 
     ScratchFolder folder;
     const auto stateFile = folder.path + "/window.brisquell";
-    Subprocess app ({ appPath(), "--server", server.getName(), "--name", "windowed", "--state", stateFile });
+    Subprocess app ({ appPath(), "--server", server.getName(), "--name", "windowed", "--state", stateFile }, { privateDisplay.environment() });
     ASSERT_TRUE (app.waitForOutput ("ports windowed:midi_in")) << app.getOutput();
 
     Window window = 0;
@@ -345,11 +344,22 @@ TEST_F (JackApp, WindowSavesOnCtrlSAndOnQuit)
 
     ASSERT_NE (window, 0u) << "no window named after the client";
 
-    pressControlKey (display, window, XK_s);
-    EXPECT_TRUE (app.waitForOutput ("saved the state to " + stateFile)) << app.getOutput();
+    // The window may not be shown yet: press again until the save is reported.
+    bool saved = false;
+
+    for (int attempt = 0; attempt < 40 && ! saved; ++attempt)
+    {
+        XWindowAttributes attributes{};
+
+        if (XGetWindowAttributes (display, window, &attributes) != 0 && attributes.map_state == IsViewable)
+            pressControlKey (display, window, XK_s);
+
+        saved = app.waitForOutput ("saved the state to " + stateFile, 500);
+    }
+
+    EXPECT_TRUE (saved) << app.getOutput();
     EXPECT_NE (readFile (stateFile).find ("<gui width="), std::string::npos) << readFile (stateFile);
 
     app.sendSignal (SIGTERM);
     EXPECT_EQ (app.waitForExit(), 0) << app.getOutput();
-    XCloseDisplay (display);
 }

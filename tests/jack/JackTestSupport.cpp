@@ -1,7 +1,9 @@
 #include "JackTestSupport.h"
 
+#include <X11/Xlib.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -45,9 +47,28 @@ void quietly (const char*) {}
 } // namespace
 
 //==============================================================================
-Subprocess::Subprocess (const std::vector<std::string>& arguments)
+Subprocess::Subprocess (const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
     : outputPath (makeScratchFolder() + "/output.txt")
 {
+    std::vector<std::string> variables (environment);
+
+    for (auto** entry = environ; *entry != nullptr; ++entry)
+    {
+        const std::string variable (*entry);
+        const auto name = variable.substr (0, variable.find ('=') + 1);
+
+        if (std::none_of (environment.begin(), environment.end(), [&] (const auto& e)
+                          { return e.rfind (name, 0) == 0; }))
+            variables.push_back (variable);
+    }
+
+    std::vector<char*> envp;
+
+    for (auto& variable : variables)
+        envp.push_back (variable.data());
+
+    envp.push_back (nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init (&actions);
     posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -61,7 +82,7 @@ Subprocess::Subprocess (const std::vector<std::string>& arguments)
 
     argv.push_back (nullptr);
 
-    if (posix_spawnp (&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp (&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = -1;
 
     posix_spawn_file_actions_destroy (&actions);
@@ -277,6 +298,41 @@ int MidiProbe::processRecorder (jack_nframes_t numFrames, void* self)
     }
 
     return 0;
+}
+
+//==============================================================================
+PrivateDisplay::PrivateDisplay()
+{
+    for (int number = 150; number < 250 && display == nullptr; ++number)
+    {
+        if (std::filesystem::exists ("/tmp/.X" + std::to_string (number) + "-lock")
+            || std::filesystem::exists ("/tmp/.X11-unix/X" + std::to_string (number)))
+            continue;
+
+        name = ":" + std::to_string (number);
+        server = std::make_unique<Subprocess> (std::vector<std::string>{ "Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset" });
+
+        // Ready once it takes a connection; gone at once when another server took the number.
+        waitUntil ([&]
+                   { return (display = XOpenDisplay (name.c_str())) != nullptr || ! server->isRunning(); },
+                   10000);
+    }
+
+    if (display == nullptr)
+        return;
+
+    // A bare X server has no window manager to create these; the framework's windows need them
+    // (as scripts/lib/common.sh's ensure_display knows).
+    for (const auto* atom : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE", "WM_STATE" })
+        XInternAtom (display, atom, False);
+
+    XSync (display, False);
+}
+
+PrivateDisplay::~PrivateDisplay()
+{
+    if (display != nullptr)
+        XCloseDisplay (display);
 }
 
 //==============================================================================

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay; // Xlib's Display
+
 namespace brisquell::test
 {
 
@@ -16,7 +18,10 @@ namespace brisquell::test
 class Subprocess
 {
 public:
-    explicit Subprocess (const std::vector<std::string>& arguments);
+    /** Starts the command with the process's environment, and the given "NAME=value" entries
+        in place of the ones of the same names.
+    */
+    explicit Subprocess (const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
     ~Subprocess();
 
     /** Everything the process has written so far. */
@@ -123,6 +128,28 @@ private:
 
     std::vector<Event> sent, recorded;
     std::atomic<size_t> numSent{ 0 }, numRecorded{ 0 };
+};
+
+//==============================================================================
+/** An X server of the test's own (Xvfb on a free display number), so that no other test's
+    window takes the keyboard focus from the test's; stopped when dropped.
+*/
+class PrivateDisplay
+{
+public:
+    PrivateDisplay();
+    ~PrivateDisplay();
+
+    /** The open connection, or none when no server could be started. */
+    ::_XDisplay* get() const noexcept { return display; }
+
+    /** "DISPLAY=:N", for the processes that are to show their windows there. */
+    std::string environment() const { return "DISPLAY=" + name; }
+
+private:
+    std::string name;
+    std::unique_ptr<Subprocess> server;
+    ::_XDisplay* display = nullptr;
 };
 
 /** The built app and a fixture file. */
