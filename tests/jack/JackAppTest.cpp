@@ -50,7 +50,8 @@ class JackApp : public testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE (server.isRunning()) << "jackd did not start";
+        ASSERT_TRUE (server.isRunning()) << "jackd did not start:\n"
+                                         << server.getOutput();
         ASSERT_TRUE (probe.isOpen());
     }
 
@@ -344,14 +345,16 @@ TEST_F (JackApp, WindowSavesOnCtrlSAndOnQuit)
 
     ASSERT_NE (window, 0u) << "no window named after the client";
 
-    // The window may not be shown yet: press again until the save is reported.
+    // The window may not be shown yet, or be made anew (the framework may replace its peer while
+    // it sets the window up): look it up and press again until the save is reported.
     bool saved = false;
 
     for (int attempt = 0; attempt < 40 && ! saved; ++attempt)
     {
         XWindowAttributes attributes{};
+        window = findWindow (display, DefaultRootWindow (display), "windowed");
 
-        if (XGetWindowAttributes (display, window, &attributes) != 0 && attributes.map_state == IsViewable)
+        if (window != 0 && XGetWindowAttributes (display, window, &attributes) != 0 && attributes.map_state == IsViewable)
             pressControlKey (display, window, XK_s);
 
         saved = app.waitForOutput ("saved the state to " + stateFile, 500);

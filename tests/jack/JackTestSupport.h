@@ -57,6 +57,9 @@ public:
     const std::string& getName() const noexcept { return name; }
     bool isRunning() const noexcept { return running; }
 
+    /** What jackd printed. */
+    std::string getOutput() const { return process != nullptr ? process->getOutput() : std::string(); }
+
     /** Stops the server now (SIGTERM), as a user quitting it would. */
     void stop();
 
