@@ -196,7 +196,7 @@ MidiProbe::MidiProbe (const std::string& serverName, const std::string& clientNa
 
     // A busy server may not answer a client's opening in time; try for a while.
     const auto options = (jack_options_t) (JackNoStartServer | JackServerName | JackUseExactName);
-    const auto openClient = [&] (jack_client_t*& client, const std::string& clientName)
+    const auto openClient = [&] (jack_client_t*& client, const std::string& fullName)
     {
         return waitUntil ([&]
                           { return (client = jack_client_open (clientName.c_str(), options, nullptr, serverName.c_str())) != nullptr; },
