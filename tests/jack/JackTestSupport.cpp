@@ -199,7 +199,7 @@ MidiProbe::MidiProbe (const std::string& serverName, const std::string& clientNa
     const auto openClient = [&] (jack_client_t*& client, const std::string& fullName)
     {
         return waitUntil ([&]
-                          { return (client = jack_client_open (clientName.c_str(), options, nullptr, serverName.c_str())) != nullptr; },
+                          { return (client = jack_client_open (fullName.c_str(), options, nullptr, serverName.c_str())) != nullptr; },
                           20000);
     };
 
