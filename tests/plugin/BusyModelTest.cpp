@@ -161,7 +161,8 @@ TEST (BusyModel, ParkedMoveReachesTheModelWithoutAnyBlock)
     }
 
     // No block runs (a stopped host): the message thread's timer applies the move.
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursor.getPosition().y == 50.0f; }, 20000));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return cursor.getPosition().y == 50.0f; }));
 }
 
 TEST (BusyModel, ParkedMoveIsAppliedByTheNextBlockBeforeItsInput)
