@@ -424,28 +424,34 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-void Brisquell::setCursorX (float value)
+std::optional<int> Brisquell::cursorCoordinateFor (float value, int extent) noexcept
 {
-    const auto scaled = (float) ((float) getCursorRange().x * value);
+    const auto scaled = (float) ((float) extent * value);
 
     // NaN or infinity would move the cursor nowhere meaningful; finite values beyond the int
     // range saturate.
     if (! std::isfinite (scaled))
-        return;
+        return std::nullopt;
 
-    const juce::ScopedLock sl (lock);
-    cursor.setPosition ((float) roundHalfEven (scaled), cursor.getPosition().y);
+    return roundHalfEven (scaled);
+}
+
+void Brisquell::setCursorX (float value)
+{
+    if (const auto x = cursorCoordinateFor (value, getCursorRange().x))
+    {
+        const juce::ScopedLock sl (lock);
+        cursor.setPosition ((float) *x, cursor.getPosition().y);
+    }
 }
 
 void Brisquell::setCursorY (float value)
 {
-    const auto scaled = (float) ((float) getCursorRange().y * value);
-
-    if (! std::isfinite (scaled))
-        return;
-
-    const juce::ScopedLock sl (lock);
-    cursor.setPosition (cursor.getPosition().x, (float) roundHalfEven (scaled));
+    if (const auto y = cursorCoordinateFor (value, getCursorRange().y))
+    {
+        const juce::ScopedLock sl (lock);
+        cursor.setPosition (cursor.getPosition().x, (float) *y);
+    }
 }
 
 float Brisquell::getCursorX() const

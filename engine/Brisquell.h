@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace brisquell
 {
@@ -154,6 +155,12 @@ public:
     float getCursorY() const;
 
     juce::Point<int> getCursorRange() const noexcept { return { 200, 200 }; }
+
+    /** The coordinate that setCursorX or setCursorY gives for a parameter value over an extent
+        of the cursor range (its width or height), or none for a value that they ignore. Any
+        thread; takes no lock.
+    */
+    static std::optional<int> cursorCoordinateFor (float value, int extent) noexcept;
 
     //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */

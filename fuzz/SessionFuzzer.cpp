@@ -286,10 +286,22 @@ private:
             default: value = floatFromBits (in.ConsumeIntegral<std::uint32_t>()); break;
         }
 
-        processor.setParameter (index, value);
+        // As the format clients do: through the processor's parameter list.
+        auto* parameter = processor.getParameters()[index];
 
-        const auto answer = processor.getParameter (index);
-        juce::ignoreUnused (answer, processor.getParameterText (index), processor.getParameterName (index));
+        if (parameter == nullptr)
+            return;
+
+        parameter->setValue (value);
+        juce::ignoreUnused (parameter->getValue(), parameter->getCurrentValueAsText(), parameter->getName (32));
+
+        // A position's text, typed back in, puts the cursor on the same position.
+        const auto text = parameter->getText (value, 1024);
+        const auto extent = index == 0 ? model.getCursorRange().x : model.getCursorRange().y;
+
+        if (text.isNotEmpty() && juce::isPositiveAndNotGreaterThan (text.getIntValue(), extent)
+            && parameter->getText (parameter->getValueForText (text), 1024) != text)
+            fail ("a parameter's text does not read back as the same position");
     }
 
     void setSampleRate()

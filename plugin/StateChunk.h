@@ -20,7 +20,10 @@ namespace brisquell::chunk
     The framework's XML writer escapes every character outside printable ASCII as a numeric
     character reference, so a document it wrote is plain ASCII and the byte count equals the
     character count. Reading accepts UTF-8, and falls back to one character per byte (Latin-1)
-    for text that is not valid UTF-8, which is how older chunks stored such characters.
+    for text that is not valid UTF-8, which is how older chunks stored such characters. Valid
+    means strict: one overlong form, surrogate or code point past U+10FFFF anywhere makes the
+    whole text read one character per byte, so no byte sequence ever stands for a character
+    (such as "<") that it does not spell in the shortest form.
 */
 constexpr juce::uint32 magic = 0x21324356;
 constexpr size_t headerSize = 8;

@@ -175,6 +175,75 @@ TEST (StateChunk, TextIsReadAsUtf8OrElseOneCharacterPerByte)
     }
 }
 
+/** The text is UTF-8 only when all of it is well-formed UTF-8 in its shortest form. A single
+    overlong sequence, surrogate or code point past U+10FFFF anywhere makes the whole text read
+    one character per byte, so that bytes are never turned into characters they do not spell
+    (an overlong "<" must not become markup that the chunk's structure check never saw).
+*/
+TEST (StateChunk, MalformedUtf8MakesTheWholeTextReadOneCharacterPerByte)
+{
+    const auto nameAfterRestoring = [] (const std::string& nameBytes)
+    {
+        // "caf\xc3\xa9" elsewhere in the same text shows how the whole text was read.
+        const auto text = "<brisquell><controllers><controller ccno=\"1\" channel=\"1\" name=\"caf\xc3\xa9\"/>"
+                          "<controller ccno=\"2\" channel=\"1\" name=\""
+                          + nameBytes + "\"/></controllers></brisquell>";
+        BrisquellPlugInInterface processor;
+        restoreState (processor, makeChunk (text));
+        const auto& model = processor.getModel();
+        return model.getNumControllers() == 2 ? std::make_pair (model.getController (0)->getName(), model.getController (1)->getName())
+                                              : std::make_pair (juce::String ("not restored"), juce::String());
+    };
+
+    const auto oneCharacterPerByte = [] (const std::string& bytes)
+    {
+        juce::String text;
+
+        for (auto byte : bytes)
+            text += juce::String::charToString ((juce::juce_wchar) (unsigned char) byte);
+
+        return text;
+    };
+
+    const auto cafeAsLatin1 = juce::String::fromUTF8 ("caf\xc3\x83\xc2\xa9");
+
+    for (const std::string bytes : {
+             "\xc0\xbc",             // "<" in two bytes
+             "\xc1\xbf",             // U+007F in two bytes
+             "\xe0\x80\xaf",         // "/" in three bytes
+             "\xe0\x9f\xbf",         // U+07FF in three bytes, just below the three-byte minimum
+             "\xf0\x8f\xbf\xbf",     // U+FFFF in four bytes, just below the four-byte minimum
+             "\xed\xa0\x80",         // the first surrogate, U+D800
+             "\xed\xbf\xbf",         // the last surrogate, U+DFFF
+             "\xf4\x90\x80\x80",     // U+110000, one past the last code point
+             "\xf7\xbf\xbf\xbf",     // the largest value a four-byte form can spell
+             "\xf8\x88\x80\x80\x80", // five-byte forms do not exist
+             "a\x80z",               // a continuation byte without a lead
+             "\xe2\x82",             // a sequence cut short by the closing quote
+         })
+    {
+        const auto [first, second] = nameAfterRestoring (bytes);
+        EXPECT_EQ (first, cafeAsLatin1) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+        EXPECT_EQ (second, oneCharacterPerByte (bytes)) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+    }
+
+    // The neighbours on the valid side of each limit are read as UTF-8.
+    for (const std::string bytes : {
+             "\xc2\x80",         // U+0080
+             "\xe0\xa0\x80",     // U+0800
+             "\xed\x9f\xbf",     // U+D7FF
+             "\xee\x80\x80",     // U+E000
+             "\xef\xbf\xbf",     // U+FFFF
+             "\xf0\x90\x80\x80", // U+10000
+             "\xf4\x8f\xbf\xbf", // U+10FFFF
+         })
+    {
+        const auto [first, second] = nameAfterRestoring (bytes);
+        EXPECT_EQ (first, juce::String::fromUTF8 ("caf\xc3\xa9")) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+        EXPECT_EQ (second, juce::String::fromUTF8 (bytes.data(), (int) bytes.size())) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+    }
+}
+
 TEST (StateChunk, LengthBeyondTheDataIsCutAndTextEndsAtAZeroByte)
 {
     const std::string document = "<brisquell><gui width=\"7\" height=\"9\"/></brisquell>";
