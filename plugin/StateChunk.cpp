@@ -1,6 +1,8 @@
 #include "plugin/StateChunk.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace brisquell::chunk
 {
@@ -20,7 +22,7 @@ public:
     {
     }
 
-    bool scan() noexcept
+    bool scan()
     {
         if (! skipMarkupOutsideElements())
             return false;
@@ -249,13 +251,27 @@ private:
         return code != 0 && code <= 0x10ffff && ! (code >= 0xd800 && code <= 0xdfff);
     }
 
+    /** Reads a name that the parser will pool, counting the distinct ones. */
+    bool readPooledName()
+    {
+        const auto start = pos;
+
+        if (! readName())
+            return false;
+
+        names.emplace (reinterpret_cast<const char*> (text + start), pos - start);
+        return (int) names.size() <= maxDistinctNames;
+    }
+
     /** At '<' followed by a name character. */
-    bool readStartTag (bool& isEmpty) noexcept
+    bool readStartTag (bool& isEmpty)
     {
         ++pos;
-        readName();
 
-        for (;;)
+        if (! readPooledName())
+            return false;
+
+        for (int numAttributes = 0;; ++numAttributes)
         {
             const bool hadSpace = skipSpaces();
 
@@ -273,7 +289,7 @@ private:
                 return true;
             }
 
-            if (! hadSpace || ! readName())
+            if (! hadSpace || numAttributes >= maxAttributesPerElement || ! readPooledName())
                 return false;
 
             skipSpaces();
@@ -291,7 +307,7 @@ private:
 
             ++pos;
 
-            for (;;)
+            for (int numReferences = 0;;)
             {
                 if (atEnd())
                     return false;
@@ -309,7 +325,7 @@ private:
 
                 if (c == '&')
                 {
-                    if (! readReference())
+                    if (++numReferences > maxReferencesPerValue || ! readReference())
                         return false;
                 }
                 else
@@ -324,6 +340,7 @@ private:
     size_t size;
     size_t pos = 0;
     int maxDepth;
+    std::unordered_set<std::string_view> names;
 };
 
 //==============================================================================

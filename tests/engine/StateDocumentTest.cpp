@@ -36,9 +36,9 @@ void buildSample (Brisquell& model)
     model.addController (8, 16);
     model.setEditorSize (640, 480);
 
-    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
-    pane->setAttribute ("xoff", 3);
-    model.setMorphPaneState (std::move (pane));
+    PaneView pane;
+    pane.xOffset = 3;
+    model.setMorphPaneState (pane);
 }
 } // namespace
 
@@ -59,7 +59,7 @@ TEST (StateDocument, IsWrittenWithTheGivenNamesOrderAndNumberForms)
 
     // Building changes nothing: the same document again, the pane state still held.
     EXPECT_EQ (documentOf (model), documentOf (model));
-    EXPECT_NE (model.getMorphPaneState(), nullptr);
+    EXPECT_TRUE (model.getMorphPaneState().has_value());
 }
 
 TEST (StateDocument, RoundTripRestoresTheListsButKeepsCursorSettingsAndModes)
@@ -145,12 +145,12 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
 
     // An empty root: nothing at all, no pane view, the editor size kept.
-    model.setMorphPaneState (std::make_unique<juce::XmlElement> ("morphpanestate"));
+    model.setMorphPaneState (PaneView {});
     addSceneAt (model, 1, 1);
     restoreText (model, "<anything/>");
     EXPECT_EQ (model.getNumScenes(), 0);
     EXPECT_EQ (model.getNumControllers(), 0);
-    EXPECT_EQ (model.getMorphPaneState(), nullptr);
+    EXPECT_FALSE (model.getMorphPaneState().has_value());
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
 
     // Names in any case; any tag inside "scenes" is a scene, text is not; colours are ignored;
@@ -176,9 +176,7 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getController (1)->getCcNumber(), std::numeric_limits<int>::max());
     EXPECT_EQ (model.getController (1)->getChannel(), std::numeric_limits<int>::min());
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (0, 200));
-    auto pane = model.getMorphPaneState();
-    ASSERT_NE (pane, nullptr);
-    EXPECT_EQ (state::getDoubleAttribute (*pane, "XZOOM"), 0.0);
+    EXPECT_EQ (model.getMorphPaneState(), PaneView {}) << "an unusable zoom is no zoom";
 }
 
 TEST (StateDocument, DuplicateValuesAreKeptAndTheFirstCounts)

@@ -61,12 +61,7 @@ void populate (Brisquell& model)
     }
 
     model.setEditorSize (640, 480);
-    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
-    pane->setAttribute ("xoff", 12);
-    pane->setAttribute ("yoff", -3);
-    pane->setAttribute ("xzoom", 1.5);
-    pane->setAttribute ("yzoom", 2.0);
-    model.setMorphPaneState (std::move (pane));
+    model.setMorphPaneState (PaneView { 12, -3, 1.5f, 2.0f });
 }
 
 juce::File fixture (const char* name)
