@@ -297,6 +297,12 @@ std::optional<PaneView> Brisquell::getMorphPaneState() const
 
 void Brisquell::setMorphPaneState (std::optional<PaneView> newState)
 {
+    // Only zooms a pane can use are kept, as a restored document gives them.
+    if (newState)
+        for (auto* zoom : { &newState->xZoom, &newState->yZoom })
+            if (*zoom && ! isUsableZoom (**zoom))
+                zoom->reset();
+
     const juce::ScopedLock sl (lock);
     morphPaneState = newState;
 }

@@ -115,7 +115,7 @@ public:
     void setEditorSize (int width, int height);
 
     /** The pane's remembered view, written into the state document (none when none is held).
-        Any thread.
+        A zoom that is no usable factor (see isUsableZoom) is not kept. Any thread.
     */
     std::optional<PaneView> getMorphPaneState() const;
     void setMorphPaneState (std::optional<PaneView> newState);

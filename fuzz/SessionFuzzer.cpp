@@ -374,7 +374,7 @@ private:
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 12))
+        switch (in.ConsumeIntegralInRange (0, 14))
         {
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
             case 1: model.setAutoKey (in.ConsumeBool()); break;
@@ -401,6 +401,27 @@ private:
             case 9: if (auto* controller = pickController()) controller->setCcNumber (in.ConsumeIntegral<int>()); break;
             case 10: if (auto* controller = pickController()) controller->setChannel (in.ConsumeIntegral<int>()); break;
             case 11: if (auto* controller = pickController()) model.removeController (controller); break;
+
+            case 12:
+                // Whatever the name editor hands over, pasted bytes included.
+                if (auto* controller = pickController())
+                    controller->setName (juce::String::fromUTF8 (in.ConsumeRandomLengthString (64).c_str()));
+                break;
+
+            case 13:
+            {
+                // The view the editor leaves when it closes.
+                brisquell::PaneView view;
+
+                if (in.ConsumeBool()) view.xOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool()) view.yOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool()) view.xZoom = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+                if (in.ConsumeBool()) view.yZoom = in.ConsumeFloatingPointInRange (0.1f, 10.0f);
+
+                model.setMorphPaneState (view);
+                break;
+            }
+
             default: model.addNextController(); break;
         }
     }

@@ -142,6 +142,30 @@ TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
     EXPECT_EQ (saveState (processor), saved);
 }
 
+TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
+{
+    juce::MemoryBlock saved;
+    ASSERT_TRUE (fixture ("zoomed-view.chunk").loadFileAsData (saved));
+
+    BrisquellPlugInInterface processor;
+    restoreState (processor, saved);
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (0)->getName(), juce::String::fromUTF8 ("Cutoff & \"Q\" <f\xc3\xa9> \xf0\x9f\x8e\x9b"));
+    EXPECT_EQ (model.getScene (1)->getPosition(), juce::Point<float> (190.0f, 20.0f));
+
+    // Zoom factors written from floats with sixteen digits come back as the same floats.
+    const auto view = model.getMorphPaneState();
+    ASSERT_TRUE (view.has_value());
+    EXPECT_EQ (view->xOffset, -5);
+    EXPECT_EQ (view->yOffset, -24);
+    EXPECT_EQ (view->xZoom, 1.1f * 1.1f * 1.1f * 0.9f);
+    EXPECT_EQ (view->yZoom, 1.1f * 1.1f * 1.1f);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
 //==============================================================================
 TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
 {
