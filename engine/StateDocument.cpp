@@ -211,7 +211,13 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     }
 
     // The framework appends a child by walking the whole list of children, so each list is
-    // built back to front with prepends, which take constant time.
+    // built back to front with prepends, which take constant time. The names are looked up in
+    // the framework's string pool once, not once per element.
+    static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
+                                  valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
+                                  colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
+    static const juce::String black ("ff000000");
+
     auto root = std::make_unique<juce::XmlElement> (tagName);
 
     if (paneState)
@@ -227,11 +233,11 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
     for (auto i = scenePositions.size(); i > 0; --i)
     {
-        auto* element = new juce::XmlElement ("scene");
-        element->setAttribute ("id", (int) i - 1);
-        element->setAttribute ("colour", "ff000000");
-        element->setAttribute ("x", state::formatDecimal (scenePositions[i - 1].x));
-        element->setAttribute ("y", state::formatDecimal (scenePositions[i - 1].y));
+        auto* element = new juce::XmlElement (sceneTag);
+        element->setAttribute (idAttribute, (int) i - 1);
+        element->setAttribute (colourAttribute, black);
+        element->setAttribute (xAttribute, state::formatDecimal (scenePositions[i - 1].x));
+        element->setAttribute (yAttribute, state::formatDecimal (scenePositions[i - 1].y));
         scenesElement->prependChildElement (element);
     }
 
@@ -240,14 +246,14 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
     for (auto c = controllerData.rbegin(); c != controllerData.rend(); ++c)
     {
-        auto* element = new juce::XmlElement ("controller");
+        auto* element = new juce::XmlElement (controllerTag);
         controllersElement->prependChildElement (element);
 
         for (auto v = c->values.rbegin(); v != c->values.rend(); ++v)
         {
-            auto* valueElement = new juce::XmlElement ("value");
-            valueElement->setAttribute ("value", v->first);
-            valueElement->setAttribute ("scene", v->second);
+            auto* valueElement = new juce::XmlElement (valueTag);
+            valueElement->setAttribute (valueAttribute, v->first);
+            valueElement->setAttribute (sceneAttribute, v->second);
             element->prependChildElement (valueElement);
         }
 
