@@ -442,12 +442,42 @@ size_t locateText (const void* data, size_t numBytes, const char*& start) noexce
     const auto* end = static_cast<const char*> (std::memchr (start, 0, available));
     return end != nullptr ? (size_t) (end - start) : available;
 }
+
+bool holdsText (const juce::XmlElement& element)
+{
+    for (auto* child : element.getChildIterator())
+        if (child->isTextElement() || holdsText (*child))
+            return true;
+
+    return false;
+}
+
+void deleteTextRecursively (juce::XmlElement& element)
+{
+    element.deleteAllTextElements();
+
+    for (auto* child : element.getChildIterator())
+        deleteTextRecursively (*child);
+}
 } // namespace
 
 //==============================================================================
 void write (const juce::XmlElement& document, juce::MemoryBlock& destination)
 {
-    const auto text = document.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    // The framework's single-line writer goes wrong on an element that follows text: it writes
+    // that element's children and long attribute lists with a null newline string (a crash),
+    // and text itself is written raw, line breaks included. The plug-in's documents hold no
+    // text; should one ever reach here, its text is left out rather than crash the host.
+    std::unique_ptr<juce::XmlElement> withoutText;
+
+    if (holdsText (document))
+    {
+        withoutText = std::make_unique<juce::XmlElement> (document);
+        deleteTextRecursively (*withoutText);
+    }
+
+    const auto& written = withoutText != nullptr ? *withoutText : document;
+    const auto text = written.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     const auto numBytes = text.getNumBytesAsUTF8();
 
     destination.setSize (numBytes + headerSize + 2, true);

@@ -45,8 +45,10 @@ constexpr int maxAttributesPerElement = 32;
 constexpr int maxReferencesPerValue = 4096;
 constexpr int maxDistinctNames = 1024;
 
-/** Replaces the block's contents with the chunk for the document. Any thread except the audio
-    thread (it allocates).
+/** Replaces the block's contents with the chunk for the document. Text inside the document's
+    elements is left out: the plug-in's documents hold none, and the framework's single-line
+    writer cannot write an element that follows text. Any thread except the audio thread (it
+    allocates).
 */
 void write (const juce::XmlElement& document, juce::MemoryBlock& destination);
 

@@ -268,3 +268,27 @@ TEST (StateChunk, DocumentAtTheNestingLimitIsRestored)
     restoreState (processor, makeChunk (text));
     EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (1, 2));
 }
+
+TEST (StateChunk, TextInADocumentIsLeftOutInsteadOfBreakingTheWriter)
+{
+    // An element after text made the framework's single-line writer use a null newline string.
+    for (const auto* text : { "<b><v>x<a><c/></a></v></b>",
+                              "<b>t<a first=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\" second=\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\"/></b>",
+                              "<b>line\r\nbreaks<![CDATA[<c>]]><d>e</d></b>" })
+    {
+        const auto document = juce::parseXML (text);
+        ASSERT_NE (document, nullptr) << text;
+
+        juce::MemoryBlock block;
+        chunk::write (*document, block);
+        const auto written = chunk::extractText (block.getData(), block.getSize());
+        EXPECT_FALSE (written.containsAnyOf ("\r\n")) << written;
+
+        EXPECT_NE (chunk::read (block.getData(), block.getSize()), nullptr) << written;
+    }
+
+    const auto document = juce::parseXML ("<b>x<v a=\"1\">y<w/>z</v></b>");
+    juce::MemoryBlock block;
+    chunk::write (*document, block);
+    EXPECT_EQ (chunk::extractText (block.getData(), block.getSize()), "<b><v a=\"1\"><w/></v></b>");
+}
