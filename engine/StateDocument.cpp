@@ -214,8 +214,8 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     // built back to front with prepends, which take constant time. The names are looked up in
     // the framework's string pool once, not once per element.
     static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
-                                  valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
-                                  colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
+        valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
+        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
     static const juce::String black ("ff000000");
 
     auto root = std::make_unique<juce::XmlElement> (tagName);

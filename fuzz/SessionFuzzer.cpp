@@ -413,10 +413,14 @@ private:
                 // The view the editor leaves when it closes.
                 brisquell::PaneView view;
 
-                if (in.ConsumeBool()) view.xOffset = in.ConsumeIntegral<int>();
-                if (in.ConsumeBool()) view.yOffset = in.ConsumeIntegral<int>();
-                if (in.ConsumeBool()) view.xZoom = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
-                if (in.ConsumeBool()) view.yZoom = in.ConsumeFloatingPointInRange (0.1f, 10.0f);
+                if (in.ConsumeBool())
+                    view.xOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool())
+                    view.yOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool())
+                    view.xZoom = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+                if (in.ConsumeBool())
+                    view.yZoom = in.ConsumeFloatingPointInRange (0.1f, 10.0f);
 
                 model.setMorphPaneState (view);
                 break;

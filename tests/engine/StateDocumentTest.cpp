@@ -145,7 +145,7 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
 
     // An empty root: nothing at all, no pane view, the editor size kept.
-    model.setMorphPaneState (PaneView {});
+    model.setMorphPaneState (PaneView{});
     addSceneAt (model, 1, 1);
     restoreText (model, "<anything/>");
     EXPECT_EQ (model.getNumScenes(), 0);
@@ -176,7 +176,7 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getController (1)->getCcNumber(), std::numeric_limits<int>::max());
     EXPECT_EQ (model.getController (1)->getChannel(), std::numeric_limits<int>::min());
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (0, 200));
-    EXPECT_EQ (model.getMorphPaneState(), PaneView {}) << "an unusable zoom is no zoom";
+    EXPECT_EQ (model.getMorphPaneState(), PaneView{}) << "an unusable zoom is no zoom";
 }
 
 TEST (StateDocument, DuplicateValuesAreKeptAndTheFirstCounts)
@@ -225,13 +225,13 @@ TEST (StateDocument, OfTheViewStateOnlyThePanesViewIsKeptAndWrittenAsItCame)
     restoreText (model, "<b><MorphPaneState other=\"1\" yzoom=\"0.5\" XOFF=\"-12.9\">text<inner a=\"1\">more<x/></inner>"
                         "<![CDATA[c]]></MorphPaneState><morphpanestate xoff=\"99\"/></b>");
 
-    EXPECT_EQ (model.getMorphPaneState(), (PaneView { -12, std::nullopt, std::nullopt, 0.5f })) << "the first such element";
+    EXPECT_EQ (model.getMorphPaneState(), (PaneView{ -12, std::nullopt, std::nullopt, 0.5f })) << "the first such element";
     EXPECT_EQ (documentOf (model), "<brisquell><controllers/><scenes/><gui width=\"300\" height=\"300\"/>"
                                    "<morphpanestate xoff=\"-12\" yzoom=\"0.5\"/></brisquell>");
 
     // Zooms that no pane could use are left out; the offsets saturate.
     restoreText (model, "<b><morphpanestate xoff=\"-99999999999\" yoff=\"\" xzoom=\"-1\" yzoom=\"1e300\"/></b>");
-    EXPECT_EQ (model.getMorphPaneState(), (PaneView { std::numeric_limits<int>::min(), 0, std::nullopt, std::nullopt }));
+    EXPECT_EQ (model.getMorphPaneState(), (PaneView{ std::numeric_limits<int>::min(), 0, std::nullopt, std::nullopt }));
 }
 
 TEST (StateDocument, NamesAreKeptAsADocumentCanCarryThem)

@@ -15,7 +15,7 @@ namespace
 {
 std::vector<std::uint8_t> chunkOfText (const std::string& text)
 {
-    std::vector<std::uint8_t> chunk { 'V', 'C', '2', '!' };
+    std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
 
     for (int i = 0; i < 4; ++i)
         chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));
@@ -107,11 +107,11 @@ TEST (DamagedProjectSave, NamesWithAnyCharacterAreWrittenSoThatTheyReadBack)
 {
     const auto longName = std::string (5000, 'n');
 
-    for (const auto& name : { std::string ("&#1;&#9;&#10;&#13;&#31;&#127;&#128;"),     // control characters
-                                    std::string ("&#x1F39B;&#xFFFF;&#x10FFFF;&#xE000;"),     // outside the BMP, non-characters
-                                    std::string ("\xf0\x9f\x8e\x9b caf\xc3\xa9"),            // the same as UTF-8
-                                    std::string ("&lt;a&gt;&amp;&quot;'&apos;\t"),           // markup and a raw tab
-                                    longName })
+    for (const auto& name : { std::string ("&#1;&#9;&#10;&#13;&#31;&#127;&#128;"), // control characters
+                              std::string ("&#x1F39B;&#xFFFF;&#x10FFFF;&#xE000;"), // outside the BMP, non-characters
+                              std::string ("\xf0\x9f\x8e\x9b caf\xc3\xa9"),        // the same as UTF-8
+                              std::string ("&lt;a&gt;&amp;&quot;'&apos;\t"),       // markup and a raw tab
+                              longName })
     {
         const auto saved = saveTwice (withRoot (R"(<controllers><controller ccno="1" channel="1" name=")" + name
                                                 + R"("/></controllers>)"));

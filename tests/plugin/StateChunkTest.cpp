@@ -61,7 +61,7 @@ void populate (Brisquell& model)
     }
 
     model.setEditorSize (640, 480);
-    model.setMorphPaneState (PaneView { 12, -3, 1.5f, 2.0f });
+    model.setMorphPaneState (PaneView{ 12, -3, 1.5f, 2.0f });
 }
 
 juce::File fixture (const char* name)
