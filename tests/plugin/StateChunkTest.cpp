@@ -68,6 +68,17 @@ juce::File fixture (const char* name)
 {
     return juce::File (BRISQUELL_PLUGIN_FIXTURES).getChildFile (name);
 }
+
+/** The fixture's bytes, restored into the processor (empty when the file cannot be read). */
+juce::MemoryBlock restoreFixture (BrisquellPlugInInterface& processor, const char* name)
+{
+    juce::MemoryBlock saved;
+
+    if (fixture (name).loadFileAsData (saved))
+        restoreState (processor, saved);
+
+    return saved;
+}
 } // namespace
 
 //==============================================================================
@@ -125,11 +136,9 @@ TEST (StateChunk, ProgramChunkIsTheWholeStateBothWays)
 
 TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
 {
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (fixture ("three-scenes.chunk").loadFileAsData (saved));
-
     BrisquellPlugInInterface processor;
-    restoreState (processor, saved);
+    const auto saved = restoreFixture (processor, "three-scenes.chunk");
+    ASSERT_FALSE (saved.isEmpty());
     auto& model = processor.getModel();
 
     ASSERT_EQ (model.getNumControllers(), 3);
@@ -144,11 +153,9 @@ TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
 
 TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
 {
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (fixture ("zoomed-view.chunk").loadFileAsData (saved));
-
     BrisquellPlugInInterface processor;
-    restoreState (processor, saved);
+    const auto saved = restoreFixture (processor, "zoomed-view.chunk");
+    ASSERT_FALSE (saved.isEmpty());
     auto& model = processor.getModel();
 
     ASSERT_EQ (model.getNumControllers(), 3);
