@@ -403,9 +403,18 @@ private:
             case 11: if (auto* controller = pickController()) model.removeController (controller); break;
 
             case 12:
-                // Whatever the name editor hands over, pasted bytes included.
+                // Any character the name editor can hand over, lone surrogates and code points
+                // beyond Unicode from a paste included (the framework's strings carry up to 21 bits).
                 if (auto* controller = pickController())
-                    controller->setName (juce::String::fromUTF8 (in.ConsumeRandomLengthString (64).c_str()));
+                {
+                    std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
+
+                    for (auto& c : name)
+                        c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
+
+                    name.push_back (0);
+                    controller->setName (juce::String (juce::CharPointer_UTF32 (name.data())));
+                }
                 break;
 
             case 13:
