@@ -36,8 +36,11 @@ Brisquell::~Brisquell()
     stopTimer();
 
     const juce::ScopedLock sl (lock);
-    morphPaneState.reset();
     selectedScenes.clear();
+
+    // The scenes destroy every value (see restoreStateXml).
+    for (auto& c : controllers)
+        c->values.clear();
 
     while (! scenes.empty())
         scenes.pop_back();
@@ -286,21 +289,22 @@ void Brisquell::setEditorSize (int width, int height)
     editorSize = { width, height };
 }
 
-std::unique_ptr<juce::XmlElement> Brisquell::getMorphPaneState() const
+std::optional<PaneView> Brisquell::getMorphPaneState() const
 {
     const juce::ScopedLock sl (lock);
-    return morphPaneState != nullptr ? std::make_unique<juce::XmlElement> (*morphPaneState) : nullptr;
+    return morphPaneState;
 }
 
-void Brisquell::setMorphPaneState (std::unique_ptr<juce::XmlElement> newState)
+void Brisquell::setMorphPaneState (std::optional<PaneView> newState)
 {
-    std::unique_ptr<juce::XmlElement> old;
+    // Only zooms a pane can use are kept, as a restored document gives them.
+    if (newState)
+        for (auto* zoom : { &newState->xZoom, &newState->yZoom })
+            if (*zoom && ! isUsableZoom (**zoom))
+                zoom->reset();
 
-    {
-        const juce::ScopedLock sl (lock);
-        old = std::move (morphPaneState);
-        morphPaneState = std::move (newState);
-    }
+    const juce::ScopedLock sl (lock);
+    morphPaneState = newState;
 }
 
 //==============================================================================

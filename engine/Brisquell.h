@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PaneView.h"
 #include "engine/Records.h"
 
 #include <array>
@@ -114,11 +115,11 @@ public:
     juce::Point<int> getEditorSize() const;
     void setEditorSize (int width, int height);
 
-    /** The pane's view state. The getter answers a copy (none when none is held); the setter
-        takes ownership and destroys the element it replaces. Any thread.
+    /** The pane's remembered view, written into the state document (none when none is held).
+        A zoom that is no usable factor (see isUsableZoom) is not kept. Any thread.
     */
-    std::unique_ptr<juce::XmlElement> getMorphPaneState() const;
-    void setMorphPaneState (std::unique_ptr<juce::XmlElement> newState);
+    std::optional<PaneView> getMorphPaneState() const;
+    void setMorphPaneState (std::optional<PaneView> newState);
 
     //==============================================================================
     /** Stores an incoming control change into the matching controllers (learning one when none
@@ -233,7 +234,7 @@ private:
     std::vector<std::unique_ptr<Scene>> scenes;
     juce::Array<Scene*> selectedScenes;
     Cursor cursor { *this };
-    std::unique_ptr<juce::XmlElement> morphPaneState;
+    std::optional<PaneView> morphPaneState;
 
     bool scenesMoved = false;
     bool valuesChanged = false;

@@ -312,6 +312,10 @@ const juce::String BrisquellPlugInInterface::getProgramName (int index)
 void BrisquellPlugInInterface::changeProgramName (int, const juce::String&) {}
 
 //==============================================================================
+// Every name a controller keeps is written with at most one reference per character: the next
+// restore must accept it.
+static_assert (chunk::maxReferencesPerValue >= Controller::maxNameLength);
+
 void BrisquellPlugInInterface::getStateInformation (juce::MemoryBlock& destination)
 {
     if (auto document = model.createStateXml ("brisquell"))

@@ -61,17 +61,23 @@ void populate (Brisquell& model)
     }
 
     model.setEditorSize (640, 480);
-    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
-    pane->setAttribute ("xoff", 12);
-    pane->setAttribute ("yoff", -3);
-    pane->setAttribute ("xzoom", 1.5);
-    pane->setAttribute ("yzoom", 2.0);
-    model.setMorphPaneState (std::move (pane));
+    model.setMorphPaneState (PaneView{ 12, -3, 1.5f, 2.0f });
 }
 
 juce::File fixture (const char* name)
 {
     return juce::File (BRISQUELL_PLUGIN_FIXTURES).getChildFile (name);
+}
+
+/** The fixture's bytes, restored into the processor (empty when the file cannot be read). */
+juce::MemoryBlock restoreFixture (BrisquellPlugInInterface& processor, const char* name)
+{
+    juce::MemoryBlock saved;
+
+    if (fixture (name).loadFileAsData (saved))
+        restoreState (processor, saved);
+
+    return saved;
 }
 } // namespace
 
@@ -130,11 +136,9 @@ TEST (StateChunk, ProgramChunkIsTheWholeStateBothWays)
 
 TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
 {
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (fixture ("three-scenes.chunk").loadFileAsData (saved));
-
     BrisquellPlugInInterface processor;
-    restoreState (processor, saved);
+    const auto saved = restoreFixture (processor, "three-scenes.chunk");
+    ASSERT_FALSE (saved.isEmpty());
     auto& model = processor.getModel();
 
     ASSERT_EQ (model.getNumControllers(), 3);
@@ -143,6 +147,28 @@ TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
     EXPECT_EQ (model.getScene (2)->getPosition(), juce::Point<float> (100.0f, 200.0f));
     EXPECT_EQ (model.getScene (1)->getValueFor (*model.getController (0)), 120);
     EXPECT_EQ (model.getScene (2)->getValueFor (*model.getController (2)), 127);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
+TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "zoomed-view.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (0)->getName(), juce::String::fromUTF8 ("Cutoff & \"Q\" <f\xc3\xa9> \xf0\x9f\x8e\x9b"));
+    EXPECT_EQ (model.getScene (1)->getPosition(), juce::Point<float> (190.0f, 20.0f));
+
+    // Zoom factors written from floats with sixteen digits come back as the same floats.
+    const auto view = model.getMorphPaneState();
+    ASSERT_TRUE (view.has_value());
+    EXPECT_EQ (view->xOffset, -5);
+    EXPECT_EQ (view->yOffset, -24);
+    EXPECT_EQ (view->xZoom, 1.1f * 1.1f * 1.1f * 0.9f);
+    EXPECT_EQ (view->yZoom, 1.1f * 1.1f * 1.1f);
 
     EXPECT_EQ (saveState (processor), saved);
 }
@@ -317,4 +343,28 @@ TEST (StateChunk, DocumentAtTheNestingLimitIsRestored)
     BrisquellPlugInInterface processor;
     restoreState (processor, makeChunk (text));
     EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (1, 2));
+}
+
+TEST (StateChunk, TextInADocumentIsLeftOutInsteadOfBreakingTheWriter)
+{
+    // An element after text made the framework's single-line writer use a null newline string.
+    for (const auto* text : { "<b><v>x<a><c/></a></v></b>",
+                              "<b>t<a first=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\" second=\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\"/></b>",
+                              "<b>line\r\nbreaks<![CDATA[<c>]]><d>e</d></b>" })
+    {
+        const auto document = juce::parseXML (text);
+        ASSERT_NE (document, nullptr) << text;
+
+        juce::MemoryBlock block;
+        chunk::write (*document, block);
+        const auto written = chunk::extractText (block.getData(), block.getSize());
+        EXPECT_FALSE (written.containsAnyOf ("\r\n")) << written;
+
+        EXPECT_NE (chunk::read (block.getData(), block.getSize()), nullptr) << written;
+    }
+
+    const auto document = juce::parseXML ("<b>x<v a=\"1\">y<w/>z</v></b>");
+    juce::MemoryBlock block;
+    chunk::write (*document, block);
+    EXPECT_EQ (chunk::extractText (block.getData(), block.getSize()), "<b><v a=\"1\"><w/></v></b>");
 }
