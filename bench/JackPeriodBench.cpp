@@ -50,15 +50,13 @@ void BM_JackPeriod128ControllersBy32Scenes (benchmark::State& state)
     int step = 0;
     size_t numSent = 0;
 
-    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-
     const auto cpuStart = threadCpuSeconds();
 
     for (auto _ : state)
     {
         const auto angle = (float) (step % 4800) * juce::MathConstants<float>::twoPi / 4800.0f;
-        processor.setParameter (0, 0.5f + 0.4f * std::cos (angle));
-        processor.setParameter (1, 0.5f + 0.4f * std::sin (angle));
+        processor.getParameters()[0]->setValue (0.5f + 0.4f * std::cos (angle));
+        processor.getParameters()[1]->setValue (0.5f + 0.4f * std::sin (angle));
 
         jack_midi_clear_buffer (input.data());
 
@@ -71,8 +69,6 @@ void BM_JackPeriod128ControllersBy32Scenes (benchmark::State& state)
     }
 
     const auto cpuSeconds = threadCpuSeconds() - cpuStart;
-
-    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
     const auto audioSeconds = (double) state.iterations() * periodFrames / periodRate;
     state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;

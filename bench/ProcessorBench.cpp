@@ -44,16 +44,14 @@ void processBlocks (benchmark::State& state, int numControllers, int numScenes)
     int step = 0;
     size_t numSent = 0;
 
-    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-
     const auto cpuStart = threadCpuSeconds();
 
     for (auto _ : state)
     {
         // A slow circle around the pane: new values for both parameters in every block.
         const auto angle = (float) (step++ % 4800) * juce::MathConstants<float>::twoPi / 4800.0f;
-        processor.setParameter (0, 0.5f + 0.4f * std::cos (angle));
-        processor.setParameter (1, 0.5f + 0.4f * std::sin (angle));
+        processor.getParameters()[0]->setValue (0.5f + 0.4f * std::cos (angle));
+        processor.getParameters()[1]->setValue (0.5f + 0.4f * std::sin (angle));
 
         midi.clear();
         processor.processBlock (audio, midi);
@@ -62,8 +60,6 @@ void processBlocks (benchmark::State& state, int numControllers, int numScenes)
     }
 
     const auto cpuSeconds = threadCpuSeconds() - cpuStart;
-
-    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
     const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
     state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;

@@ -88,8 +88,8 @@ void floodBlock (benchmark::State& state)
         state.ResumeTiming();
 
         const auto angle = (float) block * 0.05f;
-        processor.setParameter (0, 0.5f + 0.45f * std::cos (angle));
-        processor.setParameter (1, 0.5f + 0.45f * std::sin (angle));
+        processor.getParameters()[0]->setValue (0.5f + 0.45f * std::cos (angle));
+        processor.getParameters()[1]->setValue (0.5f + 0.45f * std::sin (angle));
         processor.processBlock (audio, midi);
         eventsOut += midi.getNumEvents();
         ++block;

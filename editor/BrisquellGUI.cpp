@@ -44,7 +44,7 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
 BrisquellGUI::~BrisquellGUI()
 {
-    model.setMorphPaneState (morphPane->createViewState ("morphpanestate"));
+    model.setMorphPaneState (morphPane->createViewState());
     model.removeChangeListener (this);
 
     morphPane.reset();

@@ -36,8 +36,11 @@ Brisquell::~Brisquell()
     stopTimer();
 
     const juce::ScopedLock sl (lock);
-    morphPaneState.reset();
     selectedScenes.clear();
+
+    // The scenes destroy every value (see restoreStateXml).
+    for (auto& c : controllers)
+        c->values.clear();
 
     while (! scenes.empty())
         scenes.pop_back();
@@ -286,21 +289,22 @@ void Brisquell::setEditorSize (int width, int height)
     editorSize = { width, height };
 }
 
-std::unique_ptr<juce::XmlElement> Brisquell::getMorphPaneState() const
+std::optional<PaneView> Brisquell::getMorphPaneState() const
 {
     const juce::ScopedLock sl (lock);
-    return morphPaneState != nullptr ? std::make_unique<juce::XmlElement> (*morphPaneState) : nullptr;
+    return morphPaneState;
 }
 
-void Brisquell::setMorphPaneState (std::unique_ptr<juce::XmlElement> newState)
+void Brisquell::setMorphPaneState (std::optional<PaneView> newState)
 {
-    std::unique_ptr<juce::XmlElement> old;
+    // Only zooms a pane can use are kept, as a restored document gives them.
+    if (newState)
+        for (auto* zoom : { &newState->xZoom, &newState->yZoom })
+            if (*zoom && ! isUsableZoom (**zoom))
+                zoom->reset();
 
-    {
-        const juce::ScopedLock sl (lock);
-        old = std::move (morphPaneState);
-        morphPaneState = std::move (newState);
-    }
+    const juce::ScopedLock sl (lock);
+    morphPaneState = newState;
 }
 
 //==============================================================================
@@ -424,28 +428,34 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-void Brisquell::setCursorX (float value)
+std::optional<int> Brisquell::cursorCoordinateFor (float value, int extent) noexcept
 {
-    const auto scaled = (float) ((float) getCursorRange().x * value);
+    const auto scaled = (float) ((float) extent * value);
 
     // NaN or infinity would move the cursor nowhere meaningful; finite values beyond the int
     // range saturate.
     if (! std::isfinite (scaled))
-        return;
+        return std::nullopt;
 
-    const juce::ScopedLock sl (lock);
-    cursor.setPosition ((float) roundHalfEven (scaled), cursor.getPosition().y);
+    return roundHalfEven (scaled);
+}
+
+void Brisquell::setCursorX (float value)
+{
+    if (const auto x = cursorCoordinateFor (value, getCursorRange().x))
+    {
+        const juce::ScopedLock sl (lock);
+        cursor.setPosition ((float) *x, cursor.getPosition().y);
+    }
 }
 
 void Brisquell::setCursorY (float value)
 {
-    const auto scaled = (float) ((float) getCursorRange().y * value);
-
-    if (! std::isfinite (scaled))
-        return;
-
-    const juce::ScopedLock sl (lock);
-    cursor.setPosition (cursor.getPosition().x, (float) roundHalfEven (scaled));
+    if (const auto y = cursorCoordinateFor (value, getCursorRange().y))
+    {
+        const juce::ScopedLock sl (lock);
+        cursor.setPosition (cursor.getPosition().x, (float) *y);
+    }
 }
 
 float Brisquell::getCursorX() const

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "engine/PaneView.h"
 #include "engine/Records.h"
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace brisquell
 {
@@ -113,11 +115,11 @@ public:
     juce::Point<int> getEditorSize() const;
     void setEditorSize (int width, int height);
 
-    /** The pane's view state. The getter answers a copy (none when none is held); the setter
-        takes ownership and destroys the element it replaces. Any thread.
+    /** The pane's remembered view, written into the state document (none when none is held).
+        A zoom that is no usable factor (see isUsableZoom) is not kept. Any thread.
     */
-    std::unique_ptr<juce::XmlElement> getMorphPaneState() const;
-    void setMorphPaneState (std::unique_ptr<juce::XmlElement> newState);
+    std::optional<PaneView> getMorphPaneState() const;
+    void setMorphPaneState (std::optional<PaneView> newState);
 
     //==============================================================================
     /** Stores an incoming control change into the matching controllers (learning one when none
@@ -154,6 +156,12 @@ public:
     float getCursorY() const;
 
     juce::Point<int> getCursorRange() const noexcept { return { 200, 200 }; }
+
+    /** The coordinate that setCursorX or setCursorY gives for a parameter value over an extent
+        of the cursor range (its width or height), or none for a value that they ignore. Any
+        thread; takes no lock.
+    */
+    static std::optional<int> cursorCoordinateFor (float value, int extent) noexcept;
 
     //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
@@ -226,7 +234,7 @@ private:
     std::vector<std::unique_ptr<Scene>> scenes;
     juce::Array<Scene*> selectedScenes;
     Cursor cursor { *this };
-    std::unique_ptr<juce::XmlElement> morphPaneState;
+    std::optional<PaneView> morphPaneState;
 
     bool scenesMoved = false;
     bool valuesChanged = false;

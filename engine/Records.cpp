@@ -230,8 +230,39 @@ juce::String Controller::getName() const
 
 void Controller::setName (const juce::String& newName)
 {
+    auto storable = toStorableName (newName);
     const juce::ScopedLock sl (model.getLock());
-    name = newName;
+    name = std::move (storable);
+}
+
+juce::String Controller::toStorableName (const juce::String& name)
+{
+    const auto isStorable = [] (juce::juce_wchar c)
+    {
+        return c <= 0x10ffff && ! (c >= 0xd800 && c <= 0xdfff);
+    };
+
+    auto p = name.getCharPointer();
+    int length = 0;
+    bool isClean = true;
+
+    for (auto q = p; ! q.isEmpty() && length <= maxNameLength; ++length)
+        isClean = isStorable (q.getAndAdvance()) && isClean;
+
+    if (isClean && length <= maxNameLength)
+        return name;
+
+    std::vector<juce::juce_wchar> kept;
+    kept.reserve ((size_t) juce::jmin (length, maxNameLength) + 1);
+
+    for (int i = 0; i < maxNameLength && ! p.isEmpty(); ++i)
+    {
+        const auto c = p.getAndAdvance();
+        kept.push_back (isStorable (c) ? c : (juce::juce_wchar) 0xfffd);
+    }
+
+    kept.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (kept.data()));
 }
 
 int Controller::getNumSceneValues() const

@@ -237,7 +237,22 @@ public:
     int getChannel() const;
     void setChannel (int newChannel);
     juce::String getName() const;
+
+    /** Stores the name as toStorableName() makes it. */
     void setName (const juce::String& newName);
+
+    /** The longest name a controller keeps, in characters; the editor lets the user type far
+        fewer. Every character of a name may be written as one character reference, and the
+        state chunk's reader accepts at most this many in an attribute value.
+    */
+    static constexpr int maxNameLength = 4096;
+
+    /** The name as a controller keeps it: cut to maxNameLength characters, and every character
+        that no state document can carry (a UTF-16 surrogate, or beyond U+10FFFF) replaced by
+        U+FFFD. So whatever is typed, pasted or restored, the next save writes a document that
+        the plug-in reads back as it was.
+    */
+    static juce::String toStorableName (const juce::String& name);
 
     //==============================================================================
     /** The number of the controller's scene values, and the index-th (none when out of range).

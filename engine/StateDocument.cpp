@@ -112,6 +112,48 @@ juce::XmlElement* getChild (const juce::XmlElement& element, juce::StringRef nam
 
     return nullptr;
 }
+
+PaneView readPaneView (const juce::XmlElement& element)
+{
+    PaneView view;
+
+    if (hasAttribute (element, "xoff"))
+        view.xOffset = getIntAttribute (element, "xoff");
+
+    if (hasAttribute (element, "yoff"))
+        view.yOffset = getIntAttribute (element, "yoff");
+
+    const auto readZoom = [&element] (const char* name) -> std::optional<float>
+    {
+        const auto saved = getDoubleAttribute (element, name);
+        return isUsableZoom (saved) ? std::optional<float> ((float) saved) : std::nullopt;
+    };
+
+    view.xZoom = readZoom ("xzoom");
+    view.yZoom = readZoom ("yzoom");
+    return view;
+}
+
+std::unique_ptr<juce::XmlElement> createPaneViewElement (const PaneView& view)
+{
+    auto element = std::make_unique<juce::XmlElement> ("morphpanestate");
+
+    if (view.xOffset)
+        element->setAttribute ("xoff", *view.xOffset);
+
+    if (view.yOffset)
+        element->setAttribute ("yoff", *view.yOffset);
+
+    // As a double, the form the pane has always written its float factors in: a float read back
+    // from it is the same float, so a restored view is written again byte for byte.
+    if (view.xZoom)
+        element->setAttribute ("xzoom", (double) *view.xZoom);
+
+    if (view.yZoom)
+        element->setAttribute ("yzoom", (double) *view.yZoom);
+
+    return element;
+}
 } // namespace state
 
 //==============================================================================
@@ -132,7 +174,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     std::vector<ControllerSnapshot> controllerData;
     std::vector<juce::Point<float>> scenePositions;
     juce::Point<int> size;
-    std::unique_ptr<juce::XmlElement> paneState;
+    std::optional<PaneView> paneState;
 
     {
         const juce::ScopedLock sl (lock);
@@ -165,47 +207,60 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         }
 
         size = editorSize;
-
-        if (morphPaneState != nullptr)
-            paneState = std::make_unique<juce::XmlElement> (*morphPaneState);
+        paneState = morphPaneState;
     }
+
+    // The framework appends a child by walking the whole list of children, so each list is
+    // built back to front with prepends, which take constant time. The names are looked up in
+    // the framework's string pool once, not once per element.
+    static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
+        valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
+        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
+    static const juce::String black ("ff000000");
 
     auto root = std::make_unique<juce::XmlElement> (tagName);
-    auto* controllersElement = root->createNewChildElement ("controllers");
 
-    for (auto& controller : controllerData)
-    {
-        auto* element = controllersElement->createNewChildElement ("controller");
+    if (paneState)
+        root->prependChildElement (state::createPaneViewElement (*paneState).release());
 
-        for (auto& [value, scene] : controller.values)
-        {
-            auto* valueElement = element->createNewChildElement ("value");
-            valueElement->setAttribute ("value", value);
-            valueElement->setAttribute ("scene", scene);
-        }
-
-        element->setAttribute ("ccno", controller.ccNumber);
-        element->setAttribute ("channel", controller.channel);
-        element->setAttribute ("name", controller.name);
-    }
-
-    auto* scenesElement = root->createNewChildElement ("scenes");
-
-    for (size_t i = 0; i < scenePositions.size(); ++i)
-    {
-        auto* element = scenesElement->createNewChildElement ("scene");
-        element->setAttribute ("id", (int) i);
-        element->setAttribute ("colour", "ff000000");
-        element->setAttribute ("x", state::formatDecimal (scenePositions[i].x));
-        element->setAttribute ("y", state::formatDecimal (scenePositions[i].y));
-    }
-
-    auto* guiElement = root->createNewChildElement ("gui");
+    auto* guiElement = new juce::XmlElement ("gui");
     guiElement->setAttribute ("width", size.x);
     guiElement->setAttribute ("height", size.y);
+    root->prependChildElement (guiElement);
 
-    if (paneState != nullptr)
-        root->addChildElement (paneState.release());
+    auto* scenesElement = new juce::XmlElement ("scenes");
+    root->prependChildElement (scenesElement);
+
+    for (auto i = scenePositions.size(); i > 0; --i)
+    {
+        auto* element = new juce::XmlElement (sceneTag);
+        element->setAttribute (idAttribute, (int) i - 1);
+        element->setAttribute (colourAttribute, black);
+        element->setAttribute (xAttribute, state::formatDecimal (scenePositions[i - 1].x));
+        element->setAttribute (yAttribute, state::formatDecimal (scenePositions[i - 1].y));
+        scenesElement->prependChildElement (element);
+    }
+
+    auto* controllersElement = new juce::XmlElement ("controllers");
+    root->prependChildElement (controllersElement);
+
+    for (auto c = controllerData.rbegin(); c != controllerData.rend(); ++c)
+    {
+        auto* element = new juce::XmlElement (controllerTag);
+        controllersElement->prependChildElement (element);
+
+        for (auto v = c->values.rbegin(); v != c->values.rend(); ++v)
+        {
+            auto* valueElement = new juce::XmlElement (valueTag);
+            valueElement->setAttribute (valueAttribute, v->first);
+            valueElement->setAttribute (sceneAttribute, v->second);
+            element->prependChildElement (valueElement);
+        }
+
+        element->setAttribute ("ccno", c->ccNumber);
+        element->setAttribute ("channel", c->channel);
+        element->setAttribute ("name", c->name);
+    }
 
     return root;
 }
@@ -253,7 +308,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             auto controller = std::make_unique<Controller> (*this);
             controller->ccNumber = state::getIntAttribute (element, "ccno");
             controller->channel = state::getIntAttribute (element, "channel");
-            controller->name = state::getAttribute (element, "name");
+            controller->name = Controller::toStorableName (state::getAttribute (element, "name"));
 
             forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
@@ -286,12 +341,13 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         });
     }
 
-    std::unique_ptr<juce::XmlElement> newPaneState;
+    // Of the pane's view only what the pane reads is kept: nothing else of the element can
+    // reach a later save.
+    std::optional<PaneView> newPaneState;
 
     if (auto* paneElement = state::getChild (*document, "morphpanestate"))
-        newPaneState = std::make_unique<juce::XmlElement> (*paneElement);
+        newPaneState = state::readPaneView (*paneElement);
 
-    std::unique_ptr<juce::XmlElement> oldPaneState;
     const auto* gui = state::getChild (*document, "gui");
 
     {
@@ -311,11 +367,16 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             s->listed = false;
         }
 
+        // Every value of the old controllers lies in one of the old scenes, which destroy them.
+        // The controllers let go of them now, so that destroying a value does not search its
+        // controller's list for it: a restore over a big project stays linear.
         for (auto& c : newControllers)
+        {
             c->retired = true;
+            c->values.clear();
+        }
 
-        oldPaneState = std::move (morphPaneState);
-        morphPaneState = std::move (newPaneState);
+        morphPaneState = newPaneState;
 
         if (gui != nullptr)
             editorSize = { state::getIntAttribute (*gui, "width"), state::getIntAttribute (*gui, "height") };

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/PaneView.h"
+
 #include <juce_core/juce_core.h>
+
+#include <memory>
 
 namespace brisquell::state
 {
@@ -37,5 +41,17 @@ double getDoubleAttribute (const juce::XmlElement& element, juce::StringRef name
 
 /** The first child with the tag, or none. */
 juce::XmlElement* getChild (const juce::XmlElement& element, juce::StringRef name);
+
+/** The pane's view as a "morphpanestate" element holds it: "xoff" and "yoff" read as integers,
+    "xzoom" and "yzoom" as decimals. An attribute that is missing stays missing; a zoom that is
+    no usable factor (see isUsableZoom) counts as missing, as the pane reads it. Everything else
+    the element holds is left behind.
+*/
+PaneView readPaneView (const juce::XmlElement& element);
+
+/** A new "morphpanestate" element with the parts the view holds, in the order "xoff", "yoff",
+    "xzoom", "yzoom": the offsets as integers, the zooms as the framework writes doubles.
+*/
+std::unique_ptr<juce::XmlElement> createPaneViewElement (const PaneView& view);
 
 } // namespace brisquell::state

@@ -286,10 +286,22 @@ private:
             default: value = floatFromBits (in.ConsumeIntegral<std::uint32_t>()); break;
         }
 
-        processor.setParameter (index, value);
+        // As the format clients do: through the processor's parameter list.
+        auto* parameter = processor.getParameters()[index];
 
-        const auto answer = processor.getParameter (index);
-        juce::ignoreUnused (answer, processor.getParameterText (index), processor.getParameterName (index));
+        if (parameter == nullptr)
+            return;
+
+        parameter->setValue (value);
+        juce::ignoreUnused (parameter->getValue(), parameter->getCurrentValueAsText(), parameter->getName (32));
+
+        // A position's text, typed back in, puts the cursor on the same position.
+        const auto text = parameter->getText (value, 1024);
+        const auto extent = index == 0 ? model.getCursorRange().x : model.getCursorRange().y;
+
+        if (text.isNotEmpty() && juce::isPositiveAndNotGreaterThan (text.getIntValue(), extent)
+            && parameter->getText (parameter->getValueForText (text), 1024) != text)
+            fail ("a parameter's text does not read back as the same position");
     }
 
     void setSampleRate()
@@ -374,7 +386,7 @@ private:
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 12))
+        switch (in.ConsumeIntegralInRange (0, 14))
         {
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
             case 1: model.setAutoKey (in.ConsumeBool()); break;
@@ -401,6 +413,40 @@ private:
             case 9: if (auto* controller = pickController()) controller->setCcNumber (in.ConsumeIntegral<int>()); break;
             case 10: if (auto* controller = pickController()) controller->setChannel (in.ConsumeIntegral<int>()); break;
             case 11: if (auto* controller = pickController()) model.removeController (controller); break;
+
+            case 12:
+                // Any character the name editor can hand over, lone surrogates and code points
+                // beyond Unicode from a paste included (the framework's strings carry up to 21 bits).
+                if (auto* controller = pickController())
+                {
+                    std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
+
+                    for (auto& c : name)
+                        c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
+
+                    name.push_back (0);
+                    controller->setName (juce::String (juce::CharPointer_UTF32 (name.data())));
+                }
+                break;
+
+            case 13:
+            {
+                // The view the editor leaves when it closes.
+                brisquell::PaneView view;
+
+                if (in.ConsumeBool())
+                    view.xOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool())
+                    view.yOffset = in.ConsumeIntegral<int>();
+                if (in.ConsumeBool())
+                    view.xZoom = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+                if (in.ConsumeBool())
+                    view.yZoom = in.ConsumeFloatingPointInRange (0.1f, 10.0f);
+
+                model.setMorphPaneState (view);
+                break;
+            }
+
             default: model.addNextController(); break;
         }
     }

@@ -10,14 +10,6 @@ namespace brisquell
 
 namespace
 {
-    // A saved factor is usable only when it is a positive, finite single-precision number: a
-    // huge double becomes infinity and a tiny one zero once stored as a float.
-    bool isUsableFactor (double saved) noexcept
-    {
-        const auto factor = (float) saved;
-        return std::isfinite (factor) && factor > 0.0f;
-    }
-
     // Far-away items stop at +-2^30 pixels instead of wrapping around, which also keeps the
     // framework's own right and bottom edges (x + width) from overflowing.
     constexpr juce::int64 pixelLimit = juce::int64 (1) << 30;
@@ -192,36 +184,36 @@ void ZoomingShiftingComponent::moveOriginTo (int x, int y, bool factorsChanged)
 }
 
 //==============================================================================
-std::unique_ptr<juce::XmlElement> ZoomingShiftingComponent::createViewState (const juce::String& tagName) const
+PaneView ZoomingShiftingComponent::createViewState() const
 {
-    auto state = std::make_unique<juce::XmlElement> (tagName);
-    state->setAttribute ("xoff", origin.getX());
-    state->setAttribute ("yoff", origin.getY());
-    state->setAttribute ("xzoom", (double) xZoom);
-    state->setAttribute ("yzoom", (double) yZoom);
-    return state;
+    PaneView view;
+    view.xOffset = origin.getX();
+    view.yOffset = origin.getY();
+    view.xZoom = xZoom;
+    view.yZoom = yZoom;
+    return view;
+}
+
+void ZoomingShiftingComponent::restoreViewState (const std::optional<PaneView>& view)
+{
+    if (! view)
+        return;
+
+    const auto oldXZoom = xZoom, oldYZoom = yZoom;
+
+    if (view->xZoom && isUsableZoom (*view->xZoom))
+        xZoom = *view->xZoom;
+
+    if (view->yZoom && isUsableZoom (*view->yZoom))
+        yZoom = *view->yZoom;
+
+    moveOriginTo (view->xOffset.value_or (0), view->yOffset.value_or (0), xZoom != oldXZoom || yZoom != oldYZoom);
 }
 
 void ZoomingShiftingComponent::restoreViewState (const juce::XmlElement* state)
 {
-    if (state == nullptr)
-        return;
-
-    // The view state is part of the state document: its numbers and names are read the way the
-    // document's are (case-insensitive names, saturating integers, 0 for what is missing).
-    const auto savedXZoom = brisquell::state::getDoubleAttribute (*state, "xzoom");
-    const auto savedYZoom = brisquell::state::getDoubleAttribute (*state, "yzoom");
-    const auto oldXZoom = xZoom, oldYZoom = yZoom;
-
-    if (isUsableFactor (savedXZoom))
-        xZoom = (float) savedXZoom;
-
-    if (isUsableFactor (savedYZoom))
-        yZoom = (float) savedYZoom;
-
-    moveOriginTo (brisquell::state::getIntAttribute (*state, "xoff"),
-                  brisquell::state::getIntAttribute (*state, "yoff"),
-                  xZoom != oldXZoom || yZoom != oldYZoom);
+    if (state != nullptr)
+        restoreViewState (brisquell::state::readPaneView (*state));
 }
 
 //==============================================================================

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine/PaneView.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
+#include <optional>
 
 namespace brisquell
 {
@@ -139,15 +142,17 @@ public:
     void dragOrigin (const juce::MouseEvent& dragOnCanvas);
 
     //==============================================================================
-    /** The view state as a new element with the given tag: "xoff" and "yoff" (the origin's
-        pixel position) and "xzoom" and "yzoom" (the factors). The caller owns it.
-    */
-    std::unique_ptr<juce::XmlElement> createViewState (const juce::String& tagName) const;
+    /** The view, every part present: the origin's pixel position and the zoom factors. */
+    PaneView createViewState() const;
 
-    /** Applies a saved view state: moves the origin to "xoff", "yoff" (0 when missing) and takes
-        "xzoom", "yzoom" as the factors. A factor that is missing, zero, negative or not finite
-        keeps the current factor of that axis. The items are laid out again. A null element
-        changes nothing.
+    /** Applies a saved view: moves the origin to its offsets (0 when missing) and takes its
+        zooms as the factors. A factor that is missing, zero, negative or not finite keeps the
+        current factor of that axis. The items are laid out again. No view changes nothing.
+    */
+    void restoreViewState (const std::optional<PaneView>& view);
+
+    /** The same for a "morphpanestate" element of the state document, read the way the
+        document reads it (state::readPaneView). A null element changes nothing.
     */
     void restoreViewState (const juce::XmlElement* state);
     void restoreViewState (const std::unique_ptr<juce::XmlElement>& state) { restoreViewState (state.get()); }

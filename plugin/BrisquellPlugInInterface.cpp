@@ -2,7 +2,6 @@
 #include "editor/BrisquellGUI.h"
 #include "plugin/StateChunk.h"
 
-#include <cmath>
 #include <limits>
 #include <new>
 
@@ -17,9 +16,24 @@ constexpr int parkedMoveIntervalMs = 20;
 // The rate the host boundary assumes when the host gave none.
 constexpr int fallbackSampleRate = 44100;
 
-juce::String indexedText (const char* prefix, int index)
+// The one program's name.
+constexpr const char* programName = "Brisquellum";
+
+/** True when the text starts (after blanks and one sign) with a digit, or with a decimal point
+    and a digit: a number as the cursor parameters write their positions.
+*/
+bool startsWithNumber (const juce::String& text)
 {
-    return juce::String (prefix) + juce::String (index) + ")";
+    const auto trimmed = text.trimStart();
+    auto p = trimmed.getCharPointer();
+
+    if (*p == '+' || *p == '-')
+        ++p;
+
+    if (*p == '.')
+        ++p;
+
+    return juce::CharacterFunctions::isDigit (*p);
 }
 
 bool isControlChange (const juce::uint8* data, int numBytes) noexcept
@@ -33,6 +47,9 @@ BrisquellPlugInInterface::BrisquellPlugInInterface()
     : juce::AudioProcessor (BusesProperties()),
       stash ((size_t) stashCapacity)
 {
+    addParameter (new CursorParameter (*this, 0));
+    addParameter (new CursorParameter (*this, 1));
+
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
         startTimer (parkedMoveIntervalMs);
 }
@@ -211,91 +228,71 @@ juce::AudioProcessorEditor* BrisquellPlugInInterface::createEditor()
 bool BrisquellPlugInInterface::hasEditor() const { return true; }
 
 //==============================================================================
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-
-const juce::String BrisquellPlugInInterface::getInputChannelName (int channelIndex) const
+BrisquellPlugInInterface::CursorParameter::CursorParameter (BrisquellPlugInInterface& owner, int cursorAxis)
+    : juce::RangedAudioParameter (juce::ParameterID{ cursorAxis == 0 ? "cursorX" : "cursorY", 1 },
+                                  cursorAxis == 0 ? "cursor X" : "cursor Y"),
+      processor (owner),
+      axis (cursorAxis),
+      extent (cursorAxis == 0 ? owner.getModel().getCursorRange().x : owner.getModel().getCursorRange().y),
+      range (0.0f, (float) extent)
 {
-    return indexedText ("getInputChannelName(", channelIndex);
 }
 
-const juce::String BrisquellPlugInInterface::getOutputChannelName (int channelIndex) const
+float BrisquellPlugInInterface::CursorParameter::getValue() const
 {
-    return indexedText ("getOutputChannelName(", channelIndex);
+    return processor.getCursorValue (axis);
 }
 
-bool BrisquellPlugInInterface::isInputChannelStereoPair (int) const { return false; }
+void BrisquellPlugInInterface::CursorParameter::setValue (float newValue)
+{
+    processor.setCursorValue (axis, newValue);
+}
 
-bool BrisquellPlugInInterface::isOutputChannelStereoPair (int) const { return false; }
+float BrisquellPlugInInterface::CursorParameter::getDefaultValue() const
+{
+    return 0.0f;
+}
+
+juce::String BrisquellPlugInInterface::CursorParameter::getText (float value, int maximumStringLength) const
+{
+    if (const auto coordinate = Brisquell::cursorCoordinateFor (value, extent))
+        return juce::String (*coordinate).substring (0, maximumStringLength);
+
+    return {};
+}
+
+float BrisquellPlugInInterface::CursorParameter::getValueForText (const juce::String& text) const
+{
+    if (! startsWithNumber (text))
+        return getValue();
+
+    const auto position = text.trim().getDoubleValue();
+    return (float) juce::jlimit (0.0, 1.0, position / extent);
+}
 
 //==============================================================================
-int BrisquellPlugInInterface::getNumParameters() { return 2; }
-
-const juce::String BrisquellPlugInInterface::getParameterName (int parameterIndex)
+float BrisquellPlugInInterface::getCursorValue (int axis) const noexcept
 {
-    switch (parameterIndex)
-    {
-        case 0:  return "cursor X";
-        case 1:  return "cursor Y";
-        default: return {};
-    }
+    if ((parkedMask.load() & (1 << axis)) != 0)
+        return parkedCursor[(size_t) axis].load();
+
+    return axis == 0 ? model.getCursorX() : model.getCursorY();
 }
 
-juce::String BrisquellPlugInInterface::getParameterName (int parameterIndex, int maximumStringLength)
+void BrisquellPlugInInterface::setCursorValue (int axis, float newValue)
 {
-    return getParameterName (parameterIndex).substring (0, maximumStringLength);
-}
+    // The model ignores a value that gives no position; so does the parking.
+    const auto extent = axis == 0 ? model.getCursorRange().x : model.getCursorRange().y;
 
-juce::String BrisquellPlugInInterface::getParameterID (int parameterIndex)
-{
-    switch (parameterIndex)
-    {
-        case 0:  return "cursorX";
-        case 1:  return "cursorY";
-        default: return juce::String (parameterIndex);
-    }
-}
-
-float BrisquellPlugInInterface::getParameter (int parameterIndex)
-{
-    if (! juce::isPositiveAndBelow (parameterIndex, 2))
-        return 0.0f;
-
-    if ((parkedMask.load() & (1 << parameterIndex)) != 0)
-        return parkedCursor[(size_t) parameterIndex].load();
-
-    return parameterIndex == 0 ? model.getCursorX() : model.getCursorY();
-}
-
-void BrisquellPlugInInterface::setParameter (int parameterIndex, float newValue)
-{
-    if (! juce::isPositiveAndBelow (parameterIndex, 2))
+    if (! Brisquell::cursorCoordinateFor (newValue, extent))
         return;
 
-    // The model ignores a value that gives no finite position; so does the parking.
-    const auto range = parameterIndex == 0 ? model.getCursorRange().x : model.getCursorRange().y;
-
-    if (! std::isfinite ((float) range * newValue))
-        return;
-
-    parkedCursor[(size_t) parameterIndex].store (newValue);
-    parkedMask.fetch_or (1 << parameterIndex);
+    parkedCursor[(size_t) axis].store (newValue);
+    parkedMask.fetch_or (1 << axis);
 
     // Only the message thread may wait for the model: this call may come on the audio thread.
     applyParkedCursorMoves (juce::MessageManager::existsAndIsCurrentThread());
 }
-
-const juce::String BrisquellPlugInInterface::getParameterText (int parameterIndex)
-{
-    return juce::isPositiveAndBelow (parameterIndex, 2) ? indexedText ("getParameterText(", parameterIndex)
-                                                        : juce::String();
-}
-
-juce::String BrisquellPlugInInterface::getParameterText (int parameterIndex, int maximumStringLength)
-{
-    return getParameterText (parameterIndex).substring (0, maximumStringLength);
-}
-
-JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
 void BrisquellPlugInInterface::applyParkedCursorMoves (bool mayWait)
 {
@@ -335,7 +332,7 @@ void BrisquellPlugInInterface::timerCallback()
 }
 
 //==============================================================================
-int BrisquellPlugInInterface::getNumPrograms() { return 0; }
+int BrisquellPlugInInterface::getNumPrograms() { return 1; }
 
 int BrisquellPlugInInterface::getCurrentProgram() { return 0; }
 
@@ -343,12 +340,16 @@ void BrisquellPlugInInterface::setCurrentProgram (int) {}
 
 const juce::String BrisquellPlugInInterface::getProgramName (int index)
 {
-    return indexedText ("getProgramName(", index);
+    return index == 0 ? juce::String (programName) : juce::String();
 }
 
 void BrisquellPlugInInterface::changeProgramName (int, const juce::String&) {}
 
 //==============================================================================
+// Every name a controller keeps is written with at most one reference per character: the next
+// restore must accept it.
+static_assert (chunk::maxReferencesPerValue >= Controller::maxNameLength);
+
 void BrisquellPlugInInterface::getStateInformation (juce::MemoryBlock& destination)
 {
     if (auto document = model.createStateXml ("brisquell"))

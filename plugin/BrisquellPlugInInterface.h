@@ -24,8 +24,9 @@ namespace brisquell
 
     Host parameter calls can come on any thread, the audio thread included. A cursor move
     whose thread finds the model busy is parked in an atomic and applied by the next block, by
-    the next parameter call or by a timer on the message thread, whichever comes first;
-    getParameter answers the parked value meanwhile.
+    the next parameter call or by a timer on the message thread, whichever comes first; the
+    parameter's value answers the parked value meanwhile. Reading a value or its text never
+    waits for the model.
 
     Chunks are packed and parsed without the model's lock; the model takes it for the short
     moments it reads or replaces its state.
@@ -95,37 +96,8 @@ public:
     bool hasEditor() const override;
 
     //==============================================================================
-    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-
-    /** Texts built from a literal prefix, the index in decimal and ")". Any thread. */
-    const juce::String getInputChannelName (int channelIndex) const override;
-    const juce::String getOutputChannelName (int channelIndex) const override;
-    bool isInputChannelStereoPair (int index) const override;
-    bool isOutputChannelStereoPair (int index) const override;
-
-    /** The two host parameters: 0 is "cursor X", 1 is "cursor Y", both 0..1 over the model's
-        cursor range. Other indices answer empty text or 0 and change nothing. Any thread,
-        the audio thread included: these never wait for the model.
-    */
-    int getNumParameters() override;
-    const juce::String getParameterName (int parameterIndex) override;
-    juce::String getParameterName (int parameterIndex, int maximumStringLength) override;
-    /** "cursorX" and "cursorY", the parameters' stable identities where a format names them
-        (the LV2 parameter URIs, the VST3 parameter IDs); other indices answer the index in
-        decimal. The VST 2.4 client does not ask for them. Any thread.
-    */
-    juce::String getParameterID (int parameterIndex) override;
-
-    float getParameter (int parameterIndex) override;
-    void setParameter (int parameterIndex, float newValue) override;
-    const juce::String getParameterText (int parameterIndex) override;
-    juce::String getParameterText (int parameterIndex, int maximumStringLength) override;
-
-    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
-
-    //==============================================================================
-    /** There are no programs; the program calls answer "getProgramName(" + index + ")" and
-        otherwise do nothing.
+    /** One program, "Brisquellum", which is the whole state: choosing it or renaming it does
+        nothing.
     */
     int getNumPrograms() override;
     int getCurrentProgram() override;
@@ -147,6 +119,55 @@ public:
     void setCurrentProgramStateInformation (const void* data, int sizeInBytes) override;
 
 private:
+    //==============================================================================
+    /** One of the two host parameters that move the cursor: "cursor X" (index 0, ID "cursorX")
+        and "cursor Y" (index 1, ID "cursorY"). The value is the cursor's position on that axis,
+        0..1 over the model's cursor range; the text is the position in pane units (pixels at
+        the pane's zoom 1), the whole number the cursor lands on for that value ("100" for 0.5),
+        so that hosts show what a user can compare with the pane. Every format's client reaches
+        the parameters through the processor's parameter list (getParameters()); the plain
+        range 0..200 is for clients that show plain values (LV2).
+
+        Any thread, the audio thread included: the value and the texts never wait for the model
+        and setting the value waits only on the message thread.
+    */
+    class CursorParameter final : public juce::RangedAudioParameter
+    {
+    public:
+        CursorParameter (BrisquellPlugInInterface& owner, int axis);
+
+        /** The cursor's position on the axis over the range (a parked move's value while one
+            is pending). Outside 0..1 when the cursor lies outside the range.
+        */
+        float getValue() const override;
+
+        /** Moves the cursor to the value's position (see Brisquell::setCursorX). */
+        void setValue (float newValue) override;
+
+        float getDefaultValue() const override;
+
+        /** The position the value moves the cursor to, in pane units ("100" for 0.5 on a range
+            of 200); empty for a value that moves it nowhere (not finite).
+        */
+        juce::String getText (float value, int maximumStringLength) const override;
+
+        /** The value for a position typed in pane units, as getText writes it (a sign, digits,
+            a decimal point), limited to 0..1; text that is no such number gives the current
+            value, so that it changes nothing.
+        */
+        float getValueForText (const juce::String& text) const override;
+
+        const juce::NormalisableRange<float>& getNormalisableRange() const override { return range; }
+
+    private:
+        BrisquellPlugInInterface& processor;
+        const int axis;
+        const int extent;
+        const juce::NormalisableRange<float> range;
+
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CursorParameter)
+    };
+
     //==============================================================================
     void timerCallback() override;
 
@@ -173,6 +194,10 @@ private:
 
     /** Hands the stashed control changes to the model, oldest first. Audio thread, lock held. */
     void feedStash();
+
+    /** The cursor parameters' value and its setter: see CursorParameter. Any thread. */
+    float getCursorValue (int axis) const noexcept;
+    void setCursorValue (int axis, float newValue);
 
     /** Applies parked cursor moves; waits for the model's lock only when allowed to (never on
         the audio thread). Any thread.

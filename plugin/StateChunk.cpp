@@ -1,6 +1,8 @@
 #include "plugin/StateChunk.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace brisquell::chunk
 {
@@ -20,7 +22,7 @@ public:
     {
     }
 
-    bool scan() noexcept
+    bool scan()
     {
         if (! skipMarkupOutsideElements())
             return false;
@@ -249,13 +251,27 @@ private:
         return code != 0 && code <= 0x10ffff && ! (code >= 0xd800 && code <= 0xdfff);
     }
 
+    /** Reads a name that the parser will pool, counting the distinct ones. */
+    bool readPooledName()
+    {
+        const auto start = pos;
+
+        if (! readName())
+            return false;
+
+        names.emplace (reinterpret_cast<const char*> (text + start), pos - start);
+        return (int) names.size() <= maxDistinctNames;
+    }
+
     /** At '<' followed by a name character. */
-    bool readStartTag (bool& isEmpty) noexcept
+    bool readStartTag (bool& isEmpty)
     {
         ++pos;
-        readName();
 
-        for (;;)
+        if (! readPooledName())
+            return false;
+
+        for (int numAttributes = 0;; ++numAttributes)
         {
             const bool hadSpace = skipSpaces();
 
@@ -273,7 +289,7 @@ private:
                 return true;
             }
 
-            if (! hadSpace || ! readName())
+            if (! hadSpace || numAttributes >= maxAttributesPerElement || ! readPooledName())
                 return false;
 
             skipSpaces();
@@ -291,7 +307,7 @@ private:
 
             ++pos;
 
-            for (;;)
+            for (int numReferences = 0;;)
             {
                 if (atEnd())
                     return false;
@@ -309,7 +325,7 @@ private:
 
                 if (c == '&')
                 {
-                    if (! readReference())
+                    if (++numReferences > maxReferencesPerValue || ! readReference())
                         return false;
                 }
                 else
@@ -324,6 +340,7 @@ private:
     size_t size;
     size_t pos = 0;
     int maxDepth;
+    std::unordered_set<std::string_view> names;
 };
 
 //==============================================================================
@@ -425,12 +442,42 @@ size_t locateText (const void* data, size_t numBytes, const char*& start) noexce
     const auto* end = static_cast<const char*> (std::memchr (start, 0, available));
     return end != nullptr ? (size_t) (end - start) : available;
 }
+
+bool holdsText (const juce::XmlElement& element)
+{
+    for (auto* child : element.getChildIterator())
+        if (child->isTextElement() || holdsText (*child))
+            return true;
+
+    return false;
+}
+
+void deleteTextRecursively (juce::XmlElement& element)
+{
+    element.deleteAllTextElements();
+
+    for (auto* child : element.getChildIterator())
+        deleteTextRecursively (*child);
+}
 } // namespace
 
 //==============================================================================
 void write (const juce::XmlElement& document, juce::MemoryBlock& destination)
 {
-    const auto text = document.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    // The framework's single-line writer goes wrong on an element that follows text: it writes
+    // that element's children and long attribute lists with a null newline string (a crash),
+    // and text itself is written raw, line breaks included. The plug-in's documents hold no
+    // text; should one ever reach here, its text is left out rather than crash the host.
+    std::unique_ptr<juce::XmlElement> withoutText;
+
+    if (holdsText (document))
+    {
+        withoutText = std::make_unique<juce::XmlElement> (document);
+        deleteTextRecursively (*withoutText);
+    }
+
+    const auto& written = withoutText != nullptr ? *withoutText : document;
+    const auto text = written.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     const auto numBytes = text.getNumBytesAsUTF8();
 
     destination.setSize (numBytes + headerSize + 2, true);

@@ -20,7 +20,10 @@ namespace brisquell::chunk
     The framework's XML writer escapes every character outside printable ASCII as a numeric
     character reference, so a document it wrote is plain ASCII and the byte count equals the
     character count. Reading accepts UTF-8, and falls back to one character per byte (Latin-1)
-    for text that is not valid UTF-8, which is how older chunks stored such characters.
+    for text that is not valid UTF-8, which is how older chunks stored such characters. Valid
+    means strict: one overlong form, surrogate or code point past U+10FFFF anywhere makes the
+    whole text read one character per byte, so no byte sequence ever stands for a character
+    (such as "<") that it does not spell in the shortest form.
 */
 constexpr juce::uint32 magic = 0x21324356;
 constexpr size_t headerSize = 8;
@@ -31,8 +34,24 @@ constexpr size_t headerSize = 8;
 */
 constexpr int maxNestingDepth = 32;
 
-/** Replaces the block's contents with the chunk for the document. Any thread except the audio
-    thread (it allocates).
+/** Limits on what the framework's parser and the document's readers would spend more than
+    linear time on, far beyond anything the plug-in writes (its elements have at most four
+    attributes, its documents 23 names, and an attribute value at most one reference per
+    character of a controller's name, see Controller::maxNameLength):
+    - the framework's parser builds an attribute value with one append per reference, each
+      copying what was read before;
+    - the readers look attributes up by position in a linked list;
+    - every distinct element or attribute name goes into the framework's global string pool,
+      a sorted array with an insertion per new name.
+*/
+constexpr int maxAttributesPerElement = 32;
+constexpr int maxReferencesPerValue = 4096;
+constexpr int maxDistinctNames = 1024;
+
+/** Replaces the block's contents with the chunk for the document. Text inside the document's
+    elements is left out: the plug-in's documents hold none, and the framework's single-line
+    writer cannot write an element that follows text. Any thread except the audio thread (it
+    allocates).
 */
 void write (const juce::XmlElement& document, juce::MemoryBlock& destination);
 
@@ -51,8 +70,8 @@ juce::String extractText (const void* data, size_t numBytes);
 /** True when the bytes are a single XML element in the strict form the framework's parser
     reads structurally as written (well-formed tags and quoted attributes, comments,
     processing instructions outside the root element, CDATA, the five predefined entities and
-    numeric character references, no document type declaration), and its elements nest at
-    most maxDepth deep.
+    numeric character references, no document type declaration), its elements nest at most
+    maxDepth deep, and it keeps within the limits above.
     Anything else is refused: whatever it is, it is not a document this plug-in wrote.
 */
 bool isWithinParserLimits (const char* text, size_t numBytes, int maxDepth = maxNestingDepth);

@@ -118,6 +118,43 @@ TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysAnEmptyScene)
     EXPECT_EQ (model.getNumScenes(), 1) << "later steps key no further scene";
 }
 
+TEST_F (ControllerRow, DraggingTheValueUpRaisesItOneStepPerTwoPixelsWithinZeroTo127)
+{
+    auto* scene = addSceneAt (model, 0, 0);
+    controller->setValueInScene (64, *scene);
+    deliver();
+    auto& box = row->getValueBox();
+    ASSERT_EQ (shownValue(), "64");
+
+    const auto dragAndRead = [&] (float dy)
+    {
+        test::dragVertically (box, dragStart, dy);
+        deliver();
+        return std::make_pair (shownValue(), scene->getValueFor (*controller));
+    };
+
+    EXPECT_EQ (dragAndRead (-10), std::make_pair (juce::String ("69"), 69));
+    EXPECT_EQ (dragAndRead (200), std::make_pair (juce::String ("0"), 0)) << "a long drag down stops at the minimum";
+    EXPECT_EQ (dragAndRead (-3), std::make_pair (juce::String ("2"), 2)) << "1.5 steps round to the even 2";
+    EXPECT_EQ (dragAndRead (-400), std::make_pair (juce::String ("127"), 127)) << "a long drag up stops at the maximum";
+    EXPECT_FALSE (box.isBeingEdited()) << "a drag opens no entry";
+
+    // A right-button press belongs to the row's menu: moving on the way changes nothing.
+    auto& component = static_cast<juce::Component&> (box);
+    const auto up = dragStart.translated (0, 20);
+    component.mouseDown (makeMouseEvent (box, dragStart, test::rightButton(), dragStart));
+    component.mouseDrag (makeMouseEvent (box, up, test::rightButton(), dragStart, true));
+    component.mouseUp (makeMouseEvent (box, up, test::rightButton(), dragStart, true));
+    deliver();
+    EXPECT_EQ (shownValue(), "127");
+    EXPECT_EQ (scene->getValueFor (*controller), 127);
+    EXPECT_FALSE (box.isBeingEdited());
+
+    component.mouseDown (makeMouseEvent (box, dragStart, test::leftButton(), dragStart));
+    component.mouseUp (makeMouseEvent (box, dragStart, juce::ModifierKeys(), dragStart));
+    EXPECT_NE (dynamic_cast<NumberBox*> (box.getCurrentTextEditor()), nullptr) << "a click opens a number box";
+}
+
 TEST_F (ControllerRow, ChannelAndCcNumbersAreShownClampedAndEditedWithoutANotification)
 {
     controller->setChannel (20);

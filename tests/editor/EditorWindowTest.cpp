@@ -1,6 +1,7 @@
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
 #include "editor/BrisquellGUI.h"
+#include "engine/StateDocument.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "support/MessageLoop.h"
 
@@ -48,7 +49,7 @@ struct EditorWindow : public ::testing::Test
     juce::String heldViewState() const
     {
         const auto state = model.getMorphPaneState();
-        return state == nullptr ? juce::String ("none") : state->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+        return ! state ? juce::String ("none") : state::createPaneViewElement (*state)->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     }
 
     BrisquellPlugInInterface processor;

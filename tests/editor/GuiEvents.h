@@ -58,8 +58,7 @@ inline bool dismissOpenMenus()
 {
     const auto wasOpen = juce::PopupMenu::dismissAllActiveMenus();
     runMessageLoopUntil ([]
-                         { return ! juce::PopupMenu::dismissAllActiveMenus(); },
-                         1000);
+                         { return ! juce::PopupMenu::dismissAllActiveMenus(); });
     return wasOpen;
 }
 

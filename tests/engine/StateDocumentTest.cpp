@@ -36,9 +36,9 @@ void buildSample (Brisquell& model)
     model.addController (8, 16);
     model.setEditorSize (640, 480);
 
-    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
-    pane->setAttribute ("xoff", 3);
-    model.setMorphPaneState (std::move (pane));
+    PaneView pane;
+    pane.xOffset = 3;
+    model.setMorphPaneState (pane);
 }
 } // namespace
 
@@ -59,7 +59,7 @@ TEST (StateDocument, IsWrittenWithTheGivenNamesOrderAndNumberForms)
 
     // Building changes nothing: the same document again, the pane state still held.
     EXPECT_EQ (documentOf (model), documentOf (model));
-    EXPECT_NE (model.getMorphPaneState(), nullptr);
+    EXPECT_TRUE (model.getMorphPaneState().has_value());
 }
 
 TEST (StateDocument, RoundTripRestoresTheListsButKeepsCursorSettingsAndModes)
@@ -145,12 +145,12 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
 
     // An empty root: nothing at all, no pane view, the editor size kept.
-    model.setMorphPaneState (std::make_unique<juce::XmlElement> ("morphpanestate"));
+    model.setMorphPaneState (PaneView{});
     addSceneAt (model, 1, 1);
     restoreText (model, "<anything/>");
     EXPECT_EQ (model.getNumScenes(), 0);
     EXPECT_EQ (model.getNumControllers(), 0);
-    EXPECT_EQ (model.getMorphPaneState(), nullptr);
+    EXPECT_FALSE (model.getMorphPaneState().has_value());
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (500, 400));
 
     // Names in any case; any tag inside "scenes" is a scene, text is not; colours are ignored;
@@ -176,9 +176,7 @@ TEST (StateDocument, BadDocumentsReadWhatTheyCanAndLoseNothingElse)
     EXPECT_EQ (model.getController (1)->getCcNumber(), std::numeric_limits<int>::max());
     EXPECT_EQ (model.getController (1)->getChannel(), std::numeric_limits<int>::min());
     EXPECT_EQ (model.getEditorSize(), juce::Point<int> (0, 200));
-    auto pane = model.getMorphPaneState();
-    ASSERT_NE (pane, nullptr);
-    EXPECT_EQ (state::getDoubleAttribute (*pane, "XZOOM"), 0.0);
+    EXPECT_EQ (model.getMorphPaneState(), PaneView{}) << "an unusable zoom is no zoom";
 }
 
 TEST (StateDocument, DuplicateValuesAreKeptAndTheFirstCounts)
@@ -218,4 +216,40 @@ TEST (StateDocument, NumberFormsOfTheHelpers)
 
     EXPECT_EQ (state::parseDecimalAsInteger ("-12.5"), -12);
     EXPECT_EQ (state::parseDecimalAsInteger ("1e30"), std::numeric_limits<int>::max());
+}
+
+//==============================================================================
+TEST (StateDocument, OfTheViewStateOnlyThePanesViewIsKeptAndWrittenAsItCame)
+{
+    Brisquell model;
+    restoreText (model, "<b><MorphPaneState other=\"1\" yzoom=\"0.5\" XOFF=\"-12.9\">text<inner a=\"1\">more<x/></inner>"
+                        "<![CDATA[c]]></MorphPaneState><morphpanestate xoff=\"99\"/></b>");
+
+    EXPECT_EQ (model.getMorphPaneState(), (PaneView{ -12, std::nullopt, std::nullopt, 0.5f })) << "the first such element";
+    EXPECT_EQ (documentOf (model), "<brisquell><controllers/><scenes/><gui width=\"300\" height=\"300\"/>"
+                                   "<morphpanestate xoff=\"-12\" yzoom=\"0.5\"/></brisquell>");
+
+    // Zooms that no pane could use are left out; the offsets saturate.
+    restoreText (model, "<b><morphpanestate xoff=\"-99999999999\" yoff=\"\" xzoom=\"-1\" yzoom=\"1e300\"/></b>");
+    EXPECT_EQ (model.getMorphPaneState(), (PaneView{ std::numeric_limits<int>::min(), 0, std::nullopt, std::nullopt }));
+}
+
+TEST (StateDocument, NamesAreKeptAsADocumentCanCarryThem)
+{
+    Brisquell model;
+    auto* controller = model.addController (1, 1);
+
+    // Lone surrogates and code points beyond Unicode can come from a paste; they would be
+    // written as references that no reader accepts, losing the whole project at its next load.
+    const juce::juce_wchar unwritable[] = { 'a', 0xd800, 'b', 0xdfff, 0x110000, 0x1f39b, 0 };
+    controller->setName (juce::String (juce::CharPointer_UTF32 (unwritable)));
+    const juce::juce_wchar replaced[] = { 'a', 0xfffd, 'b', 0xfffd, 0xfffd, 0x1f39b, 0 };
+    EXPECT_EQ (controller->getName(), juce::String (juce::CharPointer_UTF32 (replaced)));
+
+    controller->setName (juce::String::repeatedString ("\xc3\xa9", Controller::maxNameLength + 10));
+    EXPECT_EQ (controller->getName().length(), Controller::maxNameLength);
+
+    const auto name = juce::String::repeatedString ("n", Controller::maxNameLength + 1);
+    restoreText (model, "<b><controllers><controller name=\"" + name + "\"/></controllers></b>");
+    EXPECT_EQ (model.getController (0)->getName(), name.dropLastCharacters (1));
 }

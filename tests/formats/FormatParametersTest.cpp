@@ -26,8 +26,7 @@ int sentValue (const std::vector<Event>& sent)
 }
 } // namespace
 
-// The parameters a host shows for automation. (The display texts of issue 14 are checked here
-// too once they show the cursor's position: getCurrentValueAsText() and getText (value).)
+// The parameters a host shows for automation.
 TEST_P (FormatTest, CursorParametersAreNamedAndAutomatable)
 {
     auto plugin = loadPlugin (GetParam());
@@ -88,4 +87,45 @@ TEST_P (FormatTest, CursorParametersMoveTheCursor)
     EXPECT_EQ (runBlock (*plugin, 512).size(), 1u);
     EXPECT_EQ (cursorY->getValue(), 0.25f);
     EXPECT_EQ (cursorX->getValue(), 0.5f);
+}
+
+// The texts a host shows for the cursor parameters: the cursor's position in pane units (see
+// tests/plugin/ParametersTest.cpp), and typed positions read back; the same in both formats
+// (the VST3 client asks the processor, the LV2 host writes the plain value LV2 carries).
+TEST_P (FormatTest, CursorParametersShowThePanePosition)
+{
+    auto plugin = loadPlugin (GetParam());
+    ASSERT_NE (plugin, nullptr);
+    auto* cursorX = findParameter (*plugin, "cursor X");
+    ASSERT_NE (cursorX, nullptr);
+
+    cursorX->setValueNotifyingHost (0.5f);
+    runBlock (*plugin, 512);
+    EXPECT_EQ (cursorX->getCurrentValueAsText(), "100");
+    EXPECT_EQ (cursorX->getText (0.25f, 16), "50");
+    EXPECT_FLOAT_EQ (cursorX->getValueForText ("150"), 0.75f);
+}
+
+// The one program, "Brisquellum": an LV2 preset of that name; the VST3 client offers a program
+// list only for more than one program, so a VST3 host shows none.
+TEST_P (FormatTest, TheProgramAsEachFormatShowsIt)
+{
+    auto plugin = loadPlugin (GetParam());
+    ASSERT_NE (plugin, nullptr);
+
+    if (GetParam() == Format::lv2)
+    {
+        ASSERT_EQ (plugin->getNumPrograms(), 1);
+        EXPECT_EQ (plugin->getProgramName (0), "Brisquellum");
+
+        // Choosing it changes nothing.
+        runBlock (*plugin, 512, { cc (0, 1, 7, 0) });
+        const auto before = chunkInside (GetParam(), saveState (*plugin));
+        plugin->setCurrentProgram (0);
+        EXPECT_EQ (chunkInside (GetParam(), saveState (*plugin)), before);
+    }
+    else
+    {
+        EXPECT_EQ (plugin->getNumPrograms(), 0);
+    }
 }

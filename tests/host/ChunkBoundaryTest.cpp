@@ -78,6 +78,23 @@ TEST (ChunkBoundary, EmptyOrUnreadableChunksRestoreNothing)
     EXPECT_EQ (plugin->getChunk(), before);
 }
 
+TEST (ChunkBoundary, TextThatIsNotValidUtf8IsKeptOneCharacterPerByte)
+{
+    // An overlong "<" (0xc0 0xbc) in a name: not UTF-8, so every byte of the text is a
+    // character of its own, and the name survives as text instead of turning into markup.
+    const std::string text = "<brisquell><controllers><controller ccno=\"7\" channel=\"1\" name=\"a\xc0\xbc"
+                             "b/>\"/></controllers><scenes/></brisquell>";
+    const auto bytes = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + std::string (2, '\0');
+    const std::vector<std::uint8_t> chunk (bytes.begin(), bytes.end());
+
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    plugin->setChunk (chunk);
+
+    const auto saved = chunkText (plugin->getChunk());
+    EXPECT_NE (saved.find ("<controller ccno=\"7\" channel=\"1\" name=\"a&#192;&#188;b/&gt;\"/>"), std::string::npos) << saved;
+}
+
 TEST (ChunkBoundary, ChunkPointerStaysValidUntilTheNextChunkCall)
 {
     auto plugin = loadPlugin();

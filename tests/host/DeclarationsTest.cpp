@@ -1,6 +1,7 @@
 #include "HostFixture.h"
 
 #include <dlfcn.h>
+#include <tuple>
 
 using namespace brisquell;
 using namespace brisquell::test;
@@ -69,9 +70,9 @@ TEST (Declarations, ParametersThroughTheRecord)
 
     EXPECT_EQ (plugin->getParameterName (0), "cursor X");
     EXPECT_EQ (plugin->getParameterName (1), "cursor Y");
-    EXPECT_EQ (plugin->getParameterDisplay (0), "getParameterText(0)");
-    EXPECT_EQ (plugin->getParameterDisplay (1), "getParameterText(1)");
+    EXPECT_EQ (plugin->getParameterName (2), "");
     EXPECT_EQ (plugin->getParameterLabel (0), "");
+    EXPECT_EQ (plugin->getParameterLabel (1), "");
     EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 0), 1);
     EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 1), 1);
 
@@ -82,19 +83,119 @@ TEST (Declarations, ParametersThroughTheRecord)
     EXPECT_EQ (plugin->getParameter (2), 0.0f);
 }
 
-TEST (Declarations, NoProgramsAndNoChannels)
+// The display texts used to be "getParameterText(0)" and "getParameterText(1)" wherever the
+// cursor was: they are now its position on the pane, in pane units.
+TEST (Declarations, ParameterDisplaysShowTheCursorsPositionAsItMoves)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    EXPECT_EQ (plugin->getParameterDisplay (0), "0");
+    EXPECT_EQ (plugin->getParameterDisplay (1), "0");
+
+    for (auto [x, y, shownX, shownY] : { std::tuple{ 0.5f, 0.75f, "100", "150" }, { 1.0f, 0.0025f, "200", "0" }, { 0.185f, 1.25f, "37", "250" } })
+    {
+        plugin->setParameter (0, x);
+        plugin->setParameter (1, y);
+        EXPECT_EQ (plugin->getParameterDisplay (0), shownX);
+        EXPECT_EQ (plugin->getParameterDisplay (1), shownY);
+    }
+
+    EXPECT_EQ (plugin->getParameterDisplay (2), "");
+}
+
+TEST (Declarations, TypedTextMovesTheCursorToThatPosition)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    const auto type = [&] (int index, std::string text)
+    { return plugin->dispatch (effString2Parameter, index, 0, text.data()); };
+
+    EXPECT_EQ (type (0, "40"), 1);
+    EXPECT_EQ (plugin->getParameter (0), 0.2f);
+    EXPECT_EQ (plugin->getParameterDisplay (0), "40");
+
+    EXPECT_EQ (type (1, "150"), 1);
+    EXPECT_EQ (plugin->getParameter (1), 0.75f);
+    EXPECT_EQ (type (1, "999"), 1);
+    EXPECT_EQ (plugin->getParameterDisplay (1), "200") << "typed positions stay within the parameter's range";
+
+    // Text that is no number, and a missing text, change nothing.
+    EXPECT_EQ (type (0, "left"), 1);
+    EXPECT_EQ (plugin->dispatch (effString2Parameter, 0, 0, nullptr), 1);
+    EXPECT_EQ (plugin->getParameterDisplay (0), "40");
+    EXPECT_EQ (type (2, "40"), 0);
+}
+
+// Hosts with the extension the client announces ("hasCockosExtensions") ask for the text of a
+// value that is not the current one, as an automation lane's points do.
+TEST (Declarations, TheTextOfAnyValueWithTheVendorExtension)
+{
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    plugin->setParameter (0, 0.5f);
+
+    const auto textOf = [&] (int index, float value, VstIntPtr& answer)
+    {
+        std::vector<char> buffer (256, 'x');
+        buffer.back() = 0;
+        answer = plugin->dispatch (effVendorSpecific, effGetParamDisplay, index, buffer.data(), value);
+        return std::string (buffer.data());
+    };
+
+    VstIntPtr answer = 0;
+    EXPECT_EQ (textOf (0, 0.25f, answer), "50");
+    EXPECT_EQ (answer, 0xbeef);
+    EXPECT_EQ (textOf (1, 0.9975f, answer), "200") << "199.5 rounds to the even 200";
+    EXPECT_EQ (plugin->getParameterDisplay (0), "100") << "asking moves nothing";
+
+    EXPECT_EQ (textOf (2, 0.25f, answer), std::string (255, 'x')) << "nothing written";
+    EXPECT_EQ (answer, 0);
+}
+
+// The program's name used to be "getProgramName(0)" (and nothing at all reached the host).
+TEST (Declarations, OneProgramNamedBrisquellumAndNoChannels)
 {
     auto plugin = loadPlugin();
     ASSERT_NE (plugin, nullptr);
 
+    EXPECT_EQ (plugin->getText (effGetProgramName), "Brisquellum");
+    EXPECT_EQ (plugin->dispatch (effGetProgramNameIndexed, 0, 0, std::vector<char> (64).data()), 1);
+    EXPECT_EQ (plugin->getText (effGetProgramNameIndexed, 0), "Brisquellum");
+    EXPECT_EQ (plugin->dispatch (effGetProgramNameIndexed, 1, 0, std::vector<char> (64).data()), 0);
+    EXPECT_EQ (plugin->getText (effGetProgramNameIndexed, 1), "");
+    EXPECT_EQ (plugin->dispatch (effGetProgramNameIndexed, -1, 0, std::vector<char> (64).data()), 0);
+
+    // Choosing or renaming the one program changes nothing.
     EXPECT_EQ (plugin->dispatch (effGetProgram), 0);
     plugin->dispatch (effSetProgram, 0, 3);
+    plugin->dispatch (effSetProgram, 0, 0);
     EXPECT_EQ (plugin->dispatch (effGetProgram), 0);
-    EXPECT_EQ (plugin->dispatch (effGetProgramNameIndexed, 0, 0, std::vector<char> (64).data()), 0);
+    std::string newName = "mine";
+    plugin->dispatch (effSetProgramName, 0, 0, newName.data());
+    EXPECT_EQ (plugin->getText (effGetProgramName), "Brisquellum");
 
+    // No channels: no pin properties, also after the host offers speaker arrangements.
     VstPinProperties pin {};
     EXPECT_EQ (plugin->dispatch (effGetInputProperties, 0, 0, &pin), 0);
     EXPECT_EQ (plugin->dispatch (effGetOutputProperties, 0, 0, &pin), 0);
+
+    for (auto [type, channels] : { std::pair{ kSpeakerArrStereo, 2 }, { kSpeakerArrEmpty, 0 } })
+    {
+        alignas (VstSpeakerArrangement) unsigned char storage[2][sizeof (VstSpeakerArrangement) + 2 * sizeof (VstSpeakerProperties)]{};
+        auto* in = reinterpret_cast<VstSpeakerArrangement*> (storage[0]);
+        auto* out = reinterpret_cast<VstSpeakerArrangement*> (storage[1]);
+        in->type = out->type = type;
+        in->numChannels = out->numChannels = channels;
+        plugin->dispatch (effSetSpeakerArrangement, 0, (VstIntPtr) in, out);
+
+        for (int index : { 0, 1 })
+        {
+            pin = {};
+            EXPECT_EQ (plugin->dispatch (effGetInputProperties, index, 0, &pin), 0);
+            EXPECT_EQ (plugin->dispatch (effGetOutputProperties, index, 0, &pin), 0);
+            EXPECT_STREQ (pin.label, "");
+        }
+    }
 }
 
 TEST (Declarations, HostAnsweringVersionZeroGetsNoInstance)
@@ -130,10 +231,6 @@ TEST (Declarations, AnswersOfTheFrameworksClient)
 {
     auto plugin = loadPlugin();
     ASSERT_NE (plugin, nullptr);
-
-    char programName[64] = "untouched";
-    plugin->dispatch (effGetProgramName, 0, 0, programName);
-    EXPECT_STREQ (programName, "untouched");
 
     EXPECT_EQ (plugin->dispatch (effCanBeAutomated, 2), 0);
     EXPECT_EQ (plugin->dispatch (effGetTailSize), 0x7fffffff);

@@ -184,9 +184,7 @@ TEST (MidiPeriod, SteadyPeriodsAllocateNothing)
 
     for (int block = 0; block < 200; ++block)
     {
-        JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
-        p.processor.setParameter (block % 2, (float) (block % 100) / 100.0f);
-        JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+        p.processor.getParameters()[block % 2]->setValue ((float) (block % 100) / 100.0f);
         writeControlChange (p.input, (jack_nframes_t) (block % 128), 7, block % 128);
 
         {

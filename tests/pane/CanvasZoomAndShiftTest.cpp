@@ -1,3 +1,4 @@
+#include "engine/StateDocument.h"
 #include "pane/ZoomingShiftingComponent.h"
 
 #include <gtest/gtest.h>
@@ -206,14 +207,14 @@ TEST (CanvasViewState, RoundTripsOriginAndZoomExactly)
     c.zoomSteps (3, 1.3515625f, 100.0f, 80.0f);
     c.canvas.zoomAt (0.6484375f, 1.0f, 5.0f, 5.0f);
 
-    auto state = c.canvas.createViewState ("morphpanestate");
-    ASSERT_NE (state, nullptr);
-    EXPECT_TRUE (state->hasTagName ("morphpanestate"));
-    EXPECT_EQ (state->getIntAttribute ("xoff"), (int) c.canvas.getOriginX());
-    EXPECT_EQ (state->getIntAttribute ("yoff"), (int) c.canvas.getOriginY());
+    const auto view = c.canvas.createViewState();
+    EXPECT_EQ (view.xOffset, (int) c.canvas.getOriginX());
+    EXPECT_EQ (view.yOffset, (int) c.canvas.getOriginY());
 
     // Through text, as the state document carries it.
-    auto reparsed = juce::parseXML (state->toString());
+    const auto text = state::createPaneViewElement (view)->toString();
+    auto reparsed = juce::parseXML (text);
+    EXPECT_EQ (state::readPaneView (*reparsed), view) << text;
     Canvas other;
     auto& item = other.add ({ 30, 40, 50, 50 });
     other.canvas.restoreViewState (reparsed.get());

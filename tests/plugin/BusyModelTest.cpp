@@ -134,15 +134,18 @@ TEST (BusyModel, CursorMoveFromAnotherThreadIsParkedAndAppliedLater)
     ModelBusy busy (harness.model());
 
     float answered = -1.0f;
+    juce::String shown;
     std::thread parameterThread ([&]
                                  {
                                      harness.processor.setParameter (0, 0.5f);
                                      answered = harness.processor.getParameter (0);
+                                     shown = harness.processor.getParameterText (0);
                                  });
     parameterThread.join();
 
-    // The call returned while the model was busy, and already answers the new value.
+    // The calls returned while the model was busy, and already answer the new value and its text.
     EXPECT_EQ (answered, 0.5f);
+    EXPECT_EQ (shown, "100");
     EXPECT_EQ (cursor.getPosition().x, 0.0f);
 
     busy.release();
@@ -161,7 +164,8 @@ TEST (BusyModel, ParkedMoveReachesTheModelWithoutAnyBlock)
     }
 
     // No block runs (a stopped host): the message thread's timer applies the move.
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursor.getPosition().y == 50.0f; }, 20000));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return cursor.getPosition().y == 50.0f; }));
 }
 
 TEST (BusyModel, ParkedMoveIsAppliedByTheNextBlockBeforeItsInput)

@@ -104,3 +104,55 @@ TEST (ChunkParserLimits, HugeHostileDepthIsRefusedWithoutRecursing)
     wrapped.write (text.data(), text.size());
     EXPECT_EQ (chunk::read (wrapped.getData(), wrapped.getDataSize()), nullptr);
 }
+
+// What the parser or the document's readers would spend more than linear time on is refused;
+// the plug-in's own documents stay far within each limit.
+TEST (ChunkParserLimits, RefusesWhatWouldCostMoreThanLinearTime)
+{
+    const auto element = [] (int numAttributes)
+    {
+        std::string text = "<b";
+
+        for (int i = 0; i < numAttributes; ++i)
+            text += " a" + std::to_string (i) + "=\"1\"";
+
+        return text + "/>";
+    };
+
+    EXPECT_TRUE (accepted (element (chunk::maxAttributesPerElement)));
+    EXPECT_FALSE (accepted (element (chunk::maxAttributesPerElement + 1)));
+
+    const auto value = [] (int numReferences, const char* reference)
+    {
+        std::string text = "<b name=\"";
+
+        for (int i = 0; i < numReferences; ++i)
+            text += reference;
+
+        return text + "\">&amp;&amp;&amp;</b>";
+    };
+
+    for (const auto* reference : { "&amp;", "&#233;", "&#x1F39B;" })
+    {
+        EXPECT_TRUE (accepted (value (chunk::maxReferencesPerValue, reference))) << reference;
+        EXPECT_FALSE (accepted (value (chunk::maxReferencesPerValue + 1, reference))) << reference;
+    }
+
+    // Text between elements may hold any number: the parser reads it in linear time.
+    EXPECT_TRUE (accepted ("<b>" + value (0, "") + std::string (chunk::maxReferencesPerValue * 2, 'x') + "</b>"));
+
+    // Distinct names of elements and attributes, however often each occurs: "b", "e", then
+    // names of elements and of attributes of "e" in turn; "e" and "n3" again at the end.
+    const auto names = [] (int numNames)
+    {
+        std::string text = "<b>";
+
+        for (int i = 2; i < numNames; ++i)
+            text += i % 2 == 0 ? "<e a" + std::to_string (i) + "=\"\"/>" : "<n" + std::to_string (i) + "/>";
+
+        return text + "<e/><n3/></b>";
+    };
+
+    EXPECT_TRUE (accepted (names (chunk::maxDistinctNames)));
+    EXPECT_FALSE (accepted (names (chunk::maxDistinctNames + 1)));
+}

@@ -10,22 +10,112 @@ using namespace brisquell::test;
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
-TEST (HostParameters, TwoCursorParametersWithFixedTexts)
+TEST (HostParameters, TwoCursorParametersInTheProcessorsList)
 {
     BrisquellPlugInInterface processor;
+    const auto& parameters = processor.getParameters();
+    ASSERT_EQ (parameters.size(), 2);
 
+    for (int i = 0; i < 2; ++i)
+    {
+        auto* parameter = dynamic_cast<juce::RangedAudioParameter*> (parameters[i]);
+        ASSERT_NE (parameter, nullptr);
+        EXPECT_EQ (parameter->getParameterIndex(), i);
+        EXPECT_EQ (parameter->paramID, i == 0 ? "cursorX" : "cursorY");
+        EXPECT_EQ (parameter->getName (32), i == 0 ? "cursor X" : "cursor Y");
+        EXPECT_EQ (parameter->getLabel(), "");
+        EXPECT_TRUE (parameter->isAutomatable());
+        EXPECT_FALSE (parameter->isDiscrete());
+        EXPECT_FALSE (parameter->isMetaParameter());
+        EXPECT_EQ (parameter->getCategory(), juce::AudioProcessorParameter::genericParameter);
+        EXPECT_EQ (parameter->getNumSteps(), juce::AudioProcessor::getDefaultNumParameterSteps());
+        EXPECT_EQ (parameter->getDefaultValue(), 0.0f);
+        EXPECT_EQ (parameter->getNormalisableRange().start, 0.0f);
+        EXPECT_EQ (parameter->getNormalisableRange().end, 200.0f) << "plain values in pane units";
+        EXPECT_EQ (parameter->convertFrom0to1 (0.5f), 100.0f);
+    }
+
+    // The older index-based calls reach the same parameters.
     EXPECT_EQ (processor.getNumParameters(), 2);
     EXPECT_EQ (processor.getParameterName (0), "cursor X");
     EXPECT_EQ (processor.getParameterName (1), "cursor Y");
     EXPECT_EQ (processor.getParameterName (2), "");
     EXPECT_EQ (processor.getParameterName (-1), "");
     EXPECT_EQ (processor.getParameterName (1, 6), "cursor");
-
-    processor.setParameter (0, 0.8f);
-    EXPECT_EQ (processor.getParameterText (0), "getParameterText(0)");
-    EXPECT_EQ (processor.getParameterText (1), "getParameterText(1)");
     EXPECT_EQ (processor.getParameterText (2), "");
-    EXPECT_EQ (processor.getParameterText (0, 16), "getParameterText");
+}
+
+TEST (HostParameters, DisplayTextIsThePositionOnThePaneAndFollowsTheCursor)
+{
+    BrisquellPlugInInterface processor;
+    auto& cursor = processor.getModel().getCursor();
+    EXPECT_EQ (processor.getParameterText (0), "0");
+
+    processor.setParameter (0, 0.5f);
+    processor.setParameter (1, 0.185f);
+    EXPECT_EQ (processor.getParameterText (0), "100");
+    EXPECT_EQ (processor.getParameterText (1), "37");
+    EXPECT_EQ (processor.getParameterText (0, 2), "10");
+
+    // Moved in the editor, also off the range's edge: the text goes where the cursor goes.
+    cursor.setPosition (150.0f, -30.0f);
+    EXPECT_EQ (processor.getParameterText (0), "150");
+    EXPECT_EQ (processor.getParameterText (1), "-30");
+    cursor.setPosition (640.0f, 199.0f);
+    EXPECT_EQ (processor.getParameterText (0), "640");
+    EXPECT_EQ (processor.getParameterText (1), "199");
+}
+
+TEST (HostParameters, TheTextOfAValueIsWhereThatValueMovesTheCursor)
+{
+    BrisquellPlugInInterface processor;
+    auto& cursorX = *processor.getParameters()[0];
+    const auto nan = std::numeric_limits<float>::quiet_NaN();
+    const auto infinity = std::numeric_limits<float>::infinity();
+
+    for (auto [value, text] : { std::pair{ 0.0f, "0" }, { 0.5f, "100" }, { 1.0f, "200" }, { 0.0025f, "0" }, { 0.0075f, "2" }, { 0.503f, "101" }, { -0.1f, "-20" }, { 1.5f, "300" }, { 1.0e7f, "2000000000" } })
+    {
+        EXPECT_EQ (cursorX.getText (value, 1024), text) << value;
+
+        // A host setting the value puts the cursor there, and then reads the same text.
+        processor.setParameter (0, value);
+        EXPECT_EQ (processor.getModel().getCursor().getPosition().x, (float) juce::String (text).getIntValue()) << value;
+        EXPECT_EQ (processor.getParameterText (0), text) << value;
+    }
+
+    // Values that move the cursor nowhere have no text.
+    for (auto value : { nan, infinity, -infinity, std::numeric_limits<float>::max() })
+        EXPECT_EQ (cursorX.getText (value, 1024), "") << value;
+}
+
+TEST (HostParameters, TypedPositionsAreReadBackInPaneUnits)
+{
+    BrisquellPlugInInterface processor;
+    auto& cursorY = *processor.getParameters()[1];
+
+    for (auto [text, value] : { std::pair{ "100", 0.5f }, { " 50 ", 0.25f }, { "+150", 0.75f }, { "100.6", 0.503f }, { ".5", 0.0025f }, { "0", 0.0f }, { "-20", 0.0f }, { "250", 1.0f }, { "1e9", 1.0f }, { "37 px", 0.185f } })
+        EXPECT_FLOAT_EQ (cursorY.getValueForText (text), value) << text;
+
+    // Text that is no number changes nothing: it gives the value the parameter has.
+    processor.setParameter (1, 0.3f);
+
+    for (auto* text : { "", "  ", "abc", "x100", "-", "+.", "." })
+        EXPECT_FLOAT_EQ (cursorY.getValueForText (text), 0.3f) << text;
+
+    // What a host reads back and types in again lands the cursor where it was, at every
+    // position of the range.
+    int wrong = 0;
+
+    for (int y = 0; y <= 200; ++y)
+    {
+        processor.getModel().getCursor().setPosition (0.0f, (float) y);
+        processor.setParameter (1, cursorY.getValueForText (cursorY.getCurrentValueAsText()));
+
+        if (processor.getModel().getCursor().getPosition().y != (float) y)
+            ++wrong;
+    }
+
+    EXPECT_EQ (wrong, 0);
 }
 
 TEST (HostParameters, MoveTheCursorOverItsRange)
@@ -88,17 +178,20 @@ TEST (HostParameters, ParameterMoveCausesOutputAtTheNextTick)
     EXPECT_TRUE (harness.run (512).empty());
 }
 
-TEST (Programs, ThereAreNone)
+TEST (Programs, OneProgramNamedBrisquellumThatNothingChanges)
 {
     BrisquellPlugInInterface processor;
 
-    EXPECT_EQ (processor.getNumPrograms(), 0);
+    EXPECT_EQ (processor.getNumPrograms(), 1);
     EXPECT_EQ (processor.getCurrentProgram(), 0);
+    EXPECT_EQ (processor.getProgramName (0), "Brisquellum");
+    EXPECT_EQ (processor.getProgramName (1), "");
+    EXPECT_EQ (processor.getProgramName (-2), "");
+
     processor.setCurrentProgram (3);
     processor.changeProgramName (0, "mine");
     EXPECT_EQ (processor.getCurrentProgram(), 0);
-    EXPECT_EQ (processor.getProgramName (0), "getProgramName(0)");
-    EXPECT_EQ (processor.getProgramName (-2), "getProgramName(-2)");
+    EXPECT_EQ (processor.getProgramName (0), "Brisquellum");
 }
 
 TEST (ProcessorDeclarations, NameChannelsMidiAndEditor)
@@ -112,8 +205,8 @@ TEST (ProcessorDeclarations, NameChannelsMidiAndEditor)
     EXPECT_TRUE (processor.acceptsMidi());
     EXPECT_TRUE (processor.producesMidi());
     EXPECT_GT (processor.getTailLengthSeconds(), 0.0);
-    EXPECT_EQ (processor.getInputChannelName (3), "getInputChannelName(3)");
-    EXPECT_EQ (processor.getOutputChannelName (-1), "getOutputChannelName(-1)");
+    EXPECT_EQ (processor.getInputChannelName (0), "") << "no channels, no names";
+    EXPECT_EQ (processor.getOutputChannelName (-1), "");
     EXPECT_FALSE (processor.isInputChannelStereoPair (0));
     EXPECT_FALSE (processor.isOutputChannelStereoPair (0));
     EXPECT_TRUE (processor.hasEditor());

@@ -61,17 +61,23 @@ void populate (Brisquell& model)
     }
 
     model.setEditorSize (640, 480);
-    auto pane = std::make_unique<juce::XmlElement> ("morphpanestate");
-    pane->setAttribute ("xoff", 12);
-    pane->setAttribute ("yoff", -3);
-    pane->setAttribute ("xzoom", 1.5);
-    pane->setAttribute ("yzoom", 2.0);
-    model.setMorphPaneState (std::move (pane));
+    model.setMorphPaneState (PaneView{ 12, -3, 1.5f, 2.0f });
 }
 
 juce::File fixture (const char* name)
 {
     return juce::File (BRISQUELL_PLUGIN_FIXTURES).getChildFile (name);
+}
+
+/** The fixture's bytes, restored into the processor (empty when the file cannot be read). */
+juce::MemoryBlock restoreFixture (BrisquellPlugInInterface& processor, const char* name)
+{
+    juce::MemoryBlock saved;
+
+    if (fixture (name).loadFileAsData (saved))
+        restoreState (processor, saved);
+
+    return saved;
 }
 } // namespace
 
@@ -130,11 +136,9 @@ TEST (StateChunk, ProgramChunkIsTheWholeStateBothWays)
 
 TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
 {
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (fixture ("three-scenes.chunk").loadFileAsData (saved));
-
     BrisquellPlugInInterface processor;
-    restoreState (processor, saved);
+    const auto saved = restoreFixture (processor, "three-scenes.chunk");
+    ASSERT_FALSE (saved.isEmpty());
     auto& model = processor.getModel();
 
     ASSERT_EQ (model.getNumControllers(), 3);
@@ -143,6 +147,28 @@ TEST (StateChunk, SavedFixtureStillRestoresAndResavesIdentically)
     EXPECT_EQ (model.getScene (2)->getPosition(), juce::Point<float> (100.0f, 200.0f));
     EXPECT_EQ (model.getScene (1)->getValueFor (*model.getController (0)), 120);
     EXPECT_EQ (model.getScene (2)->getValueFor (*model.getController (2)), 127);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
+TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "zoomed-view.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (0)->getName(), juce::String::fromUTF8 ("Cutoff & \"Q\" <f\xc3\xa9> \xf0\x9f\x8e\x9b"));
+    EXPECT_EQ (model.getScene (1)->getPosition(), juce::Point<float> (190.0f, 20.0f));
+
+    // Zoom factors written from floats with sixteen digits come back as the same floats.
+    const auto view = model.getMorphPaneState();
+    ASSERT_TRUE (view.has_value());
+    EXPECT_EQ (view->xOffset, -5);
+    EXPECT_EQ (view->yOffset, -24);
+    EXPECT_EQ (view->xZoom, 1.1f * 1.1f * 1.1f * 0.9f);
+    EXPECT_EQ (view->yZoom, 1.1f * 1.1f * 1.1f);
 
     EXPECT_EQ (saveState (processor), saved);
 }
@@ -172,6 +198,75 @@ TEST (StateChunk, TextIsReadAsUtf8OrElseOneCharacterPerByte)
         restoreState (processor, makeChunk (*text));
         ASSERT_EQ (processor.getModel().getNumControllers(), 1);
         EXPECT_EQ (processor.getModel().getController (0)->getName(), juce::String::fromUTF8 ("caf\xc3\xa9"));
+    }
+}
+
+/** The text is UTF-8 only when all of it is well-formed UTF-8 in its shortest form. A single
+    overlong sequence, surrogate or code point past U+10FFFF anywhere makes the whole text read
+    one character per byte, so that bytes are never turned into characters they do not spell
+    (an overlong "<" must not become markup that the chunk's structure check never saw).
+*/
+TEST (StateChunk, MalformedUtf8MakesTheWholeTextReadOneCharacterPerByte)
+{
+    const auto nameAfterRestoring = [] (const std::string& nameBytes)
+    {
+        // "caf\xc3\xa9" elsewhere in the same text shows how the whole text was read.
+        const auto text = "<brisquell><controllers><controller ccno=\"1\" channel=\"1\" name=\"caf\xc3\xa9\"/>"
+                          "<controller ccno=\"2\" channel=\"1\" name=\""
+                          + nameBytes + "\"/></controllers></brisquell>";
+        BrisquellPlugInInterface processor;
+        restoreState (processor, makeChunk (text));
+        const auto& model = processor.getModel();
+        return model.getNumControllers() == 2 ? std::make_pair (model.getController (0)->getName(), model.getController (1)->getName())
+                                              : std::make_pair (juce::String ("not restored"), juce::String());
+    };
+
+    const auto oneCharacterPerByte = [] (const std::string& bytes)
+    {
+        juce::String text;
+
+        for (auto byte : bytes)
+            text += juce::String::charToString ((juce::juce_wchar) (unsigned char) byte);
+
+        return text;
+    };
+
+    const auto cafeAsLatin1 = juce::String::fromUTF8 ("caf\xc3\x83\xc2\xa9");
+
+    for (const std::string bytes : {
+             "\xc0\xbc",             // "<" in two bytes
+             "\xc1\xbf",             // U+007F in two bytes
+             "\xe0\x80\xaf",         // "/" in three bytes
+             "\xe0\x9f\xbf",         // U+07FF in three bytes, just below the three-byte minimum
+             "\xf0\x8f\xbf\xbf",     // U+FFFF in four bytes, just below the four-byte minimum
+             "\xed\xa0\x80",         // the first surrogate, U+D800
+             "\xed\xbf\xbf",         // the last surrogate, U+DFFF
+             "\xf4\x90\x80\x80",     // U+110000, one past the last code point
+             "\xf7\xbf\xbf\xbf",     // the largest value a four-byte form can spell
+             "\xf8\x88\x80\x80\x80", // five-byte forms do not exist
+             "a\x80z",               // a continuation byte without a lead
+             "\xe2\x82",             // a sequence cut short by the closing quote
+         })
+    {
+        const auto [first, second] = nameAfterRestoring (bytes);
+        EXPECT_EQ (first, cafeAsLatin1) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+        EXPECT_EQ (second, oneCharacterPerByte (bytes)) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+    }
+
+    // The neighbours on the valid side of each limit are read as UTF-8.
+    for (const std::string bytes : {
+             "\xc2\x80",         // U+0080
+             "\xe0\xa0\x80",     // U+0800
+             "\xed\x9f\xbf",     // U+D7FF
+             "\xee\x80\x80",     // U+E000
+             "\xef\xbf\xbf",     // U+FFFF
+             "\xf0\x90\x80\x80", // U+10000
+             "\xf4\x8f\xbf\xbf", // U+10FFFF
+         })
+    {
+        const auto [first, second] = nameAfterRestoring (bytes);
+        EXPECT_EQ (first, juce::String::fromUTF8 ("caf\xc3\xa9")) << juce::String::toHexString (bytes.data(), (int) bytes.size());
+        EXPECT_EQ (second, juce::String::fromUTF8 (bytes.data(), (int) bytes.size())) << juce::String::toHexString (bytes.data(), (int) bytes.size());
     }
 }
 
@@ -248,4 +343,28 @@ TEST (StateChunk, DocumentAtTheNestingLimitIsRestored)
     BrisquellPlugInInterface processor;
     restoreState (processor, makeChunk (text));
     EXPECT_EQ (processor.getModel().getEditorSize(), juce::Point<int> (1, 2));
+}
+
+TEST (StateChunk, TextInADocumentIsLeftOutInsteadOfBreakingTheWriter)
+{
+    // An element after text made the framework's single-line writer use a null newline string.
+    for (const auto* text : { "<b><v>x<a><c/></a></v></b>",
+                              "<b>t<a first=\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\" second=\"bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\"/></b>",
+                              "<b>line\r\nbreaks<![CDATA[<c>]]><d>e</d></b>" })
+    {
+        const auto document = juce::parseXML (text);
+        ASSERT_NE (document, nullptr) << text;
+
+        juce::MemoryBlock block;
+        chunk::write (*document, block);
+        const auto written = chunk::extractText (block.getData(), block.getSize());
+        EXPECT_FALSE (written.containsAnyOf ("\r\n")) << written;
+
+        EXPECT_NE (chunk::read (block.getData(), block.getSize()), nullptr) << written;
+    }
+
+    const auto document = juce::parseXML ("<b>x<v a=\"1\">y<w/>z</v></b>");
+    juce::MemoryBlock block;
+    chunk::write (*document, block);
+    EXPECT_EQ (chunk::extractText (block.getData(), block.getSize()), "<b><v a=\"1\"><w/></v></b>");
 }

@@ -34,4 +34,20 @@ void runMessageLoopFor (int milliseconds)
     runMessageLoopUntil (nullptr, milliseconds);
 }
 
+bool pumpUntil (const std::function<bool()>& condition, const std::function<void()>& pump)
+{
+    const auto end = juce::Time::getMillisecondCounterHiRes() + eventTimeoutMs;
+
+    while (! condition())
+    {
+        if (juce::Time::getMillisecondCounterHiRes() >= end)
+            return false;
+
+        pump();
+        juce::Thread::sleep (1);
+    }
+
+    return true;
+}
+
 } // namespace brisquell::test
