@@ -22,7 +22,13 @@ target_link_libraries(brisquell_juce
         juce::juce_audio_processors)
 
 # The plug-in's characteristics are visible to every translation unit, so that the JUCE modules,
-# the processor and the VST client agree on them.
+# the processor and every format's client agree on them: the same name, vendor, codes and
+# version in the VST 2.4, VST3 and LV2 binaries and the JACK app.
+#
+# LV2 and VST3 hosting is compiled in for the tests' second host (tests/formats), which loads the
+# built LV2 and VST3 binaries through the framework's own hosting classes. The VST3 client then
+# takes the VST3 SDK's sources from this library instead of compiling its own copy. The LV2 URI is
+# no characteristic of the library: it is defined on the LV2 target alone (lv2/CMakeLists.txt).
 set(BRISQUELL_JUCE_DEFINITIONS
     JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
     JUCE_STANDALONE_APPLICATION=0
@@ -33,21 +39,22 @@ set(BRISQUELL_JUCE_DEFINITIONS
     JUCE_USE_CURL=0
     JUCE_LOAD_CURL_SYMBOLS_LAZILY=1
     JUCE_PLUGINHOST_VST=0
-    JUCE_PLUGINHOST_VST3=0
+    JUCE_PLUGINHOST_VST3=1
     JUCE_PLUGINHOST_LADSPA=0
-    JUCE_PLUGINHOST_LV2=0
+    JUCE_PLUGINHOST_LV2=1
     JUCE_PLUGINHOST_AU=0
     JUCE_VST3_CAN_REPLACE_VST2=0
+    JUCE_VST3_EMULATE_MIDI_CC_WITH_PARAMETERS=1
     JUCE_MODAL_LOOPS_PERMITTED=0
     JUCE_VST_RETURN_HEX_VERSION_NUMBER_DIRECTLY=1
     JucePlugin_Build_VST=1
-    JucePlugin_Build_VST3=0
+    JucePlugin_Build_VST3=1
     JucePlugin_Build_AU=0
     JucePlugin_Build_AUv3=0
     JucePlugin_Build_AAX=0
     JucePlugin_Build_Standalone=0
     JucePlugin_Build_Unity=0
-    JucePlugin_Build_LV2=0
+    JucePlugin_Build_LV2=1
     JucePlugin_Enable_ARA=0
     JucePlugin_Name="Brisquellum"
     JucePlugin_Desc="Brisquellum"

@@ -71,8 +71,16 @@ void BrisquellPlugInInterface::releaseResources() {}
 
 void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi)
 {
-    const auto numSamples = juce::jmax (0, audio.getNumSamples());
+    processMidi (midi, juce::jmax (0, audio.getNumSamples()), true);
+}
 
+void BrisquellPlugInInterface::processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples)
+{
+    processMidi (midi, juce::jmax (0, numSamples), false);
+}
+
+void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait)
+{
     {
         const juce::ScopedTryLock tryLock (model.getLock());
 
@@ -87,6 +95,14 @@ void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, ju
     // waiting. The sample clock runs on; the output ticks due now go out with the next block.
     if (stashControlChanges (midi))
     {
+        midi.clear();
+        elapsedSamples += numSamples;
+        return;
+    }
+
+    if (! mayWait)
+    {
+        numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi));
         midi.clear();
         elapsedSamples += numSamples;
         return;
@@ -153,6 +169,24 @@ bool BrisquellPlugInInterface::stashControlChanges (const juce::MidiBuffer& midi
             stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
 
     return true;
+}
+
+int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi) noexcept
+{
+    int numDropped = 0;
+
+    for (const auto metadata : midi)
+    {
+        if (! isControlChange (metadata.data, metadata.numBytes))
+            continue;
+
+        if (numStashed < stashCapacity)
+            stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
+        else
+            ++numDropped;
+    }
+
+    return numDropped;
 }
 
 void BrisquellPlugInInterface::feedStash()

@@ -64,6 +64,18 @@ public:
     */
     void processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi) override;
 
+    /** processBlock's work for a caller that must never wait, such as a JACK process callback:
+        where processBlock would wait for the model (it is busy and the stash is full), the
+        control changes that do not fit into the stash are dropped and counted instead. Audio
+        thread; allocates nothing once the buffer has room.
+    */
+    void processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples);
+
+    /** How many incoming control changes processBlockWithoutWaiting has dropped so far. Any
+        thread.
+    */
+    juce::uint64 getNumDroppedControlChanges() const noexcept { return numDroppedControlChanges.load(); }
+
     /** Double precision is not offered. A host that calls it anyway gets nothing processed and
         nothing passed through: the MIDI buffer is cleared. Audio thread.
     */
@@ -159,6 +171,12 @@ private:
     //==============================================================================
     void timerCallback() override;
 
+    /** processBlock's work on the block's MIDI: runs the block when the model is free, stashes
+        its input when not, and when the stash cannot take it either waits for the model or, when
+        mayWait is false, stashes what fits and drops the rest. Audio thread.
+    */
+    void processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait);
+
     /** The block's work once the model's lock is held: parked moves, stashed and new input,
         then the output ticks. Audio thread.
     */
@@ -168,6 +186,11 @@ private:
         do not all fit. Audio thread; allocates nothing.
     */
     bool stashControlChanges (const juce::MidiBuffer& midi) noexcept;
+
+    /** Copies the block's control changes into the stash as long as there is room; answers how
+        many did not fit. Audio thread; allocates nothing.
+    */
+    int stashWhatFits (const juce::MidiBuffer& midi) noexcept;
 
     /** Hands the stashed control changes to the model, oldest first. Audio thread, lock held. */
     void feedStash();
@@ -196,6 +219,7 @@ private:
     using StashedMessage = std::array<juce::uint8, 3>;
     juce::HeapBlock<StashedMessage> stash;
     int numStashed = 0;
+    std::atomic<juce::uint64> numDroppedControlChanges { 0 };
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };

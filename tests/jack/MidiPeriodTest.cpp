@@ -1,0 +1,201 @@
+#include "jack/MidiPeriod.h"
+
+#include "bench/BenchModels.h"
+#include "support/AllocationCounter.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace brisquell;
+
+namespace
+{
+/** A JACK MIDI port buffer outside any server, as large as jackd2's (32 KiB). */
+struct PortBuffer
+{
+    PortBuffer()
+    {
+        // A full buffer is what one test is about; libjack would say so on stderr each time.
+        jack_set_error_function ([] (const char*) {});
+        JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+        jack_midi_reset_buffer (data.data());
+        JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+    }
+
+    void* get() { return data.data(); }
+
+    std::vector<std::array<unsigned char, 3>> events()
+    {
+        std::vector<std::array<unsigned char, 3>> result;
+
+        for (jack_nframes_t i = 0; i < jack_midi_get_event_count (get()); ++i)
+        {
+            jack_midi_event_t event{};
+            jack_midi_event_get (&event, get(), i);
+            result.push_back ({ event.buffer[0], event.buffer[1], event.buffer[2] });
+        }
+
+        return result;
+    }
+
+    std::vector<jack_nframes_t> frames()
+    {
+        std::vector<jack_nframes_t> result;
+
+        for (jack_nframes_t i = 0; i < jack_midi_get_event_count (get()); ++i)
+        {
+            jack_midi_event_t event{};
+            jack_midi_event_get (&event, get(), i);
+            result.push_back (event.time);
+        }
+
+        return result;
+    }
+
+    std::vector<char> data = std::vector<char> (65536);
+};
+
+void writeControlChange (PortBuffer& buffer, jack_nframes_t frame, int number, int value)
+{
+    const unsigned char bytes[]{ 0xb0, (unsigned char) number, (unsigned char) value };
+    jack_midi_event_write (buffer.get(), frame, bytes, 3);
+}
+
+struct Period
+{
+    Period() { period.prepare (48000.0, 128); }
+
+    /** One period with what the input holds; the input is emptied for the next. */
+    void run (jack_nframes_t numFrames = 128)
+    {
+        period.process (input.get(), output.get(), numFrames);
+        jack_midi_clear_buffer (input.get());
+    }
+
+    BrisquellPlugInInterface processor;
+    jack::MidiPeriod period{ processor };
+    PortBuffer input, output;
+};
+} // namespace
+
+TEST (MidiPeriod, ControlChangesGoInAndOutAtTheirFrames)
+{
+    Period p;
+    writeControlChange (p.input, 100, 7, 0); // learns, keys a scene: sends 0
+    p.run();
+    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 0 } }));
+
+    // While values keep arriving, ticks fall every 240 frames of JACK's clock: 240 is frame 112
+    // of the second period, 480 frame 96 of the fourth.
+    std::vector<jack_nframes_t> times;
+
+    for (jack_nframes_t block = 1; block < 8; ++block)
+    {
+        writeControlChange (p.input, 3, 7, (int) block);
+        p.run();
+
+        for (auto frame : p.output.frames())
+            times.push_back (block * 128 + frame);
+    }
+
+    EXPECT_EQ (times, (std::vector<jack_nframes_t>{ 240, 480, 720, 960 }));
+    EXPECT_EQ (p.processor.getElapsedSamples(), 8 * 128.0);
+}
+
+TEST (MidiPeriod, OutputBeyondThePortsRoomIsCountedAsLost)
+{
+    Period p;
+    bench::fillModel (p.processor.getModel(), 3000, 2, 200);
+
+    p.run();
+    const auto numSent = p.output.events().size();
+
+    // A jackd2 port buffer holds 2,727 three-byte events.
+    EXPECT_LT (numSent, 3000u);
+    EXPECT_GT (numSent, 2000u);
+    EXPECT_EQ (p.period.getNumLostOutputEvents(), 3000u - numSent);
+}
+
+TEST (MidiPeriod, NeverWaitsForABusyModel)
+{
+    Period p;
+    writeControlChange (p.input, 0, 7, 0);
+    p.run();
+
+    std::atomic<bool> holding{ false }, release{ false };
+    std::thread other ([&]
+                       {
+                           const juce::ScopedLock lock (p.processor.getModel().getLock());
+                           holding = true;
+
+                           while (! release)
+                               std::this_thread::yield(); });
+
+    while (! holding)
+        std::this_thread::yield();
+
+    // 30 periods of full input buffers: more than the processor's stash holds, and every one
+    // of them returns while the model stays busy.
+    for (int block = 0; block < 30; ++block)
+    {
+        for (int i = 0; i < 2727; ++i)
+            writeControlChange (p.input, 0, 7, (block + i) % 128);
+
+        p.run();
+        EXPECT_TRUE (p.output.events().empty());
+    }
+
+    release = true;
+    other.join();
+
+    EXPECT_EQ (p.processor.getNumDroppedControlChanges(), 30u * 2727u - (juce::uint64) BrisquellPlugInInterface::stashCapacity);
+
+    // The stashed input goes to the model with the next period.
+    writeControlChange (p.input, 0, 7, 42);
+    p.run();
+    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 42 } }));
+}
+
+// The process callback's steady work: a control change in every period, the cursor moving
+// every period, 128 controllers x 32 scenes sent; not one heap allocation on the way.
+TEST (MidiPeriod, SteadyPeriodsAllocateNothing)
+{
+    if (! test::isCountingAllocations())
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    Period p;
+    bench::fillModel (p.processor.getModel(), 128, 32, 200);
+    writeControlChange (p.input, 0, 7, 0);
+    p.run();
+
+    {
+        const test::AllocationCounter counter; // it sees what it is there to see
+        delete new int (3);
+        ASSERT_EQ (counter.count(), 1);
+    }
+
+    long numAllocations = 0;
+    size_t numSent = 0;
+
+    for (int block = 0; block < 200; ++block)
+    {
+        p.processor.getParameters()[block % 2]->setValue ((float) (block % 100) / 100.0f);
+        writeControlChange (p.input, (jack_nframes_t) (block % 128), 7, block % 128);
+
+        {
+            const test::AllocationCounter counter;
+            p.run();
+            numAllocations += counter.count();
+        }
+
+        numSent += jack_midi_get_event_count (p.output.get());
+    }
+
+    EXPECT_EQ (numAllocations, 0);
+    EXPECT_GT (numSent, 50u * 128u);
+}
