@@ -22,6 +22,7 @@ int lookupKey (int channel, int ccNumber) noexcept
 Brisquell::Brisquell()
 {
     lookupHeads.fill (-1);
+    triggerHeads.fill (-1);
 
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
     {
@@ -193,6 +194,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     scenes.push_back (std::move (scene));
     invalidateWeights();
     distanceSumStale = true;
+    triggerLookupStale = true;
     notifyChange (&sceneListSubject);
     setSelectedScenesLocked ({ added });
 }
@@ -212,6 +214,7 @@ void Brisquell::deleteScene (Scene* scene)
         auto removed = std::move (*it);
         scenes.erase (it);
         selectedScenes.removeAllInstancesOf (removed.get());
+        triggerLookupStale = true;
 
         // The interpolation no longer counts the scene; no output tick is caused by that.
         distanceSumStale = true;
@@ -315,17 +318,20 @@ void Brisquell::handleIncomingMidi (const juce::MidiMessage& message)
 
 void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
 {
-    if (data == nullptr || numBytes < 3 || (data[0] & 0xF0) != 0xB0)
-        return;
+    const juce::ScopedLock sl (lock);
+    midiSorter.sort (data, numBytes);
+}
 
-    // Data bytes with the top bit set are not MIDI data: such a message is malformed.
-    if ((data[1] & 0x80) != 0 || (data[2] & 0x80) != 0)
-        return;
+void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
+{
+    const juce::ScopedLock sl (lock);
 
-    const auto channel = (data[0] & 0x0F) + 1;
-    const auto ccNumber = (int) data[1];
-    const auto value = (int) data[2];
+    setSampleClock (time, 0.0);
+    midiSorter.sort (data, numBytes);
+}
 
+void Brisquell::handleControllerValue (int channel, int ccNumber, int value)
+{
     const juce::ScopedLock sl (lock);
 
     if (handleControlChange (channel, ccNumber, value) > 0 || ! autoLearn.load())
@@ -438,34 +444,6 @@ std::optional<int> Brisquell::cursorCoordinateFor (float value, int extent) noex
         return std::nullopt;
 
     return roundHalfEven (scaled);
-}
-
-void Brisquell::setCursorX (float value)
-{
-    if (const auto x = cursorCoordinateFor (value, getCursorRange().x))
-    {
-        const juce::ScopedLock sl (lock);
-        cursor.setPosition ((float) *x, cursor.getPosition().y);
-    }
-}
-
-void Brisquell::setCursorY (float value)
-{
-    if (const auto y = cursorCoordinateFor (value, getCursorRange().y))
-    {
-        const juce::ScopedLock sl (lock);
-        cursor.setPosition (cursor.getPosition().x, (float) *y);
-    }
-}
-
-float Brisquell::getCursorX() const
-{
-    return cursor.getPosition().x / (float) getCursorRange().x;
-}
-
-float Brisquell::getCursorY() const
-{
-    return cursor.getPosition().y / (float) getCursorRange().y;
 }
 
 //==============================================================================
@@ -626,6 +604,8 @@ void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
         sceneListPending.store (true);
     else if (subject == &selectionSubject)
         selectionPending.store (true);
+    else if (subject == &midiControlSubject)
+        midiControlPending.store (true);
     else if (auto* controller = dynamic_cast<Controller*> (subject))
     {
         if (&controller->getModel() != this)
@@ -668,6 +648,9 @@ void Brisquell::deliverPendingNotifications()
 
     if (selectionPending.exchange (false))
         tell (&selectionSubject);
+
+    if (midiControlPending.exchange (false))
+        tell (&midiControlSubject);
 
     if (cursorPending.exchange (false))
     {

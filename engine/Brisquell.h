@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Glide.h"
+#include "engine/MidiSorter.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
 
@@ -35,8 +37,19 @@ namespace brisquell
     they are retired, and they are destroyed on the message thread after the next round of
     notifications has let every view drop them. So a pointer obtained on the message thread stays
     valid until the view is told, whichever thread removed it.
+
+    Playing from a controller
+    -------------------------
+    The cursor has a target: where the host's parameters, the MIDI cursor sources and the scene
+    triggers send it. With the glide time at 0 the cursor jumps there at once; otherwise it
+    travels there over the glide time, as a function of the sample clock that the processor
+    keeps the model told of (setSampleClock, advanceGlideTo). A direct move (a drag on the pane,
+    Cursor::setPosition) puts cursor and target in the same place and ends any glide. Learn
+    requests from the editor are one atomic word that the audio thread takes when the message
+    for it arrives; the sources, the triggers, the glide and the clock are guarded by the lock.
 */
-class Brisquell final : private juce::Timer
+class Brisquell final : private juce::Timer,
+                        private MidiSorter::Target
 {
 public:
     Brisquell();
@@ -122,12 +135,15 @@ public:
     void setMorphPaneState (std::optional<PaneView> newState);
 
     //==============================================================================
-    /** Stores an incoming control change into the matching controllers (learning one when none
-        matches and auto-learn is on). Anything that is not a complete control change is ignored.
-        Audio thread (any thread is safe).
+    /** Hands an incoming message to the MIDI sorter (see MidiSorter), as of the model's sample
+        clock or of the given sample time, which the clock then takes: a learn request may take
+        it, a cursor source moves the cursor's target, a trigger recalls a scene, and any other
+        control change is stored into the matching controllers (learning one when none matches
+        and auto-learn is on). Everything else is ignored. Audio thread (any thread is safe).
     */
     void handleIncomingMidi (const juce::MidiMessage& message);
     void handleIncomingMidi (const juce::uint8* data, int numBytes);
+    void handleIncomingMidi (const juce::uint8* data, int numBytes, double sampleTime);
 
     /** True when a move or a value change waits for the next output tick. Audio thread (any
         thread is safe).
@@ -148,7 +164,9 @@ public:
     //==============================================================================
     /** The host's cursor parameters, 0..1 over the cursor range (200 x 200), rounded to whole
         units with halves to even. Values are not clamped, but a value that does not give a
-        finite position is ignored, and positions beyond the int range saturate. Any thread.
+        finite position is ignored, and positions beyond the int range saturate. Setting one
+        moves the cursor's target on that axis (see setCursorTarget); the getters answer the
+        target, so that automation reads back what it set. Any thread; the getters take no lock.
     */
     void setCursorX (float value);
     void setCursorY (float value);
@@ -164,6 +182,79 @@ public:
     static std::optional<int> cursorCoordinateFor (float value, int extent) noexcept;
 
     //==============================================================================
+    /** Where the cursor rests, or where a running glide takes it. Any thread; takes no lock. */
+    juce::Point<float> getCursorTarget() const noexcept;
+
+    /** Sends the cursor to the target: with the glide time at 0 it jumps there (as
+        Cursor::setPosition does); otherwise a glide starts at the model's sample clock from
+        where the cursor is then (on its way, when a glide runs) to the target. A target the
+        cursor already rests on starts nothing. Non-finite coordinates are ignored. Any thread.
+    */
+    void setCursorTarget (juce::Point<float> target);
+
+    /** The source that drives the axis (0: x, 1: y). Any thread. */
+    CursorSource getCursorSource (int axis) const override;
+
+    /** Sets the axis's source; an invalid source (see CursorSource::isValid) clears it. Tells
+        the MIDI-control subject. Any thread.
+    */
+    void setCursorSource (int axis, CursorSource source) override;
+
+    /** Clears both cursor sources ("forget cursor MIDI"). Any thread. */
+    void forgetCursorSources();
+
+    /** The scene's trigger (none for a scene outside the model). Any thread. */
+    SceneTrigger getSceneTrigger (const Scene& scene) const;
+
+    /** Sets the scene's trigger; an invalid trigger clears it. Scenes outside the model are left
+        alone. Tells the MIDI-control subject. Any thread.
+    */
+    void setSceneTrigger (Scene& scene, SceneTrigger trigger);
+
+    /** Asks for the next suitable message to become what the request names (replacing any
+        request that waits), or with none cancels the waiting request. Tells the MIDI-control
+        subject, as the audio thread does when the request has been met. Any thread; takes no
+        lock.
+    */
+    void requestLearn (LearnRequest request) noexcept;
+    LearnRequest getLearnRequest() const noexcept override;
+
+    /** The glide time in seconds: 0 (off, the default) to maxGlideTime; a value outside is
+        clamped, one that is not a number is 0. A glide that runs keeps its own time. Any thread.
+    */
+    double getGlideTime() const;
+    void setGlideTime (double seconds);
+    GlideShape getGlideShape() const;
+    void setGlideShape (GlideShape shape);
+
+    static constexpr double maxGlideTime = 60.0;
+
+    /** The glide as it stands (isRunning false when none runs), and the sample clock the model
+        was last told of: the pane shows the cursor at glide.getPositionAt (clock). Any thread.
+    */
+    Glide getGlide() const;
+    double getSampleTime() const;
+
+    /** The processor's sample clock: the sample time that input and target changes now happen
+        at, and the host's sample rate (glide times are counted in its samples; a rate that is
+        not positive is ignored, and so is a time that is not finite). Audio thread (any thread
+        is safe); takes no lock, so a block that finds the model busy can still keep it told.
+    */
+    void setSampleClock (double sampleTime, double sampleRate) noexcept;
+
+    /** Moves the cursor along a running glide to its position at the sample time, ending the
+        glide from its end time on. Audio thread (any thread is safe); allocates nothing.
+    */
+    void advanceGlideTo (double sampleTime);
+    bool isGliding() const;
+
+    /** True when the output must follow the sample clock exactly: a glide time, a glide that
+        still runs, a cursor source, a scene trigger or a learn request is in play (see the
+        processor's tick rule). Audio thread (any thread is safe).
+    */
+    bool usesExactTiming() const;
+
+    //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
     float getDistanceSum() const;
     float getWeightSum() const;
@@ -174,9 +265,12 @@ public:
     */
     std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
 
-    /** Replaces controllers, scenes, editor size and pane view with the document's; keeps the
-        cursor, the refresh rate and the modes, and empties the selection. Whatever the document
-        lacks or holds unreadably reads as 0 or is skipped. Listeners hear of the controller list,
+    /** Replaces controllers, scenes (with their triggers), editor size, pane view, cursor
+        sources and glide settings with the document's; keeps the cursor (at rest: a running
+        glide ends where it is), the refresh rate and the modes, empties the selection and drops
+        a waiting learn request. Whatever the document lacks or holds unreadably reads as 0 or is
+        skipped; a source or trigger it cannot use is none, a glide time is limited to
+        0..maxGlideTime and a shape other than "smooth" is linear. Listeners hear of the controller list,
         then the scene list: before this returns when called on the message thread, otherwise at
         the message thread's next notification round. Any thread.
     */
@@ -197,6 +291,11 @@ public:
     juce::ChangeBroadcaster* getSceneListSubject() noexcept { return &sceneListSubject; }
     juce::ChangeBroadcaster* getSelectionSubject() noexcept { return &selectionSubject; }
 
+    /** The subject of changes to the cursor sources, the scene triggers, the learn request and
+        the glide settings. (A glide starting or ending is a change of the cursor.)
+    */
+    juce::ChangeBroadcaster* getMidiControlSubject() noexcept { return &midiControlSubject; }
+
     /** Marks the subject as changed; its listeners hear of it on the message thread. Subjects
         that are not this model's are ignored. Any thread, the audio thread too; takes no lock and
         allocates nothing.
@@ -209,7 +308,10 @@ public:
     void deliverPendingNotifications();
 
     //==============================================================================
-    /** Called by the records from their positionChanged and setValueInScene. Any thread. */
+    /** Called by the records from their positionChanged and setValueInScene. Any thread.
+        cursorPlaced is the cursor's direct move: it ends any glide there.
+    */
+    void cursorPlaced();
     void cursorMoved();
     void sceneMoved();
     void markValuesChanged();
@@ -227,6 +329,22 @@ private:
     void retire (std::unique_ptr<Scene> scene);
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
+
+    //==============================================================================
+    // MidiSorter::Target: the sorter's handlers, called under the lock.
+    bool learnCursorSource (LearnRequest request, CursorSource source) override;
+    bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) override;
+    void moveCursorAxis (int axis, float parameterValue) override;
+    bool recallScene (SceneTrigger trigger) override;
+    void handleControllerValue (int channel, int ccNumber, int value) override;
+
+    /** Clears the request when it is still the one waiting; answers whether it was. */
+    bool takeLearnRequest (LearnRequest request) noexcept;
+
+    void setCursorAxisTarget (int axis, float parameterValue);
+    void storeCursorTarget (juce::Point<float> target) noexcept;
+    void rebuildTriggerLookup();
+    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
     mutable juce::CriticalSection lock;
 
@@ -254,13 +372,32 @@ private:
     std::array<int, numLookupKeys> lookupHeads {};
     bool lookupStale = true;
 
+    // Playing from a controller (lock held, but for the atomics).
+    MidiSorter midiSorter { *this };
+    std::array<CursorSource, 2> cursorSources;
+    std::atomic<juce::uint64> learnRequest { 0 };
+    std::atomic<juce::uint32> nextSceneSerial { 1 };
+    std::atomic<float> cursorTargetX { 0.0f }, cursorTargetY { 0.0f };
+    Glide glide;
+    double glideTime = 0.0;
+    GlideShape glideShape = GlideShape::linear;
+    std::atomic<double> clockTime { 0.0 }, clockRate { 44100.0 };
+
+    // Scenes find their trigger through the first scene per (kind, channel, number), rebuilt
+    // without allocating whenever triggers or scenes change.
+    static constexpr int numTriggerKeys = 2 * 16 * 128;
+    std::array<int, numTriggerKeys> triggerHeads {};
+    int numTriggers = 0;
+    bool triggerLookupStale = true;
+
     std::atomic<bool> autoLearn { true }, autoKey { true };
     std::atomic<int> refreshRate { defaultRefreshRate };
 
     // Notification state: pending flags per subject, set from any thread.
-    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject;
+    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
     std::atomic<bool> controllerListPending { false }, sceneListPending { false },
-                      selectionPending { false }, cursorPending { false }, anyControllerPending { false };
+                      selectionPending { false }, cursorPending { false }, anyControllerPending { false },
+                      midiControlPending { false };
     std::atomic<int> numListeners { 0 };
     std::atomic<bool> hasPump { false };
     juce::ListenerList<juce::ChangeListener> listeners;

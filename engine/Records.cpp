@@ -70,7 +70,7 @@ void SceneValue::send (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-Scene::Scene (Brisquell& owner) : model (owner) {}
+Scene::Scene (Brisquell& owner) : model (owner), serial (owner.issueSceneSerial()) {}
 
 Scene::~Scene()
 {
@@ -103,22 +103,53 @@ void Scene::mouseUp (const juce::MouseEvent& event)
                                     // The model (with the plug-in) or the scene may have gone while
                                     // the menu was open: only act on a scene the model still holds,
                                     // comparing pointers without touching the scene.
-                                    if (result == 1 && owner != nullptr && owner->indexOfScene (self) >= 0)
+                                    if (result != 0 && owner != nullptr && owner->indexOfScene (self) >= 0)
                                         self->menuItemChosen (result);
                                 });
 }
 
-juce::PopupMenu Scene::createMenu()
+juce::PopupMenu Scene::createMenu() const
 {
+    const auto isLearning = model.getLearnRequest() == LearnRequest::trigger (serial);
+
     juce::PopupMenu menu;
-    menu.addItem (1, "delete");
+    menu.addItem (deleteItem, "delete");
+    menu.addItem (learnTriggerItem, "learn trigger", true, isLearning);
+    menu.addItem (forgetTriggerItem, "forget trigger");
     return menu;
 }
 
 void Scene::menuItemChosen (int itemId)
 {
-    if (itemId == 1)
-        model.deleteScene (this);
+    if (model.indexOfScene (this) < 0)
+        return;
+
+    switch (itemId)
+    {
+        case deleteItem:
+            model.deleteScene (this);
+            break;
+
+        case learnTriggerItem:
+        {
+            const auto request = LearnRequest::trigger (serial);
+            model.requestLearn (model.getLearnRequest() == request ? LearnRequest() : request);
+            break;
+        }
+
+        case forgetTriggerItem:
+            model.setSceneTrigger (*this, {});
+            break;
+
+        default:
+            break;
+    }
+}
+
+SceneTrigger Scene::getTrigger() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return trigger;
 }
 
 int Scene::getValueFor (const Controller& controller) const
@@ -184,6 +215,12 @@ Cursor::Cursor (Brisquell& owner) : model (owner) {}
 
 void Cursor::positionChanged()
 {
+    model.cursorPlaced();
+}
+
+void Cursor::moveAlongGlide (juce::Point<float> position)
+{
+    storePosition (position.x, position.y);
     model.cursorMoved();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/MidiControl.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -128,17 +130,34 @@ public:
     */
     void positionChanged() override;
 
-    /** A right-button release opens the scene's menu ("delete"). Message thread. */
+    /** A right-button release opens the scene's menu. Message thread. */
     void mouseUp (const juce::MouseEvent&) override;
 
     //==============================================================================
-    /** The scene's menu: one item, "delete" (id 1). */
-    static juce::PopupMenu createMenu();
+    /** The ids of the scene menu's items. */
+    enum MenuItemIds
+    {
+        deleteItem = 1,
+        learnTriggerItem = 2,
+        forgetTriggerItem = 3
+    };
 
-    /** Acts on a choice from createMenu(): 1 deletes the scene through the model, if it is still
-        in the model. Message thread.
+    /** The scene's menu: "delete", "learn trigger" (ticked while the model waits to learn this
+        scene's trigger) and "forget trigger". Message thread.
+    */
+    juce::PopupMenu createMenu() const;
+
+    /** Acts on a choice from createMenu(), if the scene is still in the model: deletes it,
+        waits for the next note-on or program change to become its trigger (choosing it again
+        while waiting cancels), or clears its trigger. Message thread.
     */
     void menuItemChosen (int itemId);
+
+    /** The scene's trigger, and the number that names this scene in learn requests, unique
+        among all scenes ever made. Any thread.
+    */
+    SceneTrigger getTrigger() const;
+    juce::uint32 getSerial() const noexcept { return serial; }
 
     /** The value stored for the controller, or -1 when the scene holds none. Any thread. */
     int getValueFor (const Controller& controller) const;
@@ -170,7 +189,9 @@ private:
     friend class Controller;
 
     Brisquell& model;
+    const juce::uint32 serial;
     std::vector<SceneValue*> values;
+    SceneTrigger trigger; // guarded by the model's lock
 
     // Interpolation caches, guarded by the model's lock. They are kept in double precision
     // internally; the getters hand out floats.
@@ -195,14 +216,21 @@ class Cursor final : public Module,
 public:
     explicit Cursor (Brisquell& owner);
 
-    /** Tells the model that the cursor moved; the cursor's listeners hear of it on the message
-        thread.
+    /** Tells the model that the cursor was put here directly (which ends any glide); the
+        cursor's listeners hear of it on the message thread.
     */
     void positionChanged() override;
 
     Brisquell& getModel() const noexcept { return model; }
 
 private:
+    friend class Brisquell;
+
+    /** A step of a glide: stores the position and tells the model that the cursor moved,
+        leaving the glide running.
+    */
+    void moveAlongGlide (juce::Point<float> position);
+
     Brisquell& model;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Cursor)

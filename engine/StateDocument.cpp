@@ -159,6 +159,97 @@ std::unique_ptr<juce::XmlElement> createPaneViewElement (const PaneView& view)
 //==============================================================================
 namespace
 {
+// The names of the kinds as the document writes them; reading ignores letter case.
+constexpr const char* controlChangeName = "cc";
+constexpr const char* controlChangePairName = "cc14";
+constexpr const char* pitchBendName = "pitchbend";
+constexpr const char* noteName = "note";
+constexpr const char* programChangeName = "program";
+constexpr const char* smoothName = "smooth";
+constexpr const char* linearName = "linear";
+
+const char* nameOf (CursorSource::Kind kind) noexcept
+{
+    switch (kind)
+    {
+        case CursorSource::Kind::controlChange:     return controlChangeName;
+        case CursorSource::Kind::controlChangePair: return controlChangePairName;
+        case CursorSource::Kind::pitchBend:         return pitchBendName;
+        case CursorSource::Kind::none:              break;
+    }
+
+    return "";
+}
+
+/** The axis's source from the "cursorcontrol" element ("xsource", "xchannel", "xnumber" for
+    x), or none when it names no valid source.
+*/
+CursorSource readCursorSource (const juce::XmlElement& element, const juce::String& prefix)
+{
+    const auto kindText = state::getAttribute (element, prefix + "source");
+    CursorSource source;
+
+    if (kindText.equalsIgnoreCase (controlChangeName))
+        source.kind = CursorSource::Kind::controlChange;
+    else if (kindText.equalsIgnoreCase (controlChangePairName))
+        source.kind = CursorSource::Kind::controlChangePair;
+    else if (kindText.equalsIgnoreCase (pitchBendName))
+        source.kind = CursorSource::Kind::pitchBend;
+    else
+        return {};
+
+    source.channel = state::getIntAttribute (element, prefix + "channel");
+    source.number = source.kind == CursorSource::Kind::pitchBend ? 0 : state::getIntAttribute (element, prefix + "number");
+    return source.isValid() ? source : CursorSource();
+}
+
+void writeCursorSource (juce::XmlElement& element, const juce::String& prefix, const CursorSource& source)
+{
+    if (source.kind == CursorSource::Kind::none)
+        return;
+
+    element.setAttribute (prefix + "source", nameOf (source.kind));
+    element.setAttribute (prefix + "channel", source.channel);
+
+    if (source.kind != CursorSource::Kind::pitchBend)
+        element.setAttribute (prefix + "number", source.number);
+}
+
+/** A scene's trigger from its "trigger", "triggerchannel" and "triggernumber", or none. */
+SceneTrigger readSceneTrigger (const juce::XmlElement& element)
+{
+    const auto kindText = state::getAttribute (element, "trigger");
+    SceneTrigger trigger;
+
+    if (kindText.equalsIgnoreCase (noteName))
+        trigger.kind = SceneTrigger::Kind::note;
+    else if (kindText.equalsIgnoreCase (programChangeName))
+        trigger.kind = SceneTrigger::Kind::programChange;
+    else
+        return {};
+
+    trigger.channel = state::getIntAttribute (element, "triggerchannel");
+    trigger.number = state::getIntAttribute (element, "triggernumber");
+    return trigger.isValid() ? trigger : SceneTrigger();
+}
+
+/** What the "cursorcontrol" element carries. */
+struct CursorControlSnapshot
+{
+    std::array<CursorSource, 2> sources;
+    double glideTime = 0.0;
+    GlideShape glideShape = GlideShape::linear;
+
+    /** False when it holds nothing but the defaults: the element is then not written, and a
+        document of a project that plays nothing from a controller stays as it always was.
+    */
+    bool isInUse() const noexcept
+    {
+        return glideTime > 0.0 || glideShape != GlideShape::linear
+            || sources[0].kind != CursorSource::Kind::none || sources[1].kind != CursorSource::Kind::none;
+    }
+};
+
 // What the document needs of one controller, copied under the model's lock so that the
 // elements, with their many small allocations, are built without holding it.
 struct ControllerSnapshot
@@ -173,6 +264,8 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 {
     std::vector<ControllerSnapshot> controllerData;
     std::vector<juce::Point<float>> scenePositions;
+    std::vector<SceneTrigger> sceneTriggers;
+    CursorControlSnapshot cursorControl;
     juce::Point<int> size;
     std::optional<PaneView> paneState;
 
@@ -183,12 +276,16 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         std::unordered_map<const Scene*, int> sceneIndex;
         sceneIndex.reserve (scenes.size());
         scenePositions.reserve (scenes.size());
+        sceneTriggers.reserve (scenes.size());
 
         for (size_t i = 0; i < scenes.size(); ++i)
         {
             sceneIndex.emplace (scenes[i].get(), (int) i);
             scenePositions.push_back (scenes[i]->getPosition());
+            sceneTriggers.push_back (scenes[i]->trigger);
         }
+
+        cursorControl = { cursorSources, glideTime, glideShape };
 
         controllerData.reserve (controllers.size());
 
@@ -215,10 +312,21 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     // the framework's string pool once, not once per element.
     static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
         valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
-        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
+        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y"), triggerAttribute ("trigger"),
+        triggerChannelAttribute ("triggerchannel"), triggerNumberAttribute ("triggernumber");
     static const juce::String black ("ff000000");
 
     auto root = std::make_unique<juce::XmlElement> (tagName);
+
+    if (cursorControl.isInUse())
+    {
+        auto* element = new juce::XmlElement ("cursorcontrol");
+        element->setAttribute ("glide", state::formatDecimal (cursorControl.glideTime));
+        element->setAttribute ("shape", cursorControl.glideShape == GlideShape::smooth ? smoothName : linearName);
+        writeCursorSource (*element, "x", cursorControl.sources[0]);
+        writeCursorSource (*element, "y", cursorControl.sources[1]);
+        root->prependChildElement (element);
+    }
 
     if (paneState)
         root->prependChildElement (state::createPaneViewElement (*paneState).release());
@@ -238,6 +346,14 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         element->setAttribute (colourAttribute, black);
         element->setAttribute (xAttribute, state::formatDecimal (scenePositions[i - 1].x));
         element->setAttribute (yAttribute, state::formatDecimal (scenePositions[i - 1].y));
+
+        if (const auto& trigger = sceneTriggers[i - 1]; trigger.isValid())
+        {
+            element->setAttribute (triggerAttribute, trigger.kind == SceneTrigger::Kind::note ? noteName : programChangeName);
+            element->setAttribute (triggerChannelAttribute, trigger.channel);
+            element->setAttribute (triggerNumberAttribute, trigger.number);
+        }
+
         scenesElement->prependChildElement (element);
     }
 
@@ -291,6 +407,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             const auto y = state::getDecimalAsIntAttribute (element, "y");
             const auto x = state::getDecimalAsIntAttribute (element, "x");
             scene->storePosition ((float) x, (float) y);
+            scene->trigger = readSceneTrigger (element);
             scene->listed = true;
             newScenes.push_back (std::move (scene));
         });
@@ -350,6 +467,18 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
 
     const auto* gui = state::getChild (*document, "gui");
 
+    // Without the element (every document written before it existed) nothing plays from a
+    // controller: no sources and the glide off.
+    CursorControlSnapshot newCursorControl;
+
+    if (const auto* element = state::getChild (*document, "cursorcontrol"))
+    {
+        newCursorControl.glideTime = juce::jlimit (0.0, maxGlideTime, state::getDoubleAttribute (*element, "glide"));
+        newCursorControl.glideShape = state::getAttribute (*element, "shape").equalsIgnoreCase (smoothName) ? GlideShape::smooth
+                                                                                                         : GlideShape::linear;
+        newCursorControl.sources = { readCursorSource (*element, "x"), readCursorSource (*element, "y") };
+    }
+
     {
         const juce::ScopedLock sl (lock);
 
@@ -384,6 +513,20 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         lookupStale = true;
         distanceSumStale = true;
         invalidateWeights();
+
+        // The cursor stays where it is, at rest; what waited to be learned is not waited for.
+        // (The triggers came with the scenes, whose list is announced anyway.)
+        if (cursorSources != newCursorControl.sources || glideTime != newCursorControl.glideTime
+            || glideShape != newCursorControl.glideShape || learnRequest.load() != 0)
+            notifyChange (&midiControlSubject);
+
+        cursorSources = newCursorControl.sources;
+        glideTime = newCursorControl.glideTime;
+        glideShape = newCursorControl.glideShape;
+        glide.isRunning = false;
+        storeCursorTarget (cursor.getPosition());
+        learnRequest.store (0);
+        triggerLookupStale = true;
 
         // The scenes' positioning counts as a move, as if each had been placed one by one.
         if (! scenes.empty() && ! audit)
