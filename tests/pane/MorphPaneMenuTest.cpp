@@ -55,6 +55,11 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
         { 0, {}, false, true },
         { 6, "audit selected Scene", false, false },
         { 7, "select all", false, false },
+        { 0, {}, false, true },
+        { 8, "learn cursor X from MIDI", false, false },
+        { 9, "learn cursor Y from MIDI", false, false },
+        { 10, "forget cursor MIDI", false, false },
+        { 11, "Glide:off", false, false },
     };
     EXPECT_EQ (entriesOf (paneModel->createMenu()), expected);
 
@@ -89,7 +94,7 @@ TEST_F (MorphPaneMenu, ModeItemsInvertTheirFlagAndUnknownChoicesDoNothing)
     paneModel->menuItemChosen (MorphPaneModel::auditItem, {});
     EXPECT_FALSE (model.isAudit());
 
-    for (int nothing : { 0, 8, -1 })
+    for (int nothing : { 0, 12, -1 })
         paneModel->menuItemChosen (nothing, { 10, 10 });
 
     EXPECT_EQ (model.getNumScenes(), 0);
