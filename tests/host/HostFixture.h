@@ -43,6 +43,26 @@ inline host::MidiEvent cc (int offset, int channel, int number, int value)
     return host::MidiEvent::controlChange (offset, channel, number, value);
 }
 
+/** A state chunk carrying the document text, laid out as the plug-in writes its chunks. */
+inline std::vector<std::uint8_t> chunkOfText (const std::string& text)
+{
+    std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
+
+    for (int i = 0; i < 4; ++i)
+        chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));
+
+    chunk.insert (chunk.end(), text.begin(), text.end());
+    chunk.push_back (0);
+    chunk.push_back (0);
+    return chunk;
+}
+
+/** The document text a chunk carries. */
+inline std::string textOf (const std::vector<std::uint8_t>& chunk)
+{
+    return chunk.size() > 10 ? std::string (chunk.begin() + 8, chunk.end() - 2) : std::string();
+}
+
 inline bool hasDisplay()
 {
     const auto* display = std::getenv ("DISPLAY");
