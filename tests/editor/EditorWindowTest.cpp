@@ -293,3 +293,58 @@ TEST_F (EditorWindow, TwoHundredOpenAndCloseCyclesLeaveNothingBehind)
 
 } // namespace
 } // namespace brisquell
+
+namespace brisquell
+{
+namespace
+{
+/** Runs one block of the processor with the messages at their offsets; answers what it sent. */
+juce::MidiBuffer runBlock (BrisquellPlugInInterface& processor, std::initializer_list<std::pair<int, juce::MidiMessage>> input, int numSamples = 512)
+{
+    juce::AudioBuffer<float> audio (0, numSamples);
+    juce::MidiBuffer midi;
+
+    for (auto& [offset, message] : input)
+        midi.addEvent (message, offset);
+
+    processor.processBlock (audio, midi);
+    return midi;
+}
+
+TEST_F (EditorWindow, WhatTheEditorAsksToLearnComesFromTheNextMessageTheProcessorGets)
+{
+    processor.setRateAndBufferSizeDetails (48000.0, 512);
+    auto* scene = addSceneAt (model, 200, 200);
+    model.setSelectedScenes ({});
+    auto& gui = open();
+    auto& paneModel = dynamic_cast<MorphPaneModel&> (gui.getMorphPane().getPaneModel());
+    settle();
+
+    paneModel.menuItemChosen (MorphPaneModel::learnCursorYItem, {});
+    scene->menuItemChosen (Scene::learnTriggerItem);
+    settle();
+    EXPECT_EQ (gui.getMorphPane().getLearnHint(), "waiting for MIDI: scene trigger") << "the later request stands";
+
+    runBlock (processor, { { 100, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
+    settle();
+    EXPECT_EQ (scene->getTrigger(), (SceneTrigger { SceneTrigger::Kind::note, 2, 48 }));
+    EXPECT_EQ (gui.getMorphPane().getLearnHint(), "");
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (200, 200)) << "the note recalled its scene";
+
+    // With a glide set in its dialog, the next recall travels, and the pane marks where to.
+    model.getCursor().setPosition (0, 0);
+    paneModel.menuItemChosen (MorphPaneModel::glideItem, {});
+    juce::Component::SafePointer<juce::DialogWindow> dialog (paneModel.getGlideDialog());
+    ASSERT_NE (dialog, nullptr);
+    dynamic_cast<GlideSettings*> (dialog->getContentComponent())->getTimeSlider().setValue (1.0);
+    static_cast<juce::DocumentWindow*> (dialog.getComponent())->closeButtonPressed();
+    ASSERT_TRUE (test::runMessageLoopUntil ([&] { return dialog == nullptr; }));
+
+    runBlock (processor, { { 0, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
+    runBlock (processor, {});
+    EXPECT_TRUE (test::runMessageLoopUntil ([&] { return gui.getMorphPane().getGlideTargetMarker().has_value(); }));
+    EXPECT_GT (model.getCursor().getPosition().x, 0.0f);
+    EXPECT_LT (model.getCursor().getPosition().x, 200.0f);
+}
+} // namespace
+} // namespace brisquell
