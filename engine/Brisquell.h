@@ -229,6 +229,11 @@ public:
 
     static constexpr double maxGlideTime = 60.0;
 
+    /** The glide time that setGlideTime keeps for the seconds given (0 for anything that is
+        not above 0, NaN and -0 among them; at most maxGlideTime).
+    */
+    static double toGlideTime (double seconds) noexcept { return seconds > 0.0 ? juce::jmin (seconds, maxGlideTime) : 0.0; }
+
     /** The glide as it stands (isRunning false when none runs), and the sample clock the model
         was last told of: the pane shows the cursor at glide.getPositionAt (clock). Any thread.
     */

@@ -115,7 +115,7 @@ void Brisquell::setGlideTime (double seconds)
 {
     {
         const juce::ScopedLock sl (lock);
-        glideTime = std::isnan (seconds) ? 0.0 : juce::jlimit (0.0, maxGlideTime, seconds);
+        glideTime = toGlideTime (seconds);
     }
 
     notifyChange (&midiControlSubject);

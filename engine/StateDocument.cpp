@@ -473,7 +473,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
 
     if (const auto* element = state::getChild (*document, "cursorcontrol"))
     {
-        newCursorControl.glideTime = juce::jlimit (0.0, maxGlideTime, state::getDoubleAttribute (*element, "glide"));
+        newCursorControl.glideTime = toGlideTime (state::getDoubleAttribute (*element, "glide"));
         newCursorControl.glideShape = state::getAttribute (*element, "shape").equalsIgnoreCase (smoothName) ? GlideShape::smooth
                                                                                                          : GlideShape::linear;
         newCursorControl.sources = { readCursorSource (*element, "x"), readCursorSource (*element, "y") };

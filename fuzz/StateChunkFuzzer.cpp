@@ -20,18 +20,20 @@ namespace
 using brisquell::BrisquellPlugInInterface;
 using namespace brisquell::fuzzing;
 
-// A project's state: controllers with values in several scenes, an editor size and a pane view.
+// A project's state: controllers with values in several scenes, scene triggers, an editor size,
+// a pane view, cursor sources and a glide.
 constexpr const char* previousDocument =
     "<brisquell><controllers>"
     "<controller ccno=\"7\" channel=\"1\" name=\"volume\"><value value=\"0\" scene=\"0\"/><value value=\"127\" scene=\"1\"/></controller>"
     "<controller ccno=\"74\" channel=\"16\" name=\"cutoff\"><value value=\"64\" scene=\"1\"/><value value=\"3\" scene=\"2\"/></controller>"
     "<controller ccno=\"1\" channel=\"3\" name=\"\"/>"
     "</controllers><scenes>"
-    "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\"/>"
+    "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"60\"/>"
     "<scene id=\"1\" colour=\"ff000000\" x=\"150\" y=\"-20\"/>"
-    "<scene id=\"2\" colour=\"ff000000\" x=\"75\" y=\"180\"/>"
+    "<scene id=\"2\" colour=\"ff000000\" x=\"75\" y=\"180\" trigger=\"program\" triggerchannel=\"16\" triggernumber=\"0\"/>"
     "</scenes><gui width=\"640\" height=\"480\"/>"
-    "<morphpanestate xoff=\"-12\" yoff=\"30\" xzoom=\"1.5\" yzoom=\"0.75\"/></brisquell>";
+    "<morphpanestate xoff=\"-12\" yoff=\"30\" xzoom=\"1.5\" yzoom=\"0.75\"/>"
+    "<cursorcontrol glide=\"0.75\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"2\" xnumber=\"31\" ysource=\"cc\" ychannel=\"2\" ynumber=\"63\"/></brisquell>";
 
 juce::MemoryBlock makeChunk (const void* text, size_t numBytes, juce::uint32 lengthField)
 {

@@ -173,6 +173,45 @@ TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
     EXPECT_EQ (saveState (processor), saved);
 }
 
+TEST (StateChunk, FixturePlayedFromAControllerRestoresItsSourcesTriggersAndGlideAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "played-from-a-controller.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumScenes(), 3);
+    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::note, 1, 60 }));
+    EXPECT_EQ (model.getScene (1)->getTrigger(), SceneTrigger());
+    EXPECT_EQ (model.getScene (2)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::programChange, 10, 5 }));
+    EXPECT_EQ (model.getCursorSource (0), (CursorSource { CursorSource::Kind::controlChangePair, 1, 1 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource { CursorSource::Kind::pitchBend, 2, 0 }));
+    EXPECT_EQ (model.getGlideTime(), 2.5);
+    EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
+TEST (StateChunk, FixturesFromBeforeLoadWithNothingPlayedFromAController)
+{
+    for (const auto* name : { "three-scenes.chunk", "zoomed-view.chunk" })
+    {
+        BrisquellPlugInInterface processor;
+        auto& model = processor.getModel();
+        model.setGlideTime (3.0);
+        model.setCursorSource (0, { CursorSource::Kind::pitchBend, 1, 0 });
+        ASSERT_FALSE (restoreFixture (processor, name).isEmpty());
+
+        EXPECT_EQ (model.getGlideTime(), 0.0) << name;
+        EXPECT_EQ (model.getCursorSource (0), CursorSource()) << name;
+
+        for (int i = 0; i < model.getNumScenes(); ++i)
+            EXPECT_EQ (model.getScene (i)->getTrigger(), SceneTrigger()) << name;
+
+        EXPECT_FALSE (model.usesExactTiming()) << name << ": its output follows the old rule";
+    }
+}
+
 //==============================================================================
 TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
 {
