@@ -11,17 +11,6 @@ juce::MemoryBlock fixture (const char* name)
     return data;
 }
 
-juce::MemoryBlock chunkWithText (const juce::String& text)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out << text;
-    out.writeByte (0);
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
-
 /** Three learned controllers with values in two scenes. */
 void buildState (juce::AudioPluginInstance& plugin)
 {
