@@ -102,7 +102,7 @@ void ControllerGUI::refresh()
     }
 
     // Setting a box's value would close an entry open in it and drop what is being typed.
-    for (auto [box, number] : { std::pair { &valueBox, shownValue }, { &channelBox, channel }, { &ccNumberBox, ccNumber } })
+    for (auto [box, number] : { std::pair{ &valueBox, shownValue }, { &channelBox, channel }, { &ccNumberBox, ccNumber } })
         if (! box->isBeingEdited())
             box->setValue (number, juce::dontSendNotification);
 
@@ -247,8 +247,7 @@ void ControllerGUI::editorHidden (juce::Label*, juce::TextEditor&)
     juce::MessageManager::callAsync ([row = SafePointer<ControllerGUI> (this)]
                                      {
                                          if (row != nullptr)
-                                             row->refresh();
-                                     });
+                                             row->refresh(); });
 }
 
 //==============================================================================

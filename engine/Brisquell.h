@@ -378,20 +378,20 @@ private:
     bool lookupStale = true;
 
     // Playing from a controller (lock held, but for the atomics).
-    MidiSorter midiSorter { *this };
+    MidiSorter midiSorter{ *this };
     std::array<CursorSource, 2> cursorSources;
-    std::atomic<juce::uint64> learnRequest { 0 };
-    std::atomic<juce::uint32> nextSceneSerial { 1 };
-    std::atomic<float> cursorTargetX { 0.0f }, cursorTargetY { 0.0f };
+    std::atomic<juce::uint64> learnRequest{ 0 };
+    std::atomic<juce::uint32> nextSceneSerial{ 1 };
+    std::atomic<float> cursorTargetX{ 0.0f }, cursorTargetY{ 0.0f };
     Glide glide;
     double glideTime = 0.0;
     GlideShape glideShape = GlideShape::linear;
-    std::atomic<double> clockTime { 0.0 }, clockRate { 44100.0 };
+    std::atomic<double> clockTime{ 0.0 }, clockRate{ 44100.0 };
 
     // Scenes find their trigger through the first scene per (kind, channel, number), rebuilt
     // without allocating whenever triggers or scenes change.
     static constexpr int numTriggerKeys = 2 * 16 * 128;
-    std::array<int, numTriggerKeys> triggerHeads {};
+    std::array<int, numTriggerKeys> triggerHeads{};
     int numTriggers = 0;
     bool triggerLookupStale = true;
 
@@ -400,9 +400,9 @@ private:
 
     // Notification state: pending flags per subject, set from any thread.
     juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
-    std::atomic<bool> controllerListPending { false }, sceneListPending { false },
-                      selectionPending { false }, cursorPending { false }, anyControllerPending { false },
-                      midiControlPending { false };
+    std::atomic<bool> controllerListPending{ false }, sceneListPending{ false },
+        selectionPending{ false }, cursorPending{ false }, anyControllerPending{ false },
+        midiControlPending{ false };
     std::atomic<int> numListeners { 0 };
     std::atomic<bool> hasPump { false };
     juce::ListenerList<juce::ChangeListener> listeners;

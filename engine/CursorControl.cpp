@@ -190,7 +190,7 @@ bool Brisquell::usesExactTiming() const
         const_cast<Brisquell*> (this)->rebuildTriggerLookup();
 
     return glideTime > 0.0 || glide.isRunning || numTriggers > 0 || learnRequest.load() != 0
-        || cursorSources[0].kind != CursorSource::Kind::none || cursorSources[1].kind != CursorSource::Kind::none;
+           || cursorSources[0].kind != CursorSource::Kind::none || cursorSources[1].kind != CursorSource::Kind::none;
 }
 
 //==============================================================================

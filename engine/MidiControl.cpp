@@ -11,10 +11,14 @@ bool CursorSource::isValid() const noexcept
 
     switch (kind)
     {
-        case Kind::controlChange:     return number >= 0 && number <= maxControlChangeNumber;
-        case Kind::controlChangePair: return number >= 0 && number < numPairedNumbers;
-        case Kind::pitchBend:         return true;
-        case Kind::none:              break;
+        case Kind::controlChange:
+            return number >= 0 && number <= maxControlChangeNumber;
+        case Kind::controlChangePair:
+            return number >= 0 && number < numPairedNumbers;
+        case Kind::pitchBend:
+            return true;
+        case Kind::none:
+            break;
     }
 
     return false;
@@ -24,10 +28,13 @@ int CursorSource::getMaximumValue() const noexcept
 {
     switch (kind)
     {
-        case Kind::controlChange:     return 127;
+        case Kind::controlChange:
+            return 127;
         case Kind::controlChangePair:
-        case Kind::pitchBend:         return 16383;
-        case Kind::none:              break;
+        case Kind::pitchBend:
+            return 16383;
+        case Kind::none:
+            break;
     }
 
     return 0;

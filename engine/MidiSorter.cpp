@@ -15,9 +15,12 @@ int sortableLength (juce::uint8 status) noexcept
     {
         case noteOnStatus:
         case controlChangeStatus:
-        case pitchBendStatus:     return 3;
-        case programChangeStatus: return 2;
-        default:                  break;
+        case pitchBendStatus:
+            return 3;
+        case programChangeStatus:
+            return 2;
+        default:
+            break;
     }
 
     return 0;
@@ -112,7 +115,7 @@ void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
         {
             const auto source = target.getCursorSource (axis);
 
-            if (source == CursorSource { CursorSource::Kind::controlChange, channel, msbNumber })
+            if (source == CursorSource{ CursorSource::Kind::controlChange, channel, msbNumber })
                 target.setCursorSource (axis, { CursorSource::Kind::controlChangePair, channel, msbNumber });
         }
 
@@ -121,7 +124,7 @@ void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
             numMoved += moveAxesListeningTo (CursorSource::Kind::controlChangePair, channel, msbNumber, (msb << 7) | value);
         else
             for (int axis = 0; axis < 2; ++axis)
-                if (target.getCursorSource (axis) == CursorSource { CursorSource::Kind::controlChangePair, channel, msbNumber })
+                if (target.getCursorSource (axis) == CursorSource{ CursorSource::Kind::controlChangePair, channel, msbNumber })
                     ++numMoved;
     }
 

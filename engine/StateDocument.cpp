@@ -172,10 +172,14 @@ const char* nameOf (CursorSource::Kind kind) noexcept
 {
     switch (kind)
     {
-        case CursorSource::Kind::controlChange:     return controlChangeName;
-        case CursorSource::Kind::controlChangePair: return controlChangePairName;
-        case CursorSource::Kind::pitchBend:         return pitchBendName;
-        case CursorSource::Kind::none:              break;
+        case CursorSource::Kind::controlChange:
+            return controlChangeName;
+        case CursorSource::Kind::controlChangePair:
+            return controlChangePairName;
+        case CursorSource::Kind::pitchBend:
+            return pitchBendName;
+        case CursorSource::Kind::none:
+            break;
     }
 
     return "";
@@ -246,7 +250,7 @@ struct CursorControlSnapshot
     bool isInUse() const noexcept
     {
         return glideTime > 0.0 || glideShape != GlideShape::linear
-            || sources[0].kind != CursorSource::Kind::none || sources[1].kind != CursorSource::Kind::none;
+               || sources[0].kind != CursorSource::Kind::none || sources[1].kind != CursorSource::Kind::none;
     }
 };
 
@@ -475,7 +479,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     {
         newCursorControl.glideTime = toGlideTime (state::getDoubleAttribute (*element, "glide"));
         newCursorControl.glideShape = state::getAttribute (*element, "shape").equalsIgnoreCase (smoothName) ? GlideShape::smooth
-                                                                                                         : GlideShape::linear;
+                                                                                                            : GlideShape::linear;
         newCursorControl.sources = { readCursorSource (*element, "x"), readCursorSource (*element, "y") };
     }
 

@@ -198,10 +198,22 @@ private:
 
                 switch (in.ConsumeIntegralInRange (0, 3))
                 {
-                    case 0:  data[0] = (std::uint8_t) (0xb0 | channel); data[1] = byte() & 0x3f; break;
-                    case 1:  data[0] = (std::uint8_t) (0xe0 | channel); data[1] = byte() & 0x7f; break;
-                    case 2:  data[0] = (std::uint8_t) (0x90 | channel); data[1] = byte() & 0x7f; break;
-                    default: data[0] = (std::uint8_t) (0xc0 | channel); data[1] = byte() & 0x7f; break;
+                    case 0:
+                        data[0] = (std::uint8_t) (0xb0 | channel);
+                        data[1] = byte() & 0x3f;
+                        break;
+                    case 1:
+                        data[0] = (std::uint8_t) (0xe0 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
+                    case 2:
+                        data[0] = (std::uint8_t) (0x90 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
+                    default:
+                        data[0] = (std::uint8_t) (0xc0 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
                 }
 
                 data[2] = byte() & 0x7f;
@@ -432,16 +444,26 @@ private:
     {
         switch (in.ConsumeIntegralInRange (0, 7))
         {
-            case 0: model.requestLearn (brisquell::LearnRequest::cursor (in.ConsumeIntegralInRange (0, 1))); break;
-            case 1: if (auto* scene = pickScene()) model.requestLearn (brisquell::LearnRequest::trigger (scene->getSerial())); break;
-            case 2: model.requestLearn (brisquell::LearnRequest::unpack (in.ConsumeIntegral<std::uint64_t>())); break;
-            case 3: model.setCursorSource (in.ConsumeIntegralInRange (-1, 2), anySource()); break;
-            case 4: model.forgetCursorSources(); break;
+            case 0:
+                model.requestLearn (brisquell::LearnRequest::cursor (in.ConsumeIntegralInRange (0, 1)));
+                break;
+            case 1:
+                if (auto* scene = pickScene())
+                    model.requestLearn (brisquell::LearnRequest::trigger (scene->getSerial()));
+                break;
+            case 2:
+                model.requestLearn (brisquell::LearnRequest::unpack (in.ConsumeIntegral<std::uint64_t>()));
+                break;
+            case 3:
+                model.setCursorSource (in.ConsumeIntegralInRange (-1, 2), anySource());
+                break;
+            case 4:
+                model.forgetCursorSources();
+                break;
 
             case 5:
                 if (auto* scene = pickScene())
-                    model.setSceneTrigger (*scene, { (brisquell::SceneTrigger::Kind) in.ConsumeIntegralInRange (0, 2),
-                                                     in.ConsumeIntegralInRange (0, 17), in.ConsumeIntegralInRange (-1, 128) });
+                    model.setSceneTrigger (*scene, { (brisquell::SceneTrigger::Kind) in.ConsumeIntegralInRange (0, 2), in.ConsumeIntegralInRange (0, 17), in.ConsumeIntegralInRange (-1, 128) });
                 break;
 
             case 6:
@@ -459,7 +481,9 @@ private:
     {
         switch (in.ConsumeIntegralInRange (0, 15))
         {
-            case 15: editPlaying(); break;
+            case 15:
+                editPlaying();
+                break;
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
             case 1: model.setAutoKey (in.ConsumeBool()); break;
             case 2: model.setAudit (in.ConsumeBool()); break;

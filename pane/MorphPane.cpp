@@ -80,7 +80,7 @@ juce::String MorphPaneModel::describeGlide (double seconds, GlideShape shape)
         return "Glide:off";
 
     return "Glide:" + juce::String (seconds, 3).trimCharactersAtEnd ("0").trimCharactersAtEnd (".") + " s "
-         + (shape == GlideShape::smooth ? "smooth" : "linear");
+           + (shape == GlideShape::smooth ? "smooth" : "linear");
 }
 
 //==============================================================================
@@ -119,11 +119,13 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
             break;
 
         case refreshRateItem:
-            launchDialog (refreshRateDialog, [this] { return new RefreshRateSlider (model); });
+            launchDialog (refreshRateDialog, [this]
+                          { return new RefreshRateSlider (model); });
             break;
 
         case glideItem:
-            launchDialog (glideDialog, [this] { return new GlideSettings (model); });
+            launchDialog (glideDialog, [this]
+                          { return new GlideSettings (model); });
             break;
 
         case learnCursorXItem:
@@ -319,10 +321,14 @@ juce::String MorphPane::describeLearnRequest (LearnRequest request)
 {
     switch (request.kind)
     {
-        case LearnRequest::Kind::cursorX: return "waiting for MIDI: cursor X";
-        case LearnRequest::Kind::cursorY: return "waiting for MIDI: cursor Y";
-        case LearnRequest::Kind::trigger: return "waiting for MIDI: scene trigger";
-        case LearnRequest::Kind::none:    break;
+        case LearnRequest::Kind::cursorX:
+            return "waiting for MIDI: cursor X";
+        case LearnRequest::Kind::cursorY:
+            return "waiting for MIDI: cursor Y";
+        case LearnRequest::Kind::trigger:
+            return "waiting for MIDI: scene trigger";
+        case LearnRequest::Kind::none:
+            break;
     }
 
     return {};

@@ -203,7 +203,8 @@ TEST_F (ControllerRow, RegressionANumberTypedWhileMidiFlowsStaysUntilItIsFinishe
 
     // Return hands the typed number on.
     box.getCurrentTextEditor()->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
-    ASSERT_TRUE (test::runMessageLoopUntil ([&] { return ! box.isBeingEdited(); }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited(); }));
     EXPECT_EQ (scene->getValueFor (*controller), 99);
     deliver();
     EXPECT_EQ (shownValue(), "99");
@@ -211,7 +212,9 @@ TEST_F (ControllerRow, RegressionANumberTypedWhileMidiFlowsStaysUntilItIsFinishe
     // Escape drops it, and the box shows what arrived meanwhile, not what it showed before.
     ASSERT_TRUE (typeWhileMidiFlows ("5", 30, 4));
     box.getCurrentTextEditor()->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
-    EXPECT_TRUE (test::runMessageLoopUntil ([&] { return ! box.isBeingEdited() && shownValue() == "30"; })) << shownValue();
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited() && shownValue() == "30"; }))
+        << shownValue();
     EXPECT_EQ (scene->getValueFor (*controller), 30);
 }
 

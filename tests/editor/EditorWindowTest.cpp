@@ -327,7 +327,7 @@ TEST_F (EditorWindow, WhatTheEditorAsksToLearnComesFromTheNextMessageTheProcesso
 
     runBlock (processor, { { 100, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
     settle();
-    EXPECT_EQ (scene->getTrigger(), (SceneTrigger { SceneTrigger::Kind::note, 2, 48 }));
+    EXPECT_EQ (scene->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 2, 48 }));
     EXPECT_EQ (gui.getMorphPane().getLearnHint(), "");
     EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (200, 200)) << "the note recalled its scene";
 
@@ -338,11 +338,13 @@ TEST_F (EditorWindow, WhatTheEditorAsksToLearnComesFromTheNextMessageTheProcesso
     ASSERT_NE (dialog, nullptr);
     dynamic_cast<GlideSettings*> (dialog->getContentComponent())->getTimeSlider().setValue (1.0);
     static_cast<juce::DocumentWindow*> (dialog.getComponent())->closeButtonPressed();
-    ASSERT_TRUE (test::runMessageLoopUntil ([&] { return dialog == nullptr; }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return dialog == nullptr; }));
 
     runBlock (processor, { { 0, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
     runBlock (processor, {});
-    EXPECT_TRUE (test::runMessageLoopUntil ([&] { return gui.getMorphPane().getGlideTargetMarker().has_value(); }));
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return gui.getMorphPane().getGlideTargetMarker().has_value(); }));
     EXPECT_GT (model.getCursor().getPosition().x, 0.0f);
     EXPECT_LT (model.getCursor().getPosition().x, 200.0f);
 }

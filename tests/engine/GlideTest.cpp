@@ -37,13 +37,13 @@ TEST (GlidePath, LinearAndSmoothPositionsAtKnownSampleTimes)
     };
 
     // The smooth shape covers 3u^2 - 2u^3 of the way: 0.15625 at a quarter, 0.84375 at three.
-    for (const auto& c : { Case { 0.0, { 0, 0 }, { 0, 0 } },
-                           Case { 1000.0, { 0, 0 }, { 0, 0 } },
-                           Case { 2000.0, { 50, 25 }, { 31.25f, 15.625f } },
-                           Case { 3000.0, { 100, 50 }, { 100, 50 } },
-                           Case { 4000.0, { 150, 75 }, { 168.75f, 84.375f } },
-                           Case { 5000.0, { 200, 100 }, { 200, 100 } },
-                           Case { 1.0e12, { 200, 100 }, { 200, 100 } } })
+    for (const auto& c : { Case{ 0.0, { 0, 0 }, { 0, 0 } },
+                           Case{ 1000.0, { 0, 0 }, { 0, 0 } },
+                           Case{ 2000.0, { 50, 25 }, { 31.25f, 15.625f } },
+                           Case{ 3000.0, { 100, 50 }, { 100, 50 } },
+                           Case{ 4000.0, { 150, 75 }, { 168.75f, 84.375f } },
+                           Case{ 5000.0, { 200, 100 }, { 200, 100 } },
+                           Case{ 1.0e12, { 200, 100 }, { 200, 100 } } })
     {
         EXPECT_EQ (glideFrom00To200x100 (GlideShape::linear).getPositionAt (c.time), c.linear) << c.time;
         EXPECT_EQ (glideFrom00To200x100 (GlideShape::smooth).getPositionAt (c.time), c.smooth) << c.time;
@@ -175,8 +175,7 @@ TEST (CursorGlide, GlideTimesAreLimitedToZeroToSixtySeconds)
     Brisquell model;
     const auto infinity = std::numeric_limits<double>::infinity();
 
-    for (auto [given, kept] : { std::pair { -1.0, 0.0 }, { 0.25, 0.25 }, { 60.0, 60.0 }, { 61.0, 60.0 }, { 1.0e300, 60.0 },
-                                { infinity, 60.0 }, { -infinity, 0.0 }, { std::nan (""), 0.0 } })
+    for (auto [given, kept] : { std::pair{ -1.0, 0.0 }, { 0.25, 0.25 }, { 60.0, 60.0 }, { 61.0, 60.0 }, { 1.0e300, 60.0 }, { infinity, 60.0 }, { -infinity, 0.0 }, { std::nan (""), 0.0 } })
     {
         model.setGlideTime (given);
         EXPECT_EQ (model.getGlideTime(), kept) << given;

@@ -93,7 +93,7 @@ struct MidiSorting : public ::testing::Test
     static std::string move (int axis, double value) { return "move " + std::to_string (axis) + " " + juce::String (value, 6).toStdString(); }
 
     RecordingTarget target;
-    MidiSorter sorter { target };
+    MidiSorter sorter{ target };
 };
 
 constexpr CursorSource cc7 (int channel, int number) { return { CursorSource::Kind::controlChange, channel, number }; }
@@ -104,42 +104,42 @@ constexpr CursorSource bend (int channel) { return { CursorSource::Kind::pitchBe
 //==============================================================================
 TEST_F (MidiSorting, ControlChangesAreControllerValuesUnlessTheyDriveAnAxis)
 {
-    EXPECT_EQ (sort ({ 0xb0, 7, 64 }), Lines { "value 1/7=64" });
+    EXPECT_EQ (sort ({ 0xb0, 7, 64 }), Lines{ "value 1/7=64" });
 
     target.sources[0] = cc7 (1, 7);
-    EXPECT_EQ (sort ({ 0xb0, 7, 127 }), Lines { move (0, 1.0) }) << "consumed: no controller value";
-    EXPECT_EQ (sort ({ 0xb0, 7, 0 }), Lines { move (0, 0.0) });
-    EXPECT_EQ (sort ({ 0xb0, 7, 64 }), Lines { move (0, 64.0 / 127.0) });
-    EXPECT_EQ (sort ({ 0xb1, 7, 64 }), Lines { "value 2/7=64" }) << "another channel";
-    EXPECT_EQ (sort ({ 0xb0, 8, 64 }), Lines { "value 1/8=64" }) << "another number";
+    EXPECT_EQ (sort ({ 0xb0, 7, 127 }), Lines{ move (0, 1.0) }) << "consumed: no controller value";
+    EXPECT_EQ (sort ({ 0xb0, 7, 0 }), Lines{ move (0, 0.0) });
+    EXPECT_EQ (sort ({ 0xb0, 7, 64 }), Lines{ move (0, 64.0 / 127.0) });
+    EXPECT_EQ (sort ({ 0xb1, 7, 64 }), Lines{ "value 2/7=64" }) << "another channel";
+    EXPECT_EQ (sort ({ 0xb0, 8, 64 }), Lines{ "value 1/8=64" }) << "another number";
 
     // Both axes may listen to one control: both move.
     target.sources[1] = cc7 (1, 7);
-    EXPECT_EQ (sort ({ 0xb0, 7, 127 }), (Lines { move (0, 1.0), move (1, 1.0) }));
+    EXPECT_EQ (sort ({ 0xb0, 7, 127 }), (Lines{ move (0, 1.0), move (1, 1.0) }));
 }
 
 TEST_F (MidiSorting, AFourteenBitPairMovesWithTheMsbAloneAndRefinesWithItsLsb)
 {
     target.sources[1] = pair (3, 1);
 
-    EXPECT_EQ (sort ({ 0xb2, 1, 64 }), Lines { move (1, 8192.0 / 16383.0) }) << "the LSB counts as 0";
-    EXPECT_EQ (sort ({ 0xb2, 33, 127 }), Lines { move (1, 8319.0 / 16383.0) });
-    EXPECT_EQ (sort ({ 0xb2, 33, 0 }), Lines { move (1, 8192.0 / 16383.0) }) << "fine steps keep the MSB";
-    EXPECT_EQ (sort ({ 0xb2, 1, 127 }), Lines { move (1, 16256.0 / 16383.0) });
-    EXPECT_EQ (sort ({ 0xb2, 33, 127 }), Lines { move (1, 1.0) }) << "the highest pair is parameter 1";
-    EXPECT_EQ (sort ({ 0xb3, 33, 5 }), Lines { "value 4/33=5" }) << "an LSB on another channel";
+    EXPECT_EQ (sort ({ 0xb2, 1, 64 }), Lines{ move (1, 8192.0 / 16383.0) }) << "the LSB counts as 0";
+    EXPECT_EQ (sort ({ 0xb2, 33, 127 }), Lines{ move (1, 8319.0 / 16383.0) });
+    EXPECT_EQ (sort ({ 0xb2, 33, 0 }), Lines{ move (1, 8192.0 / 16383.0) }) << "fine steps keep the MSB";
+    EXPECT_EQ (sort ({ 0xb2, 1, 127 }), Lines{ move (1, 16256.0 / 16383.0) });
+    EXPECT_EQ (sort ({ 0xb2, 33, 127 }), Lines{ move (1, 1.0) }) << "the highest pair is parameter 1";
+    EXPECT_EQ (sort ({ 0xb3, 33, 5 }), Lines{ "value 4/33=5" }) << "an LSB on another channel";
 }
 
 TEST_F (MidiSorting, AnLsbWithoutAnMsbMovesNothingButIsStillConsumed)
 {
     target.sources[0] = pair (1, 2);
-    EXPECT_EQ (sort ({ 0xb0, 34, 100 }), Lines {});
-    EXPECT_EQ (sort ({ 0xb0, 2, 1 }), Lines { move (0, 128.0 / 16383.0) });
-    EXPECT_EQ (sort ({ 0xb0, 34, 1 }), Lines { move (0, 129.0 / 16383.0) });
+    EXPECT_EQ (sort ({ 0xb0, 34, 100 }), Lines{});
+    EXPECT_EQ (sort ({ 0xb0, 2, 1 }), Lines{ move (0, 128.0 / 16383.0) });
+    EXPECT_EQ (sort ({ 0xb0, 34, 1 }), Lines{ move (0, 129.0 / 16383.0) });
 
     // The channels keep their MSBs apart, and a reset forgets them.
     sorter.reset();
-    EXPECT_EQ (sort ({ 0xb0, 34, 1 }), Lines {});
+    EXPECT_EQ (sort ({ 0xb0, 34, 1 }), Lines{});
 }
 
 TEST_F (MidiSorting, ASevenBitSourceOnAnMsbBecomesAPairWhenItsLsbArrives)
@@ -147,18 +147,18 @@ TEST_F (MidiSorting, ASevenBitSourceOnAnMsbBecomesAPairWhenItsLsbArrives)
     target.sources[0] = cc7 (1, 1);
 
     // The LSB never comes: the source stays 7-bit, and its values span 0..127.
-    EXPECT_EQ (sort ({ 0xb0, 1, 127 }), Lines { move (0, 1.0) });
-    EXPECT_EQ (sort ({ 0xb0, 1, 64 }), Lines { move (0, 64.0 / 127.0) });
+    EXPECT_EQ (sort ({ 0xb0, 1, 127 }), Lines{ move (0, 1.0) });
+    EXPECT_EQ (sort ({ 0xb0, 1, 64 }), Lines{ move (0, 64.0 / 127.0) });
     EXPECT_EQ (target.sources[0], cc7 (1, 1));
 
     // It comes: a pair from now on.
-    EXPECT_EQ (sort ({ 0xb0, 33, 10 }), (Lines { "source 0 pair", move (0, 8202.0 / 16383.0) }));
+    EXPECT_EQ (sort ({ 0xb0, 33, 10 }), (Lines{ "source 0 pair", move (0, 8202.0 / 16383.0) }));
     EXPECT_EQ (target.sources[0], pair (1, 1));
-    EXPECT_EQ (sort ({ 0xb0, 1, 64 }), Lines { move (0, 8192.0 / 16383.0) });
+    EXPECT_EQ (sort ({ 0xb0, 1, 64 }), Lines{ move (0, 8192.0 / 16383.0) });
 
     // Numbers from 32 on have no LSB: CC 40's neighbour CC 72 is only a value.
     target.sources[1] = cc7 (1, 40);
-    EXPECT_EQ (sort ({ 0xb0, 72, 3 }), Lines { "value 1/72=3" });
+    EXPECT_EQ (sort ({ 0xb0, 72, 3 }), Lines{ "value 1/72=3" });
     EXPECT_EQ (target.sources[1], cc7 (1, 40));
 }
 
@@ -167,19 +167,19 @@ TEST_F (MidiSorting, AnAxisListeningToTheLsbNumberKeepsTheOtherAxisSevenBit)
     target.sources[0] = cc7 (1, 1);
     target.sources[1] = cc7 (1, 33);
 
-    EXPECT_EQ (sort ({ 0xb0, 33, 127 }), Lines { move (1, 1.0) });
+    EXPECT_EQ (sort ({ 0xb0, 33, 127 }), Lines{ move (1, 1.0) });
     EXPECT_EQ (target.sources[0], cc7 (1, 1));
 }
 
 TEST_F (MidiSorting, PitchBendDrivesItsAxisOnItsChannelAndIsIgnoredOtherwise)
 {
-    EXPECT_EQ (sort ({ 0xe0, 0, 64 }), Lines {}) << "no source: pitch bend does nothing";
+    EXPECT_EQ (sort ({ 0xe0, 0, 64 }), Lines{}) << "no source: pitch bend does nothing";
 
     target.sources[0] = bend (16);
-    EXPECT_EQ (sort ({ 0xef, 0x7f, 0x7f }), Lines { move (0, 1.0) });
-    EXPECT_EQ (sort ({ 0xef, 0, 0 }), Lines { move (0, 0.0) });
-    EXPECT_EQ (sort ({ 0xef, 0, 64 }), Lines { move (0, 8192.0 / 16383.0) }) << "data 1 is the LSB";
-    EXPECT_EQ (sort ({ 0xe0, 0, 64 }), Lines {}) << "the wrong channel";
+    EXPECT_EQ (sort ({ 0xef, 0x7f, 0x7f }), Lines{ move (0, 1.0) });
+    EXPECT_EQ (sort ({ 0xef, 0, 0 }), Lines{ move (0, 0.0) });
+    EXPECT_EQ (sort ({ 0xef, 0, 64 }), Lines{ move (0, 8192.0 / 16383.0) }) << "data 1 is the LSB";
+    EXPECT_EQ (sort ({ 0xe0, 0, 64 }), Lines{}) << "the wrong channel";
 }
 
 //==============================================================================
@@ -187,16 +187,16 @@ TEST_F (MidiSorting, ACursorLearnTakesTheNextControlChangeOrPitchBendAndMovesWit
 {
     target.request = LearnRequest::cursor (1);
 
-    EXPECT_EQ (sort ({ 0x90, 60, 100 }), Lines {}) << "a note is no cursor source";
-    EXPECT_EQ (sort ({ 0xb0, 123, 0 }), Lines { "value 1/123=0" }) << "channel mode messages are not learned";
+    EXPECT_EQ (sort ({ 0x90, 60, 100 }), Lines{}) << "a note is no cursor source";
+    EXPECT_EQ (sort ({ 0xb0, 123, 0 }), Lines{ "value 1/123=0" }) << "channel mode messages are not learned";
     EXPECT_EQ (target.request, LearnRequest::cursor (1));
 
-    EXPECT_EQ (sort ({ 0xb4, 74, 127 }), (Lines { "learn source 1", move (1, 1.0) }));
+    EXPECT_EQ (sort ({ 0xb4, 74, 127 }), (Lines{ "learn source 1", move (1, 1.0) }));
     EXPECT_EQ (target.sources[1], cc7 (5, 74));
-    EXPECT_EQ (sort ({ 0xb4, 74, 0 }), Lines { move (1, 0.0) }) << "learned once";
+    EXPECT_EQ (sort ({ 0xb4, 74, 0 }), Lines{ move (1, 0.0) }) << "learned once";
 
     target.request = LearnRequest::cursor (0);
-    EXPECT_EQ (sort ({ 0xe1, 0, 0 }), (Lines { "learn source 0", move (0, 0.0) }));
+    EXPECT_EQ (sort ({ 0xe1, 0, 0 }), (Lines{ "learn source 0", move (0, 0.0) }));
     EXPECT_EQ (target.sources[0], bend (2));
 }
 
@@ -204,19 +204,19 @@ TEST_F (MidiSorting, ATriggerLearnTakesTheNextNoteOnOrProgramChangeAndRecallsWit
 {
     target.request = LearnRequest::trigger (7);
 
-    EXPECT_EQ (sort ({ 0xb0, 1, 1 }), Lines { "value 1/1=1" }) << "a control change is no trigger";
-    EXPECT_EQ (sort ({ 0x90, 60, 0 }), Lines {}) << "a note-on of velocity 0 is a note-off";
-    EXPECT_EQ (sort ({ 0x80, 60, 64 }), Lines {});
-    EXPECT_EQ (sort ({ 0x92, 60, 1 }), (Lines { "learn trigger 60", "recall 60" }));
-    EXPECT_EQ (target.triggers.back(), (SceneTrigger { SceneTrigger::Kind::note, 3, 60 }));
+    EXPECT_EQ (sort ({ 0xb0, 1, 1 }), Lines{ "value 1/1=1" }) << "a control change is no trigger";
+    EXPECT_EQ (sort ({ 0x90, 60, 0 }), Lines{}) << "a note-on of velocity 0 is a note-off";
+    EXPECT_EQ (sort ({ 0x80, 60, 64 }), Lines{});
+    EXPECT_EQ (sort ({ 0x92, 60, 1 }), (Lines{ "learn trigger 60", "recall 60" }));
+    EXPECT_EQ (target.triggers.back(), (SceneTrigger{ SceneTrigger::Kind::note, 3, 60 }));
 
-    EXPECT_EQ (sort ({ 0x92, 60, 127 }), Lines { "recall 60" });
-    EXPECT_EQ (sort ({ 0x93, 60, 127 }), Lines {}) << "another channel";
-    EXPECT_EQ (sort ({ 0xc2, 60 }), Lines {}) << "a program change of the note's number";
+    EXPECT_EQ (sort ({ 0x92, 60, 127 }), Lines{ "recall 60" });
+    EXPECT_EQ (sort ({ 0x93, 60, 127 }), Lines{}) << "another channel";
+    EXPECT_EQ (sort ({ 0xc2, 60 }), Lines{}) << "a program change of the note's number";
 
     target.request = LearnRequest::trigger (8);
-    EXPECT_EQ (sort ({ 0xc0, 5 }), (Lines { "learn trigger 5", "recall 5" }));
-    EXPECT_EQ (target.triggers.back(), (SceneTrigger { SceneTrigger::Kind::programChange, 1, 5 }));
+    EXPECT_EQ (sort ({ 0xc0, 5 }), (Lines{ "learn trigger 5", "recall 5" }));
+    EXPECT_EQ (target.triggers.back(), (SceneTrigger{ SceneTrigger::Kind::programChange, 1, 5 }));
 }
 
 TEST_F (MidiSorting, MalformedShortAndSystemMessagesGoNowhere)
@@ -224,8 +224,7 @@ TEST_F (MidiSorting, MalformedShortAndSystemMessagesGoNowhere)
     target.sources[0] = cc7 (1, 7);
     target.request = LearnRequest::cursor (1);
 
-    for (auto bytes : { std::vector<juce::uint8> { 0xb0, 7 }, { 0xb0, 7, 0x80 }, { 0xb0, 0x87, 1 }, { 0xe0, 0x80, 0 },
-                        { 0xc0 }, { 0xc0, 0x90 }, { 0xf0, 0x7e, 0xf7 }, { 0xf8 }, { 7, 64 }, {} })
+    for (auto bytes : { std::vector<juce::uint8>{ 0xb0, 7 }, { 0xb0, 7, 0x80 }, { 0xb0, 0x87, 1 }, { 0xe0, 0x80, 0 }, { 0xc0 }, { 0xc0, 0x90 }, { 0xf0, 0x7e, 0xf7 }, { 0xf8 }, { 7, 64 }, {} })
     {
         sorter.sort (bytes.data(), (int) bytes.size());
         EXPECT_TRUE (target.log.empty()) << juce::String::toHexString (bytes.data(), (int) bytes.size());
@@ -240,12 +239,13 @@ TEST_F (MidiSorting, MalformedShortAndSystemMessagesGoNowhere)
     target.request = {};
     const juce::uint8 longer[] = { 0xb0, 7, 127, 0 };
     sorter.sort (longer, 4);
-    EXPECT_EQ (target.log, std::vector<std::string> { move (0, 1.0) });
+    EXPECT_EQ (target.log, std::vector<std::string>{ move (0, 1.0) });
 }
 
 TEST (MidiSorterKinds, OnlyFullChannelMessagesTheSorterUsesAreWorthKeeping)
 {
-    const auto sortable = [] (std::vector<juce::uint8> bytes) { return MidiSorter::isSortable (bytes.data(), (int) bytes.size()); };
+    const auto sortable = [] (std::vector<juce::uint8> bytes)
+    { return MidiSorter::isSortable (bytes.data(), (int) bytes.size()); };
 
     EXPECT_TRUE (sortable ({ 0xb5, 1, 2 }));
     EXPECT_TRUE (sortable ({ 0x95, 1, 2 }));

@@ -242,13 +242,13 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
     model.setCursorSource (1, { CursorSource::Kind::pitchBend, 2, 0 });
     model.setGlideTime (0.01);
 
-    std::atomic<int> workersRunning { 3 };
-    std::atomic<int> badMessages { 0 }, badPositions { 0 };
+    std::atomic<int> workersRunning{ 3 };
+    std::atomic<int> badMessages{ 0 }, badPositions{ 0 };
 
     // Audio-like: the processor's clock, sources, triggers and learnable messages at their
     // times, the glide advanced at every tick.
     std::thread audio ([&]
-    {
+                       {
         juce::MidiBuffer buffer;
         double clock = 0.0;
 
@@ -288,11 +288,10 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
                     ++badMessages;
         }
 
-        --workersRunning;
-    });
+        --workersRunning; });
 
     std::thread parameters ([&]
-    {
+                            {
         for (int i = 0; i < 100000; ++i)
         {
             model.setCursorX ((float) (i % 100) / 100.0f);
@@ -302,11 +301,10 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
                 ++badPositions;
         }
 
-        --workersRunning;
-    });
+        --workersRunning; });
 
     std::thread chunks ([&]
-    {
+                        {
         for (int i = 0; i < 2000; ++i)
         {
             auto document = model.createStateXml ("brisquell");
@@ -315,22 +313,45 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
                 model.restoreStateXml (juce::parseXML (document->toString()));
         }
 
-        --workersRunning;
-    });
+        --workersRunning; });
 
     // Message thread: the pane's and the scenes' menus, a cursor drag, the pane's glide view.
     for (int i = 0; workersRunning.load() > 0 || i < 200; ++i)
     {
         switch (i % 8)
         {
-            case 0: model.requestLearn (LearnRequest::cursor (i % 2)); break;
-            case 1: if (auto* scene = model.getScene (i % 5)) model.requestLearn (LearnRequest::trigger (scene->getSerial())); break;
-            case 2: model.setGlideTime ((i % 3) * 0.005); break;
-            case 3: if (auto* scene = model.getScene (i % 4)) model.setSceneTrigger (*scene, { SceneTrigger::Kind::programChange, 1, i % 4 }); break;
-            case 4: model.getCursor().setPosition ((float) (i % 200), 50.0f); break;
-            case 5: if (i % 40 == 5) model.forgetCursorSources(); else model.setCursorSource (0, { CursorSource::Kind::controlChange, 1, 1 }); break;
-            case 6: model.setGlideShape (i % 16 < 8 ? GlideShape::smooth : GlideShape::linear); break;
-            default: if (model.getNumScenes() > 8) model.deleteScene (model.getScene (0)); else addSceneAt (model, (float) (i % 190), 10.0f); break;
+            case 0:
+                model.requestLearn (LearnRequest::cursor (i % 2));
+                break;
+            case 1:
+                if (auto* scene = model.getScene (i % 5))
+                    model.requestLearn (LearnRequest::trigger (scene->getSerial()));
+                break;
+            case 2:
+                model.setGlideTime ((i % 3) * 0.005);
+                break;
+            case 3:
+                if (auto* scene = model.getScene (i % 4))
+                    model.setSceneTrigger (*scene, { SceneTrigger::Kind::programChange, 1, i % 4 });
+                break;
+            case 4:
+                model.getCursor().setPosition ((float) (i % 200), 50.0f);
+                break;
+            case 5:
+                if (i % 40 == 5)
+                    model.forgetCursorSources();
+                else
+                    model.setCursorSource (0, { CursorSource::Kind::controlChange, 1, 1 });
+                break;
+            case 6:
+                model.setGlideShape (i % 16 < 8 ? GlideShape::smooth : GlideShape::linear);
+                break;
+            default:
+                if (model.getNumScenes() > 8)
+                    model.deleteScene (model.getScene (0));
+                else
+                    addSceneAt (model, (float) (i % 190), 10.0f);
+                break;
         }
 
         const auto glide = model.getGlide();

@@ -60,9 +60,7 @@ TEST (CursorSources, InvalidSourcesAreNoneAndForgettingClearsBoth)
 {
     Brisquell model;
 
-    for (auto bad : { CursorSource { CursorSource::Kind::controlChange, 0, 1 }, CursorSource { CursorSource::Kind::controlChange, 17, 1 },
-                      CursorSource { CursorSource::Kind::controlChange, 1, 120 }, CursorSource { CursorSource::Kind::controlChangePair, 1, 32 },
-                      CursorSource { CursorSource::Kind::controlChange, 1, -1 } })
+    for (auto bad : { CursorSource{ CursorSource::Kind::controlChange, 0, 1 }, CursorSource{ CursorSource::Kind::controlChange, 17, 1 }, CursorSource{ CursorSource::Kind::controlChange, 1, 120 }, CursorSource{ CursorSource::Kind::controlChangePair, 1, 32 }, CursorSource{ CursorSource::Kind::controlChange, 1, -1 } })
     {
         model.setCursorSource (0, bad);
         EXPECT_EQ (model.getCursorSource (0).kind, CursorSource::Kind::none);
@@ -115,7 +113,7 @@ TEST (SceneTriggers, ARecallGlidesWhenTheGlideIsOn)
     auto* scene = addSceneAt (model, 100, 200);
     model.setSceneTrigger (*scene, program (1, 0));
 
-    model.handleIncomingMidi (std::array<juce::uint8, 2> { 0xc0, 0 }.data(), 2, 1000.0);
+    model.handleIncomingMidi (std::array<juce::uint8, 2>{ 0xc0, 0 }.data(), 2, 1000.0);
     EXPECT_EQ (model.getGlide().startTime, 1000.0) << "the message's own time";
     EXPECT_EQ (model.getGlide().target, juce::Point<float> (100, 200));
 
@@ -133,8 +131,7 @@ TEST (SceneTriggers, TriggersOfScenesOutsideTheModelOrInvalidOnesAreNotKept)
     EXPECT_EQ (other.getSceneTrigger (*foreign), SceneTrigger());
     EXPECT_EQ (model.getSceneTrigger (*foreign), SceneTrigger());
 
-    for (auto bad : { SceneTrigger { SceneTrigger::Kind::note, 0, 1 }, SceneTrigger { SceneTrigger::Kind::note, 1, 128 },
-                      SceneTrigger { SceneTrigger::Kind::programChange, 1, -1 }, SceneTrigger { SceneTrigger::Kind::none, 1, 1 } })
+    for (auto bad : { SceneTrigger{ SceneTrigger::Kind::note, 0, 1 }, SceneTrigger{ SceneTrigger::Kind::note, 1, 128 }, SceneTrigger{ SceneTrigger::Kind::programChange, 1, -1 }, SceneTrigger{ SceneTrigger::Kind::none, 1, 1 } })
     {
         model.setSceneTrigger (*scene, bad);
         EXPECT_EQ (scene->getTrigger(), SceneTrigger());

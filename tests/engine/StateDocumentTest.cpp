@@ -331,9 +331,9 @@ TEST (StateDocument, SourcesTriggersAndGlideRoundTrip)
     EXPECT_EQ (documentOf (model), saved);
     EXPECT_EQ (model.getGlideTime(), 1.5);
     EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
-    EXPECT_EQ (model.getCursorSource (0), (CursorSource { CursorSource::Kind::controlChangePair, 2, 1 }));
-    EXPECT_EQ (model.getCursorSource (1), (CursorSource { CursorSource::Kind::pitchBend, 16, 0 }));
-    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::note, 1, 60 }));
+    EXPECT_EQ (model.getCursorSource (0), (CursorSource{ CursorSource::Kind::controlChangePair, 2, 1 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource{ CursorSource::Kind::pitchBend, 16, 0 }));
+    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 1, 60 }));
     EXPECT_EQ (model.getScene (1)->getTrigger(), SceneTrigger());
 
     // The restored triggers recall their scenes.
@@ -362,16 +362,15 @@ TEST (StateDocument, BadSourcesTriggersAndGlideSettingsGetClearDefaultsAndLoseNo
 
     const CursorSource none;
 
-    for (const auto& c : { Case { "glide=\"-3\" shape=\"SMOOTH\"", 0.0, GlideShape::smooth, none, none },
-                           Case { "glide=\"600\" shape=\"wobbly\"", 60.0, GlideShape::linear, none, none },
-                           Case { "glide=\"nan\"", 0.0, GlideShape::linear, none, none },
-                           Case { "glide=\"1e999\"", 0.0, GlideShape::linear, none, none },
-                           Case { "glide=\"2.5s\"", 2.5, GlideShape::linear, none, none },
-                           Case { "xsource=\"cc\" xchannel=\"17\" xnumber=\"1\" ysource=\"CC14\" ychannel=\"1\" ynumber=\"32\"", 0.0, GlideShape::linear, none, none },
-                           Case { "xsource=\"cc\" xchannel=\"1\" xnumber=\"127\" ysource=\"pitchbend\" ychannel=\"0\"", 0.0, GlideShape::linear, none, none },
-                           Case { "xsource=\"aftertouch\" xchannel=\"1\" ysource=\"PitchBend\" ychannel=\"9\" ynumber=\"99\"", 0.0, GlideShape::linear,
-                                  none, { CursorSource::Kind::pitchBend, 9, 0 } },
-                           Case { "xsource=\"cc\" xchannel=\"1.9\" xnumber=\"+5\"", 0.0, GlideShape::linear, { CursorSource::Kind::controlChange, 1, 5 }, none } })
+    for (const auto& c : { Case{ "glide=\"-3\" shape=\"SMOOTH\"", 0.0, GlideShape::smooth, none, none },
+                           Case{ "glide=\"600\" shape=\"wobbly\"", 60.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"nan\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"1e999\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"2.5s\"", 2.5, GlideShape::linear, none, none },
+                           Case{ "xsource=\"cc\" xchannel=\"17\" xnumber=\"1\" ysource=\"CC14\" ychannel=\"1\" ynumber=\"32\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "xsource=\"cc\" xchannel=\"1\" xnumber=\"127\" ysource=\"pitchbend\" ychannel=\"0\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "xsource=\"aftertouch\" xchannel=\"1\" ysource=\"PitchBend\" ychannel=\"9\" ynumber=\"99\"", 0.0, GlideShape::linear, none, { CursorSource::Kind::pitchBend, 9, 0 } },
+                           Case{ "xsource=\"cc\" xchannel=\"1.9\" xnumber=\"+5\"", 0.0, GlideShape::linear, { CursorSource::Kind::controlChange, 1, 5 }, none } })
     {
         Brisquell model;
         restoreText (model, juce::String ("<b><controllers><controller ccno=\"7\"><value value=\"5\" scene=\"0\"/></controller></controllers>"
@@ -379,7 +378,8 @@ TEST (StateDocument, BadSourcesTriggersAndGlideSettingsGetClearDefaultsAndLoseNo
                                           "<scene x=\"3\" y=\"4\" trigger=\"program\" triggerchannel=\"2\" triggernumber=\"128\"/>"
                                           "<scene x=\"5\" y=\"6\" trigger=\"chord\" triggerchannel=\"1\" triggernumber=\"1\"/>"
                                           "<scene x=\"7\" y=\"8\" TRIGGER=\"Program\" triggerchannel=\"16\"/></scenes>"
-                                          "<cursorcontrol ") + c.cursorControl + "/></b>");
+                                          "<cursorcontrol ")
+                                + c.cursorControl + "/></b>");
 
         EXPECT_EQ (model.getGlideTime(), c.glideTime) << c.cursorControl;
         EXPECT_EQ (model.getGlideShape(), c.shape) << c.cursorControl;
@@ -394,6 +394,6 @@ TEST (StateDocument, BadSourcesTriggersAndGlideSettingsGetClearDefaultsAndLoseNo
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ (model.getScene (i)->getTrigger(), SceneTrigger()) << i;
 
-        EXPECT_EQ (model.getScene (3)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::programChange, 16, 0 }));
+        EXPECT_EQ (model.getScene (3)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 16, 0 }));
     }
 }

@@ -214,11 +214,11 @@ TEST (AudioThreadAllocations, GlidingBlocksWithSourcesAndTriggersAllocateNothing
 
     for (int s = 0; s < 4; ++s)
         scenes += "<scene x=\"" + std::to_string ((s % 2) * 200) + "\" y=\"" + std::to_string ((s / 2) * 200)
-                + "\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"" + std::to_string (60 + s) + "\"/>";
+                  + "\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"" + std::to_string (60 + s) + "\"/>";
 
     plugin->setChunk (chunkOfText ("<brisquell><controllers>" + controllers + "</controllers><scenes>" + scenes + "</scenes>"
-                                   "<cursorcontrol glide=\"0.5\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"1\" xnumber=\"1\" ysource=\"pitchbend\" ychannel=\"1\"/>"
-                                   "</brisquell>"));
+                                                                                                                  "<cursorcontrol glide=\"0.5\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"1\" xnumber=\"1\" ysource=\"pitchbend\" ychannel=\"1\"/>"
+                                                                                                                  "</brisquell>"));
 
     std::vector<host::MidiEvent> input (4);
     size_t numSent = 0;

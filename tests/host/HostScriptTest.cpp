@@ -46,7 +46,7 @@ TEST (HostScript, SetLinesNameAnElementItsNumberAndAttributes)
     EXPECT_EQ (actions[0].kind, host::Action::Kind::set);
     EXPECT_EQ (actions[0].text, "scene");
     EXPECT_EQ (actions[0].index, 1);
-    EXPECT_EQ (actions[0].attributes, (std::vector<std::pair<std::string, std::string>> { { "trigger", "note" }, { "triggernumber", "60" } }));
+    EXPECT_EQ (actions[0].attributes, (std::vector<std::pair<std::string, std::string>>{ { "trigger", "note" }, { "triggernumber", "60" } }));
 
     for (const auto* bad : { "5 set scene 1", "5 set scene x a=1", "5 set scene 0 =1", "5 set scene 0 a" })
         EXPECT_TRUE (parsed (bad, error).empty()) << bad;
@@ -68,9 +68,9 @@ TEST (HostScript, SetStateAttributesEditsTheSavedDocument)
     ASSERT_TRUE (host::setStateAttributes (chunk, "gu", 0, { { "x", "1" } })) << "names are matched whole: <gui> is no <gu>";
     EXPECT_NE (textOf (chunk).find (R"(<gui width="3"/><cursorcontrol glide="1"/><gu x="1"/></brisquell>)"), std::string::npos);
 
-    std::vector<std::uint8_t> notAChunk { 1, 2, 3 };
+    std::vector<std::uint8_t> notAChunk{ 1, 2, 3 };
     EXPECT_FALSE (host::setStateAttributes (notAChunk, "scene", 0, { { "x", "1" } }));
-    EXPECT_EQ (notAChunk, (std::vector<std::uint8_t> { 1, 2, 3 }));
+    EXPECT_EQ (notAChunk, (std::vector<std::uint8_t>{ 1, 2, 3 }));
 }
 
 TEST (HostScript, TheDemoSessionEndsWithANoteRecallingAScene)

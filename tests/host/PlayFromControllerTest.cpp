@@ -66,8 +66,7 @@ using Values = std::vector<std::pair<int, int>>;
 /** Runs the events, given at absolute sample times, through blocks of the size and answers
     the bytes of every event sent before numSamples, at absolute times.
 */
-std::vector<std::pair<int, std::array<std::uint8_t, 4>>> runTimeline (int blockSize, int numSamples, const std::string& cursorControl,
-                                                          const std::multimap<int, std::vector<std::uint8_t>>& events)
+std::vector<std::pair<int, std::array<std::uint8_t, 4>>> runTimeline (int blockSize, int numSamples, const std::string& cursorControl, const std::multimap<int, std::vector<std::uint8_t>>& events)
 {
     auto plugin = loadProject (cursorControl, blockSize);
     std::vector<std::pair<int, std::array<std::uint8_t, 4>>> sent;
@@ -96,13 +95,12 @@ TEST (PlayFromController, EverySourceKindMovesTheCursorFromItsOwnOffset)
 {
     auto plugin = loadProject (sourcesOnly, 4410);
     ASSERT_NE (plugin, nullptr);
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410)), (Values { { 0, 0 } })) << "the restored project, at A";
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410)), (Values{ { 0, 0 } })) << "the restored project, at A";
 
     // The pair's MSB alone (LSB taken as 0: x 198), its LSB (x 200), pitch bend on a channel no
     // source listens to, the MSB 64 (x 100); each at least a tick after the one before.
-    const auto sent = runBlock (*plugin, 4410, { bytes (100, { 0xb0, 1, 127 }), bytes (400, { 0xb0, 33, 127 }),
-                                                 bytes (700, { 0xe2, 0, 0 }), bytes (1000, { 0xb0, 1, 64 }) });
-    EXPECT_EQ (cc7Values (sent), (Values { { 100, 127 }, { 400, 127 }, { 1000, 64 } }));
+    const auto sent = runBlock (*plugin, 4410, { bytes (100, { 0xb0, 1, 127 }), bytes (400, { 0xb0, 33, 127 }), bytes (700, { 0xe2, 0, 0 }), bytes (1000, { 0xb0, 1, 64 }) });
+    EXPECT_EQ (cc7Values (sent), (Values{ { 100, 127 }, { 400, 127 }, { 1000, 64 } }));
     EXPECT_EQ (plugin->getParameter (0), 0.5f) << "the target the pair last set";
     EXPECT_EQ (plugin->getParameterDisplay (0), "100");
 
@@ -112,7 +110,7 @@ TEST (PlayFromController, EverySourceKindMovesTheCursorFromItsOwnOffset)
     EXPECT_EQ (document.find ("ccno=\"33\""), std::string::npos);
 
     // Pitch bend drives y: the cursor's distances change, so CC 7 is sent again.
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (10, { 0xe1, 0x7f, 0x7f }) })), (Values { { 10, 64 } }));
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (10, { 0xe1, 0x7f, 0x7f }) })), (Values{ { 10, 64 } }));
     EXPECT_EQ (plugin->getParameter (1), 1.0f);
 }
 
@@ -122,11 +120,12 @@ TEST (PlayFromController, ASevenBitSourceLearnedFromAnMsbStaysSevenBitUntilItsLs
     ASSERT_NE (plugin, nullptr);
     runBlock (*plugin, 4410);
 
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (0, { 0xb0, 1, 127 }) })), (Values { { 0, 127 } })) << "127 of 127: x 200";
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (0, { 0xb0, 1, 127 }) })), (Values{ { 0, 127 } })) << "127 of 127: x 200";
     EXPECT_NE (textOf (plugin->getChunk()).find ("xsource=\"cc\""), std::string::npos);
 
     EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (0, { 0xb0, 1, 64 }), bytes (500, { 0xb0, 33, 0 }) })),
-               (Values { { 0, 65 }, { 500, 64 } })) << "64 of 127 (x 101), then 64 * 128 of 16383 (x 100)";
+               (Values{ { 0, 65 }, { 500, 64 } }))
+        << "64 of 127 (x 101), then 64 * 128 of 16383 (x 100)";
     EXPECT_NE (textOf (plugin->getChunk()).find ("xsource=\"cc14\" xchannel=\"1\" xnumber=\"1\""), std::string::npos);
 }
 
@@ -136,10 +135,11 @@ TEST (PlayFromController, TriggersRecallTheirScenesAtTheirOffsets)
     ASSERT_NE (plugin, nullptr);
     runBlock (*plugin, 512);
 
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 512, { bytes (300, { 0xc2, 2 }) })), (Values { { 300, 127 } }));
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 512, { bytes (300, { 0xc2, 2 }) })), (Values{ { 300, 127 } }));
     EXPECT_EQ (cc7Values (runBlock (*plugin, 512, { bytes (10, { 0xc2, 3 }), bytes (20, { 0x90, 60, 0 }), bytes (30, { 0x91, 60, 9 }) })),
-               Values {}) << "another program, a note-on of velocity 0, another channel";
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 512, { bytes (200, { 0x90, 60, 9 }) })), (Values { { 200, 0 } }));
+               Values{})
+        << "another program, a note-on of velocity 0, another channel";
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 512, { bytes (200, { 0x90, 60, 9 }) })), (Values{ { 200, 0 } }));
     EXPECT_EQ (plugin->getParameter (0), 0.0f);
 }
 
@@ -155,12 +155,12 @@ TEST (PlayFromController, AGlideSendsItsWayThereAtTheTicksAndTheParameterAnswers
 
     // From 0 (at the block's start, where it has not moved yet) to 882 at 200 / 882 per sample:
     // x 49.9 at 220, 99.8 at 440, 149.7 at 660, 199.5 at 880, then 200 at 1100.
-    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410)), (Values { { 220, 13 }, { 440, 63 }, { 660, 114 }, { 880, 127 }, { 1100, 127 } }));
+    EXPECT_EQ (cc7Values (runBlock (*plugin, 4410)), (Values{ { 220, 13 }, { 440, 63 }, { 660, 114 }, { 880, 127 }, { 1100, 127 } }));
 }
 
 TEST (PlayFromController, TheOutputIsTheSameWhateverTheBlockSize)
 {
-    const std::multimap<int, std::vector<std::uint8_t>> events {
+    const std::multimap<int, std::vector<std::uint8_t>> events{
         { 0, { 0xb0, 1, 100 } },
         { 250, { 0xb0, 33, 50 } },
         { 3000, { 0xc2, 2 } },
@@ -176,7 +176,7 @@ TEST (PlayFromController, TheOutputIsTheSameWhateverTheBlockSize)
     for (const auto* shape : { "linear", "smooth" })
     {
         const auto cursorControl = std::string (R"(<cursorcontrol glide="0.25" shape=")") + shape
-                                 + R"(" xsource="cc14" xchannel="1" xnumber="1" ysource="pitchbend" ychannel="2"/>)";
+                                   + R"(" xsource="cc14" xchannel="1" xnumber="1" ysource="pitchbend" ychannel="2"/>)";
         const auto reference = runTimeline (4096, 57344, cursorControl, events);
         ASSERT_GT (reference.size(), 200u) << shape;
 

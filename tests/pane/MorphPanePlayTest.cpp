@@ -62,7 +62,7 @@ TEST_F (MorphPanePlay, LearnItemsWaitForTheNextMessageAndThePaneSaysSoUntilItCom
     settle();
     send (model, { 0xe3, 0, 0x40 });
     settle();
-    EXPECT_EQ (model.getCursorSource (1), (CursorSource { CursorSource::Kind::pitchBend, 4, 0 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource{ CursorSource::Kind::pitchBend, 4, 0 }));
     EXPECT_EQ (pane->getLearnHint(), "");
     EXPECT_FALSE (isTicked (paneModel->createMenu(), MorphPaneModel::learnCursorYItem));
 
@@ -93,7 +93,7 @@ TEST_F (MorphPanePlay, TheSceneMenuLearnsAndForgetsItsTrigger)
 
     send (model, { 0xc0, 7 });
     settle();
-    EXPECT_EQ (scene->getTrigger(), (SceneTrigger { SceneTrigger::Kind::programChange, 1, 7 }));
+    EXPECT_EQ (scene->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 1, 7 }));
     EXPECT_EQ (pane->getLearnHint(), "");
 
     // Chosen twice, the learn is cancelled; forgetting clears the trigger.
@@ -137,7 +137,8 @@ TEST_F (MorphPanePlay, TheGlideDialogSetsTimeAndShapeWhenItCloses)
     EXPECT_EQ (model.getGlideTime(), 0.0) << "nothing is written before the dialog closes";
 
     static_cast<juce::DocumentWindow*> (dialog.getComponent())->closeButtonPressed();
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return dialog == nullptr; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return dialog == nullptr; }));
     EXPECT_EQ (model.getGlideTime(), 1.5);
     EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
     EXPECT_EQ (textOf (paneModel->createMenu(), MorphPaneModel::glideItem), "Glide:1.5 s smooth");
@@ -163,18 +164,21 @@ TEST_F (MorphPanePlay, WhileAGlideRunsTheCursorTravelsAndItsTargetIsMarked)
     EXPECT_FALSE (pane->getGlideTargetMarker().has_value());
 
     model.setCursorX (0.5f); // to x 100 over 1000 samples
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return pane->getGlideTargetMarker().has_value(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return pane->getGlideTargetMarker().has_value(); }));
     EXPECT_EQ (*pane->getGlideTargetMarker(), juce::Rectangle<int> (210, 0, 100, 50)) << "where the cursor's view will stand";
 
     // No output tick has moved the cursor, but the clock has gone on: the view follows the clock.
     model.setSampleClock (250.0, 1000.0);
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return cursorView->getBounds() == juce::Rectangle<int> (60, 0, 100, 50); }))
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return cursorView->getBounds() == juce::Rectangle<int> (60, 0, 100, 50); }))
         << "x 25 at zoom 2, from the origin at 10: " << cursorView->getBounds().toString();
     EXPECT_EQ (model.getCursor().getPosition().x, 0.0f);
 
     // Arrived: the marker goes and the view rests on the cursor.
     model.advanceGlideTo (1000.0);
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! pane->getGlideTargetMarker().has_value(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return ! pane->getGlideTargetMarker().has_value(); }));
     EXPECT_EQ (cursorView->getBounds(), juce::Rectangle<int> (210, 0, 100, 50));
 
     // A drag ends a glide at once, where the view was put.
@@ -183,7 +187,8 @@ TEST_F (MorphPanePlay, WhileAGlideRunsTheCursorTravelsAndItsTargetIsMarked)
     const auto from = pointer->centreOf (*cursorView);
     pointer->drag (*cursorView, from, { from + juce::Point<int> (0, 10) }, left);
     EXPECT_FALSE (model.isGliding());
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return ! pane->getGlideTargetMarker().has_value(); }));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return ! pane->getGlideTargetMarker().has_value(); }));
 }
 
 } // namespace

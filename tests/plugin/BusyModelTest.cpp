@@ -197,8 +197,7 @@ TEST (BusyModel, SourcesTriggersAndPitchBendWaitInOrderWithTheirSampleTimes)
 
     {
         ModelBusy busy (model);
-        const auto written = harness.run (512, midiOf ({ { 100, juce::MidiMessage::pitchWheel (1, 16383) },
-                                                        { 200, juce::MidiMessage::programChange (1, 3) } }));
+        const auto written = harness.run (512, midiOf ({ { 100, juce::MidiMessage::pitchWheel (1, 16383) }, { 200, juce::MidiMessage::programChange (1, 3) } }));
         EXPECT_TRUE (written.empty());
     }
 

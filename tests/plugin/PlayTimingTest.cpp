@@ -63,8 +63,7 @@ Timeline runTimeline (ProcessorHarness& harness, int blockSize, int numSamples, 
     return sent;
 }
 
-Timeline runTimeline (int blockSize, int numSamples, const std::multimap<int, juce::MidiMessage>& events, double glideSeconds,
-                      GlideShape shape = GlideShape::linear, double sampleRate = 48000.0)
+Timeline runTimeline (int blockSize, int numSamples, const std::multimap<int, juce::MidiMessage>& events, double glideSeconds, GlideShape shape = GlideShape::linear, double sampleRate = 48000.0)
 {
     ProcessorHarness harness (sampleRate, blockSize);
     buildTwoScenes (harness.model(), glideSeconds, shape);
@@ -93,10 +92,7 @@ constexpr double fourTicks = 0.02;
 //==============================================================================
 TEST (PlayTiming, ASourceTakesEffectAtItsOwnOffsetAndTheTicksBeforeItKeepTheOldPosition)
 {
-    const auto sent = runTimeline (512, 2048, { { 812, juce::MidiMessage::controllerEvent (1, 16, 127) },
-                                                { 912, juce::MidiMessage::controllerEvent (1, 16, 0) },
-                                                { 1500, juce::MidiMessage::controllerEvent (1, 7, 99) } },
-                                   0.0);
+    const auto sent = runTimeline (512, 2048, { { 812, juce::MidiMessage::controllerEvent (1, 16, 127) }, { 912, juce::MidiMessage::controllerEvent (1, 16, 0) }, { 1500, juce::MidiMessage::controllerEvent (1, 7, 99) } }, 0.0);
 
     // 0: the first tick sends the cursor's value at A. 812: the source's own time. 912 is one
     // tick too soon after 812: it goes out at 812 + 240. The controller value at 1500 is a
@@ -133,7 +129,7 @@ TEST (PlayTiming, TheOutputIsTheSameWhateverTheBlockSize)
 {
     // Sources of both kinds, triggers, a value for a controller, retargets mid-glide and a
     // glide left to finish, over about a second.
-    const std::multimap<int, juce::MidiMessage> events {
+    const std::multimap<int, juce::MidiMessage> events{
         { 0, juce::MidiMessage::controllerEvent (1, 16, 64) },
         { 333, noteOn (62) },
         { 5000, juce::MidiMessage::pitchWheel (2, 12000) },
@@ -201,7 +197,7 @@ TEST (PlayTiming, ALearnedSourceActsFromTheOffsetOfTheMessageThatTaughtIt)
     harness.model().requestLearn (LearnRequest::cursor (0));
     const auto written = harness.run (512, midiOf ({ { 100, juce::MidiMessage::controllerEvent (5, 20, 127) } }));
 
-    EXPECT_EQ (harness.model().getCursorSource (0), (CursorSource { CursorSource::Kind::controlChange, 5, 20 }));
+    EXPECT_EQ (harness.model().getCursorSource (0), (CursorSource{ CursorSource::Kind::controlChange, 5, 20 }));
     ASSERT_EQ (written.size(), 1u);
     EXPECT_EQ (written[0].offset, 100);
     EXPECT_EQ (written[0].message.getControllerValue(), 127);

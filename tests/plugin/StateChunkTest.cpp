@@ -181,11 +181,11 @@ TEST (StateChunk, FixturePlayedFromAControllerRestoresItsSourcesTriggersAndGlide
     auto& model = processor.getModel();
 
     ASSERT_EQ (model.getNumScenes(), 3);
-    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::note, 1, 60 }));
+    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 1, 60 }));
     EXPECT_EQ (model.getScene (1)->getTrigger(), SceneTrigger());
-    EXPECT_EQ (model.getScene (2)->getTrigger(), (SceneTrigger { SceneTrigger::Kind::programChange, 10, 5 }));
-    EXPECT_EQ (model.getCursorSource (0), (CursorSource { CursorSource::Kind::controlChangePair, 1, 1 }));
-    EXPECT_EQ (model.getCursorSource (1), (CursorSource { CursorSource::Kind::pitchBend, 2, 0 }));
+    EXPECT_EQ (model.getScene (2)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 10, 5 }));
+    EXPECT_EQ (model.getCursorSource (0), (CursorSource{ CursorSource::Kind::controlChangePair, 1, 1 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource{ CursorSource::Kind::pitchBend, 2, 0 }));
     EXPECT_EQ (model.getGlideTime(), 2.5);
     EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
 

@@ -302,11 +302,21 @@ std::string escapeAttribute (const std::string& value)
     {
         switch (c)
         {
-            case '&':  escaped += "&amp;"; break;
-            case '<':  escaped += "&lt;"; break;
-            case '>':  escaped += "&gt;"; break;
-            case '"':  escaped += "&quot;"; break;
-            default:   escaped += c; break;
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
+                break;
         }
     }
 
@@ -330,8 +340,7 @@ size_t findStartTag (const std::string& text, const std::string& name, int index
 }
 } // namespace
 
-bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index,
-                         const std::vector<std::pair<std::string, std::string>>& attributes)
+bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index, const std::vector<std::pair<std::string, std::string>>& attributes)
 {
     // The layout of the plug-in's chunk: "VC2!", the text's length (little-endian), the text,
     // two zero bytes.
@@ -375,7 +384,7 @@ bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& el
         }
     }
 
-    std::vector<std::uint8_t> result { 'V', 'C', '2', '!' };
+    std::vector<std::uint8_t> result{ 'V', 'C', '2', '!' };
 
     for (int shift = 0; shift < 32; shift += 8)
         result.push_back ((std::uint8_t) ((text.size() >> shift) & 0xff));

@@ -61,8 +61,7 @@ struct Action
     missing is added at the end of the root. False (and the chunk unchanged) when the chunk holds
     no document or the element cannot be found. Values are written escaped.
 */
-bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index,
-                         const std::vector<std::pair<std::string, std::string>>& attributes);
+bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index, const std::vector<std::pair<std::string, std::string>>& attributes);
 
 /** Reads the script text into actions (a sweep becomes one cursor action per block). On a bad
     line answers false with "line N: ..." in the error and leaves the actions as they were.
