@@ -84,6 +84,25 @@ void expectConsistent (Brisquell& model)
 
     EXPECT_EQ (valuesByControllers, valuesByScenes);
 }
+
+/** The message thread's turn: every third one delivers the model's notifications at once, the
+    others let the message loop run.
+*/
+void messageThreadRound (Brisquell& model, int round)
+{
+    if (round % 3 == 0)
+        model.deliverPendingNotifications();
+    else
+        runMessageLoopFor (0);
+}
+
+/** What is left saves and restores into a fresh model unchanged. */
+void expectRoundTrip (const Brisquell& model)
+{
+    Brisquell copy;
+    copy.restoreStateXml (model.createStateXml ("brisquell"));
+    EXPECT_EQ (copy.createStateXml ("brisquell")->toString(), model.createStateXml ("brisquell")->toString());
+}
 } // namespace
 
 TEST (ModelThreading, AudioParameterChunkAndMessageThreadsWorkAtOnce)
@@ -203,10 +222,7 @@ TEST (ModelThreading, AudioParameterChunkAndMessageThreadsWorkAtOnce)
         if (auto* scene = model.getScene (i % 3))
             scene->setPosition ((float) (i % 150), 20.0f);
 
-        if (i % 3 == 0)
-            model.deliverPendingNotifications();
-        else
-            runMessageLoopFor (0);
+        messageThreadRound (model, i);
     }
 
     audio.join();
@@ -219,11 +235,7 @@ TEST (ModelThreading, AudioParameterChunkAndMessageThreadsWorkAtOnce)
     EXPECT_GT (blocksRun.load(), 0);
     EXPECT_GT (view.reads, 0);
     expectConsistent (model);
-
-    // What is left saves and restores into a fresh model unchanged.
-    Brisquell copy;
-    copy.restoreStateXml (model.createStateXml ("brisquell"));
-    EXPECT_EQ (copy.createStateXml ("brisquell")->toString(), model.createStateXml ("brisquell")->toString());
+    expectRoundTrip (model);
 }
 
 TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutomates)
@@ -360,10 +372,7 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
         if (! (std::isfinite (shown.x) && std::isfinite (shown.y)))
             ++badPositions;
 
-        if (i % 3 == 0)
-            model.deliverPendingNotifications();
-        else
-            runMessageLoopFor (0);
+        messageThreadRound (model, i);
     }
 
     audio.join();
@@ -374,8 +383,5 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
     EXPECT_EQ (badMessages.load(), 0);
     EXPECT_EQ (badPositions.load(), 0);
     expectConsistent (model);
-
-    Brisquell copy;
-    copy.restoreStateXml (model.createStateXml ("brisquell"));
-    EXPECT_EQ (copy.createStateXml ("brisquell")->toString(), model.createStateXml ("brisquell")->toString());
+    expectRoundTrip (model);
 }

@@ -37,6 +37,23 @@ struct AllocationCounter
     ~AllocationCounter() { isCounting = false; }
     long count() const { return numAllocations.load(); }
 };
+
+/** Runs 200 blocks, so that every buffer on the way grows to its steady size, then 2,000 more
+    and answers the heap allocations among those; numSent adds up what the counted ones sent.
+*/
+template <typename SteadyBlock>
+long allocationsInSteadyBlocks (SteadyBlock&& steadyBlock, size_t& numSent)
+{
+    for (int block = 0; block < 200; ++block)
+        steadyBlock (block);
+
+    AllocationCounter counter;
+
+    for (int block = 200; block < 2200; ++block)
+        numSent += steadyBlock (block);
+
+    return counter.count();
+}
 } // namespace
 
 #if BRISQUELL_COUNTS_ALLOCATIONS
@@ -168,23 +185,8 @@ TEST (AudioThreadAllocations, SteadyBlocksAllocateNothing)
         return plugin->processBlock (128).size();
     };
 
-    // Let every buffer on the way grow to its steady size.
-    for (int block = 0; block < 200; ++block)
-        steadyBlock (block);
-
     size_t numSent = 0;
-    long numAllocated = 0;
-
-    {
-        AllocationCounter counter;
-
-        for (int block = 200; block < 2200; ++block)
-            numSent += steadyBlock (block);
-
-        numAllocated = counter.count();
-    }
-
-    EXPECT_EQ (numAllocated, 0);
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
     EXPECT_GT (numSent, 2000u * 4);
 }
 
@@ -243,20 +245,6 @@ TEST (AudioThreadAllocations, GlidingBlocksWithSourcesAndTriggersAllocateNothing
         return plugin->processBlock (128).size();
     };
 
-    for (int block = 0; block < 200; ++block)
-        steadyBlock (block);
-
-    long numAllocated = 0;
-
-    {
-        AllocationCounter counter;
-
-        for (int block = 200; block < 2200; ++block)
-            numSent += steadyBlock (block);
-
-        numAllocated = counter.count();
-    }
-
-    EXPECT_EQ (numAllocated, 0);
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
     EXPECT_GT (numSent, 900u * 8) << "a tick every 240 samples sends all eight controllers";
 }
