@@ -348,7 +348,7 @@ private:
 
     void setCursorAxisTarget (int axis, float parameterValue);
     void storeCursorTarget (juce::Point<float> target) noexcept;
-    void rebuildTriggerLookup();
+    void rebuildTriggerLookup() const;
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
     mutable juce::CriticalSection lock;
@@ -391,9 +391,9 @@ private:
     // Scenes find their trigger through the first scene per (kind, channel, number), rebuilt
     // without allocating whenever triggers or scenes change.
     static constexpr int numTriggerKeys = 2 * 16 * 128;
-    std::array<int, numTriggerKeys> triggerHeads{};
-    int numTriggers = 0;
-    bool triggerLookupStale = true;
+    mutable std::array<int, numTriggerKeys> triggerHeads{};
+    mutable int numTriggers = 0;
+    mutable bool triggerLookupStale = true;
 
     std::atomic<bool> autoLearn { true }, autoKey { true };
     std::atomic<int> refreshRate { defaultRefreshRate };

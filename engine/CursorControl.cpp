@@ -187,7 +187,7 @@ bool Brisquell::usesExactTiming() const
     const juce::ScopedLock sl (lock);
 
     if (triggerLookupStale)
-        const_cast<Brisquell*> (this)->rebuildTriggerLookup();
+        rebuildTriggerLookup();
 
     return glideTime > 0.0 || glide.isRunning || numTriggers > 0 || learnRequest.load() != 0
            || cursorSources[0].kind != CursorSource::Kind::none || cursorSources[1].kind != CursorSource::Kind::none;
@@ -244,7 +244,7 @@ void Brisquell::setSceneTrigger (Scene& scene, SceneTrigger trigger)
     notifyChange (&midiControlSubject);
 }
 
-void Brisquell::rebuildTriggerLookup()
+void Brisquell::rebuildTriggerLookup() const
 {
     triggerHeads.fill (-1);
     numTriggers = 0;
