@@ -190,6 +190,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     scenes.push_back (std::move (scene));
     invalidateWeights();
     distanceSumStale = true;
+    selectionRestored = false;
     notifyChange (&sceneListSubject);
     setSelectedScenesLocked ({ added });
 }
@@ -203,6 +204,7 @@ void Brisquell::deleteScene (Scene* scene)
 
     // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
+    selectionRestored = false;
 
     if (it != scenes.end())
     {

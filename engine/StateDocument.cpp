@@ -1,4 +1,5 @@
 #include "engine/Brisquell.h"
+#include "engine/SessionElement.h"
 #include "engine/StateDocument.h"
 
 #include <cmath>
@@ -133,6 +134,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     std::vector<juce::Point<float>> scenePositions;
     juce::Point<int> size;
     std::unique_ptr<juce::XmlElement> paneState;
+    state::Session session;
 
     {
         const juce::ScopedLock sl (lock);
@@ -168,6 +170,8 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         if (morphPaneState != nullptr)
             paneState = std::make_unique<juce::XmlElement> (*morphPaneState);
+
+        session = captureSessionLocked();
     }
 
     auto root = std::make_unique<juce::XmlElement> (tagName);
@@ -206,6 +210,9 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
     if (paneState != nullptr)
         root->addChildElement (paneState.release());
+
+    if (auto sessionElement = state::createSessionElement (session))
+        root->addChildElement (sessionElement.release());
 
     return root;
 }
@@ -293,6 +300,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
 
     std::unique_ptr<juce::XmlElement> oldPaneState;
     const auto* gui = state::getChild (*document, "gui");
+    const auto session = state::readSessionElement (*document, (int) newScenes.size());
 
     {
         const juce::ScopedLock sl (lock);
@@ -327,6 +335,11 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         // The scenes' positioning counts as a move, as if each had been placed one by one.
         if (! scenes.empty() && ! audit)
             scenesMoved = true;
+
+        if (session.has_value())
+            applySessionLocked (*session);
+        else
+            selectionRestored = false;
 
         if (hasPump.load())
         {

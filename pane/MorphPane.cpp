@@ -199,13 +199,21 @@ MorphPane::MorphPane (Brisquell& owner, MorphPaneModel& paneModel)
     : ModulePane (paneModel),
       model (owner)
 {
+    showModelSelection();
+}
+
+MorphPane::~MorphPane() = default;
+
+void MorphPane::showModelSelection()
+{
     const auto selected = model.getSelectedScenes();
+
+    if (selected.isEmpty())
+        getLassoSelection().deselectAll();
 
     for (int i = 0; i < selected.size(); ++i)
         selectItem (model.indexOfScene (selected.getUnchecked (i)), i == 0);
 }
-
-MorphPane::~MorphPane() = default;
 
 //==============================================================================
 CursorGUI::CursorGUI (Cursor& cursorToShow)

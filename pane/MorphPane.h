@@ -97,6 +97,11 @@ public:
     MorphPane (Brisquell& model, MorphPaneModel& paneModel);
     ~MorphPane() override;
 
+    /** Makes the views of the model's selected scenes, in the model's order, the pane's whole
+        selection.
+    */
+    void showModelSelection();
+
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
