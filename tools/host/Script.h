@@ -23,6 +23,8 @@ namespace brisquell::host
         <block> load <file>                                 restores the state chunk from the file
         <block> reload                                      saves the state and restores it, as a
                                                             host does when it reopens its project
+        <block> window <width> <height>                     resizes the host's window around the
+                                                            open editor, as a user dragging its edge
 
     Blank lines and everything after '#' are ignored. Blocks count from 0.
 */
@@ -35,7 +37,8 @@ struct Action
         say,
         save,
         load,
-        reload
+        reload,
+        window
     };
 
     Kind kind = Kind::midi;
@@ -43,6 +46,7 @@ struct Action
     MidiEvent event;                   // midi
     bool setsX = false, setsY = false; // cursor
     float x = 0.0f, y = 0.0f;          // cursor
+    int width = 0, height = 0;         // window
     std::string text;                  // say, save, load
 };
 

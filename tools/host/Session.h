@@ -34,6 +34,9 @@ struct SessionSettings
     bool opensEditor = false;
     int holdMilliseconds = 0;
 
+    /** The editor window's size when it opens; 0 x 0 takes the editor's own size. */
+    int windowWidth = 0, windowHeight = 0;
+
     std::string loadChunkPath, saveChunkPath;
 };
 
