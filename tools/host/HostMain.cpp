@@ -49,6 +49,7 @@ void usage (std::ostream& out)
            "  <block> say <text>\n"
            "  <block> save|load <file>\n"
            "  <block> reload                       save and restore the state, as a host reopening its project\n"
+           "  <block> deselect                     save and restore the state without its scene selection\n"
            "  <block> window <width> <height>      resize the editor's window as a user would (with --editor)\n";
 }
 

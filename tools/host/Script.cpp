@@ -126,9 +126,9 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
         return true;
     }
 
-    if (verb == "reload")
+    if (verb == "reload" || verb == "deselect")
     {
-        action.kind = Action::Kind::reload;
+        action.kind = verb == "reload" ? Action::Kind::reload : Action::Kind::deselect;
         actions.push_back (action);
         return true;
     }

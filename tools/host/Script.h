@@ -23,6 +23,10 @@ namespace brisquell::host
         <block> load <file>                                 restores the state chunk from the file
         <block> reload                                      saves the state and restores it, as a
                                                             host does when it reopens its project
+        <block> deselect                                    saves the state and restores it without
+                                                            its scene selection, which is what a click
+                                                            on the editor's empty pane does: the next
+                                                            incoming value keys a new scene
         <block> window <width> <height>                     resizes the host's window around the
                                                             open editor, as a user dragging its edge
 
@@ -38,6 +42,7 @@ struct Action
         save,
         load,
         reload,
+        deselect,
         window
     };
 

@@ -205,6 +205,10 @@ private:
                 plugin.setChunk (plugin.getChunk());
                 break;
 
+            case Action::Kind::deselect:
+                plugin.setChunk (withoutSceneSelection (plugin.getChunk()));
+                break;
+
             case Action::Kind::window:
                 resizeWindow (action);
                 break;
@@ -361,6 +365,38 @@ int runSession (Plugin& plugin, const std::vector<Action>& actions, const Sessio
 {
     SessionRunner runner (plugin, actions, settings, out, errors);
     return runner.run();
+}
+
+std::vector<std::uint8_t> withoutSceneSelection (const std::vector<std::uint8_t>& chunk)
+{
+    // "VC2!", the text's length (32 bits, little-endian), the text, then two zero bytes.
+    constexpr size_t headerSize = 8;
+
+    if (chunk.size() < headerSize || std::string (chunk.begin(), chunk.begin() + 4) != "VC2!")
+        return chunk;
+
+    const auto length = std::min ((size_t) chunk[4] | ((size_t) chunk[5] << 8) | ((size_t) chunk[6] << 16) | ((size_t) chunk[7] << 24),
+                                  chunk.size() - headerSize);
+    auto text = std::string (chunk.begin() + headerSize, chunk.begin() + (std::ptrdiff_t) (headerSize + length));
+    const auto session = text.find ("<session ");
+    const auto end = session == std::string::npos ? std::string::npos : text.find ("/>", session);
+    const auto attribute = session == std::string::npos ? std::string::npos : text.find (" selection=\"", session);
+
+    const auto closingQuote = attribute == std::string::npos ? std::string::npos : text.find ('"', attribute + 12);
+
+    if (closingQuote == std::string::npos || closingQuote > end)
+        return chunk;
+
+    text.erase (attribute, closingQuote + 1 - attribute);
+
+    std::vector<std::uint8_t> result (chunk.begin(), chunk.begin() + 4);
+
+    for (int shift = 0; shift < 32; shift += 8)
+        result.push_back ((std::uint8_t) ((text.size() >> shift) & 0xff));
+
+    result.insert (result.end(), text.begin(), text.end());
+    result.insert (result.end(), chunk.begin() + (std::ptrdiff_t) (headerSize + length), chunk.end());
+    return result;
 }
 
 bool readFile (const std::string& path, std::vector<std::uint8_t>& contents)
