@@ -14,6 +14,7 @@
 // Last: Xlib's macros (None, Bool, ...) would clash with the declarations above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 namespace brisquell
 {
@@ -51,6 +52,54 @@ struct EditorThroughHost : public ::testing::Test
         window = host::EditorWindow::open (*plugin, "Brisquellum", error);
         EXPECT_NE (window, nullptr) << error;
         return *window;
+    }
+
+    /** Opens the editor in a host window of the given size, as a host with a toolbar does. */
+    host::EditorWindow& openWindowOfSize (int width, int height)
+    {
+        std::string error;
+        window = host::EditorWindow::open (*plugin, "Brisquellum", error, width, height);
+        EXPECT_NE (window, nullptr) << error;
+        return *window;
+    }
+
+    /** Presses the left button at one point of the host's window, drags in steps to another and
+        releases there, through the X server as a user's pointer would.
+    */
+    void dragWithThePointer (int fromX, int fromY, int toX, int toY)
+    {
+        auto* display = XOpenDisplay (nullptr);
+        ASSERT_NE (display, nullptr);
+        int originX = 0, originY = 0;
+        ::Window child = 0;
+        XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
+
+        const auto step = [&] (auto&& send)
+        {
+            send();
+            XFlush (display);
+            pumpFor (30); // a hand's pace: the editor takes in each event before the next
+        };
+
+        step ([&] { XTestFakeMotionEvent (display, -1, originX + fromX, originY + fromY, CurrentTime); });
+        step ([&] { XTestFakeButtonEvent (display, 1, True, CurrentTime); });
+
+        for (int i = 1; i <= 10; ++i)
+            step ([&] { XTestFakeMotionEvent (display, -1, originX + fromX + (toX - fromX) * i / 10, originY + fromY + (toY - fromY) * i / 10, CurrentTime); });
+
+        step ([&] { XTestFakeButtonEvent (display, 1, False, CurrentTime); });
+        XCloseDisplay (display);
+    }
+
+    /** Pumps until the pixel has the colour (0xRRGGBB), for at most five seconds. */
+    bool waitForPixel (int x, int y, unsigned long colour)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds (5);
+
+        while (pixelAt (x, y) != colour && Clock::now() < deadline)
+            pumpFor (20);
+
+        return pixelAt (x, y) == colour;
     }
 
     /** Pumps the host's UI (window events and effEditIdle) for about the given time. */
@@ -146,6 +195,93 @@ TEST_F (EditorThroughHost, TheEditorPaintsIntoTheHostsWindow)
     EXPECT_EQ (pixelAt (300, 60), 0xffffffu) << "the pane's white";
     EXPECT_EQ (pixelAt (60, 200), 0xffffffu) << "the list's white below the row";
     EXPECT_EQ (pixelAt (120 + 125, 175), 0x000000u) << "the scene's black disc";
+}
+
+TEST_F (EditorThroughHost, FillsALargerHostWindowAndFollowsItLargerAndSmaller)
+{
+    // A new instance's 300 x 300 editor in a host window with room for a toolbar's width.
+    auto& shown = openWindowOfSize (420, 350);
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (420, 350, 10000)) << "the editor fills the window";
+    EXPECT_TRUE (waitForPixel (400, 330, 0xffffff)) << "white where the host's black was";
+
+    const std::pair<int, int> sizes[] = { { 640, 480 }, { 360, 320 }, { 500, 320 }, { 500, 410 } };
+
+    for (auto [width, height] : sizes)
+    {
+        shown.resizeByUser (width, height);
+        ASSERT_TRUE (shown.pumpUntilEditorSizeIs (width, height, 10000)) << width << " x " << height;
+
+        int serverWidth = 0, serverHeight = 0;
+        ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
+        EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (width, height)) << "the host's window keeps the user's size";
+        EXPECT_TRUE (waitForPixel (width - 20, height - 20, 0xffffff)) << width << " x " << height;
+    }
+
+    // The size is the editor's own from now on, kept in the document for the next opening.
+    window.reset();
+    const auto document = savedDocument();
+    ASSERT_NE (document, nullptr);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 500);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("height"), 410);
+    EXPECT_EQ (editorRect(), std::make_pair (500, 410));
+}
+
+TEST_F (EditorThroughHost, AHostWindowOfTheEditorsSizeOrSmallerSeesNoChange)
+{
+    openWindow();
+    pumpFor (300); // long enough for the editor to look at its host's window several times
+    EXPECT_EQ (editorRect(), std::make_pair (300, 300));
+    EXPECT_EQ (plugin->getCallbackCount (audioMasterSizeWindow), 0) << "no size request";
+    window.reset();
+
+    openWindowOfSize (250, 280);
+    pumpFor (300);
+    EXPECT_EQ (editorRect(), std::make_pair (300, 300)) << "a smaller window does not shrink a new editor";
+    EXPECT_EQ (plugin->getCallbackCount (audioMasterSizeWindow), 0);
+}
+
+TEST_F (EditorThroughHost, TheEditorsOwnBorderStillAsksTheHostForASize)
+{
+    auto& shown = openWindow();
+    ASSERT_TRUE (waitForPixel (250, 250, 0xffffff));
+
+    // The user drags the editor's bottom-right corner 60 pixels right and 40 down.
+    dragWithThePointer (298, 298, 358, 338);
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (360, 340, 10000));
+    EXPECT_GE (plugin->getCallbackCount (audioMasterSizeWindow), 1);
+
+    int serverWidth = 0, serverHeight = 0;
+    ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
+    EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (360, 340)) << "the host resized its window on request";
+
+    // And the host's window, made larger by the user, is followed from that size on.
+    shown.resizeByUser (420, 340);
+    EXPECT_TRUE (shown.pumpUntilEditorSizeIs (420, 340, 10000));
+}
+
+TEST_F (EditorThroughHost, ASelectionTheDocumentCarriesWinsOverTheLastSceneRule)
+{
+    openWindow();
+    pumpFor (50);
+
+    // Restored while the editor is open: the pane is rebuilt and shows the saved selection
+    // (a red ring on the first scene's disc), not the last scene alone.
+    restoreDocument (R"(<brisquell><controllers><controller ccno="7" channel="1" name="volume"/></controllers>
+                        <scenes><scene x="60" y="60"/><scene x="10" y="200"/><scene x="110" y="200"/></scenes>
+                        <gui width="300" height="300"/><session selection="0"/></brisquell>)");
+    EXPECT_TRUE (waitForPixel (120 + 60 + 25, 60, 0xff0000)) << "the first scene's ring";
+    EXPECT_LT (pixelAt (120 + 110 + 25, 200), 0x101010u) << "the last scene's edge black, unselected";
+
+    auto saved = savedDocument();
+    auto session = saved->getChildByName ("session");
+    ASSERT_NE (session, nullptr) << saved->toString();
+    EXPECT_EQ (session->getStringAttribute ("selection"), "0");
+
+    // Without a selection in the document, the editor's rule picks the last scene as before.
+    restoreDocument (R"(<brisquell><controllers/><scenes><scene x="60" y="60"/><scene x="110" y="200"/></scenes>
+                        <gui width="300" height="300"/></brisquell>)");
+    EXPECT_TRUE (waitForPixel (120 + 110 + 25, 200, 0xff0000)) << "the last scene's ring";
+    EXPECT_LT (pixelAt (120 + 60 + 25, 60), 0x101010u);
 }
 
 TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState)
