@@ -19,8 +19,7 @@ HostWindowFollower::~HostWindowFollower()
     stopTimer();
 }
 
-juce::Point<int> HostWindowFollower::chooseEditorSize (juce::Point<int> currentSize, juce::Point<int> hostSize,
-                                                       std::optional<juce::Point<int>> lastHostSize, int largestSize)
+juce::Point<int> HostWindowFollower::chooseEditorSize (juce::Point<int> currentSize, juce::Point<int> hostSize, std::optional<juce::Point<int>> lastHostSize, int largestSize)
 {
     const auto side = [&] (int currentSide, int hostSide, std::optional<int> lastHostSide)
     {
@@ -79,7 +78,7 @@ std::optional<juce::Point<int>> HostWindowFollower::measureHostWindow()
 
     auto* display = windowSystem->getDisplay();
     auto* x11 = juce::X11Symbols::getInstance();
-    XWindowAttributes attributes {};
+    XWindowAttributes attributes{};
 
     {
         juce::XWindowSystemUtilities::ScopedXLock xLock;

@@ -47,8 +47,7 @@ public:
         only sides whose length changed since lastHostSize follow it, within minimumSize and
         largestSize. Answers the current size when nothing changes.
     */
-    static juce::Point<int> chooseEditorSize (juce::Point<int> currentSize, juce::Point<int> hostSize,
-                                              std::optional<juce::Point<int>> lastHostSize, int largestSize);
+    static juce::Point<int> chooseEditorSize (juce::Point<int> currentSize, juce::Point<int> hostSize, std::optional<juce::Point<int>> lastHostSize, int largestSize);
 
 private:
     void timerCallback() override;

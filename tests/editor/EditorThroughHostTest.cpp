@@ -74,20 +74,26 @@ struct EditorThroughHost : public ::testing::Test
         ::Window child = 0;
         XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
 
-        const auto step = [&] (auto&& send)
+        // A hand's pace: the editor takes in each event before the next comes.
+        const auto pace = [this, display]
         {
-            send();
             XFlush (display);
-            pumpFor (30); // a hand's pace: the editor takes in each event before the next
+            pumpFor (30);
         };
 
-        step ([&] { XTestFakeMotionEvent (display, -1, originX + fromX, originY + fromY, CurrentTime); });
-        step ([&] { XTestFakeButtonEvent (display, 1, True, CurrentTime); });
+        XTestFakeMotionEvent (display, -1, originX + fromX, originY + fromY, CurrentTime);
+        pace();
+        XTestFakeButtonEvent (display, 1, True, CurrentTime);
+        pace();
 
         for (int i = 1; i <= 10; ++i)
-            step ([&] { XTestFakeMotionEvent (display, -1, originX + fromX + (toX - fromX) * i / 10, originY + fromY + (toY - fromY) * i / 10, CurrentTime); });
+        {
+            XTestFakeMotionEvent (display, -1, originX + fromX + (toX - fromX) * i / 10, originY + fromY + (toY - fromY) * i / 10, CurrentTime);
+            pace();
+        }
 
-        step ([&] { XTestFakeButtonEvent (display, 1, False, CurrentTime); });
+        XTestFakeButtonEvent (display, 1, False, CurrentTime);
+        pace();
         XCloseDisplay (display);
     }
 

@@ -75,7 +75,7 @@ Settings settingsOf (const Brisquell& model)
     return { model.getCursor().getPosition(), model.getRefreshRate(), model.isAutoLearn(), model.isAutoKey(), model.isAudit(), selection };
 }
 
-const Settings newInstance { { 0.0f, 0.0f }, 200, true, true, false, {} };
+const Settings newInstance{ { 0.0f, 0.0f }, 200, true, true, false, {} };
 } // namespace
 
 TEST (SessionState, ANewInstancesSessionWritesNothingSoTheDocumentIsAsBefore)
@@ -211,7 +211,7 @@ TEST (SessionState, TheFirstTickAfterAReopeningSendsWhatWasGoingOutWhenItWasSave
     source.setSelectedScenes ({ source.getScene (2) });
     source.setAudit (true);
     const auto auditedBefore = tick (source);
-    ASSERT_EQ (auditedBefore, (std::vector<SentControlChange> { { 2, 21, 10, 0 }, { 1, 20, 50, 0 } }));
+    ASSERT_EQ (auditedBefore, (std::vector<SentControlChange>{ { 2, 21, 10, 0 }, { 1, 20, 50, 0 } }));
 
     Brisquell audited;
     restoreText (audited, documentOf (source));

@@ -192,11 +192,14 @@ TEST (BusyModel, AChunkWithTheSessionOutranksAMoveParkedBeforeIt)
     ProcessorHarness harness;
     auto& cursor = harness.model().getCursor();
 
+    const auto moveFromAnotherThread = [&] (int index, float value)
     {
         ModelBusy busy (harness.model());
-        std::thread ([&] { harness.processor.setParameter (0, 0.9f); }).join();
-        ASSERT_EQ (harness.processor.getParameter (0), 0.9f);
-    }
+        std::thread (&BrisquellPlugInInterface::setParameter, &harness.processor, index, value).join();
+    };
+
+    moveFromAnotherThread (0, 0.9f);
+    ASSERT_EQ (harness.processor.getParameter (0), 0.9f) << "parked";
 
     harness.processor.setStateInformation (chunk.getData(), (int) chunk.getDataSize());
     EXPECT_EQ (harness.processor.getParameter (0), 0.2f) << "the restored position, not the parked one";
@@ -206,10 +209,7 @@ TEST (BusyModel, AChunkWithTheSessionOutranksAMoveParkedBeforeIt)
     EXPECT_EQ (cursor.getPosition(), juce::Point<float> (40.0f, 20.0f)) << "nothing parked is applied later";
 
     // A move parked after the restore is newer, and goes through as ever.
-    {
-        ModelBusy busy (harness.model());
-        std::thread ([&] { harness.processor.setParameter (1, 0.5f); }).join();
-    }
+    moveFromAnotherThread (1, 0.5f);
 
     harness.run (512);
     EXPECT_EQ (cursor.getPosition(), juce::Point<float> (40.0f, 100.0f));

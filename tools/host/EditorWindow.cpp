@@ -30,14 +30,12 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
     return open (plugin, title, error, false, 0, 0);
 }
 
-std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error,
-                                                  int windowWidth, int windowHeight)
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight)
 {
     return open (plugin, title, error, true, windowWidth, windowHeight);
 }
 
-std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error,
-                                                  bool hasOwnSize, int windowWidth, int windowHeight)
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight)
 {
     XInitThreads();
     auto* display = XOpenDisplay (nullptr);

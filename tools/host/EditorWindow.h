@@ -26,8 +26,7 @@ public:
     static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error);
 
     /** Opens the editor in a window of the given size instead of the editor's. */
-    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error,
-                                               int windowWidth, int windowHeight);
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight);
 
     /** Closes the editor, then destroys the window and the display connection. */
     ~EditorWindow();
@@ -63,8 +62,7 @@ public:
 
 private:
     EditorWindow (Plugin& plugin, void* display, unsigned long window, int width, int height);
-    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error,
-                                               bool hasOwnSize, int windowWidth, int windowHeight);
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight);
     bool resizeTo (int newWidth, int newHeight);
 
     Plugin& plugin;

@@ -237,7 +237,10 @@ private:
         {
             std::unique_lock<std::mutex> lock (windowMutex);
             windowRequest = std::make_pair (action.width, action.height);
-            windowServed.wait (lock, [this] { return ! windowRequest.has_value(); });
+
+            while (windowRequest.has_value())
+                windowServed.wait (lock);
+
             outcome = windowOutcome;
         }
         else
