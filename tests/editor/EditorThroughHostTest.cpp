@@ -51,6 +51,7 @@ struct EditorThroughHost : public ::testing::Test
         std::string error;
         window = host::EditorWindow::open (*plugin, "Brisquellum", error);
         EXPECT_NE (window, nullptr) << error;
+        moveAsideWindow();
         return *window;
     }
 
@@ -60,7 +61,23 @@ struct EditorThroughHost : public ::testing::Test
         std::string error;
         window = host::EditorWindow::open (*plugin, "Brisquellum", error, width, height);
         EXPECT_NE (window, nullptr) << error;
+        moveAsideWindow();
         return *window;
+    }
+
+    /** Moves the host's window away from the screen's top-left corner, where the windows of
+        other tests on the same display open: a window on top of this one would take the
+        pointer's events and hide the pixels that are read back.
+    */
+    void moveAsideWindow()
+    {
+        if (window == nullptr)
+            return;
+
+        auto* display = XOpenDisplay (nullptr);
+        XMoveWindow (display, window->getWindowId(), 900, 600);
+        XSync (display, False);
+        XCloseDisplay (display);
     }
 
     /** Presses the left button at one point of the host's window, drags in steps to another and
