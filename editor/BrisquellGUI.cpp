@@ -41,7 +41,7 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
     setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
 
-    // Only the VST 2.4 client leaves a host's window size unnoticed; other wrappers pass it on.
+    // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
     if (owner.wrapperType == juce::AudioProcessor::wrapperType_VST)
         hostWindowFollower = std::make_unique<HostWindowFollower> (*this, maxSize);
 }

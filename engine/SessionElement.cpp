@@ -15,8 +15,6 @@ namespace
 {
 constexpr const char* sessionTag = "session";
 
-// The limits the model keeps the rate within (Brisquell::minRefreshRate, maxRefreshRate).
-constexpr int lowestRate = 1, highestRate = 5000;
 
 /** The text as a whole number within the limits: digits only (a "-" before them for negative
     numbers), around them nothing but spaces. Anything else, "12.5" and "1e3" too, is none.
@@ -121,7 +119,7 @@ std::optional<Session> readSessionElement (const juce::XmlElement& document, int
     session.cursorY = readPosition (*element, "cursory");
 
     if (hasAttribute (*element, "refreshrate"))
-        session.refreshRate = readWholeNumber (getAttribute (*element, "refreshrate"), lowestRate, highestRate)
+        session.refreshRate = readWholeNumber (getAttribute (*element, "refreshrate"), Brisquell::minRefreshRate, Brisquell::maxRefreshRate)
                                   .value_or (session.refreshRate);
 
     session.autoLearn = readMode (*element, "autolearn", session.autoLearn);

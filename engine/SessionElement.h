@@ -22,7 +22,7 @@ namespace brisquell::state
 struct Session
 {
     float cursorX = 0.0f, cursorY = 0.0f;
-    int refreshRate = 200;
+    int refreshRate = 200; // Brisquell::defaultRefreshRate
     bool autoLearn = true, autoKey = true, audit = false;
     std::vector<int> selection;
 
