@@ -193,6 +193,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     scenes.push_back (std::move (scene));
     invalidateWeights();
     distanceSumStale = true;
+    selectionRestored = false;
     notifyChange (&sceneListSubject);
     setSelectedScenesLocked ({ added });
 }
@@ -206,6 +207,7 @@ void Brisquell::deleteScene (Scene* scene)
 
     // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
+    selectionRestored = false;
 
     if (it != scenes.end())
     {

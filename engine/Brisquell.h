@@ -10,6 +10,11 @@
 namespace brisquell
 {
 
+namespace state
+{
+struct Session;
+}
+
 //==============================================================================
 /** The morph model: controllers, scenes, the selection, the cursor and the pane's remembered
     view. It turns incoming control changes into scene values, interpolates every controller's
@@ -98,6 +103,13 @@ public:
     */
     void setSelectedScenes (const juce::Array<Scene*>& newSelection);
 
+    /** True while the selection is the one a restored document carried: from that restore until
+        the scene list next changes (a scene added or deleted, or a document without a selection
+        restored). A view rebuilt after the restore shows this selection rather than choosing one
+        of its own. Any thread.
+    */
+    bool isSelectionRestored() const;
+
     //==============================================================================
     /** Modes and settings. The refresh rate is clamped into 1..5000. Any thread. */
     bool isAudit() const;
@@ -174,11 +186,14 @@ public:
     */
     std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
 
-    /** Replaces controllers, scenes, editor size and pane view with the document's; keeps the
-        cursor, the refresh rate and the modes, and empties the selection. Whatever the document
-        lacks or holds unreadably reads as 0 or is skipped. Listeners hear of the controller list,
-        then the scene list: before this returns when called on the message thread, otherwise at
-        the message thread's next notification round. Any thread.
+    /** Replaces controllers, scenes, editor size and pane view with the document's. A document
+        that carries the session (see state::Session) also sets the cursor, the refresh rate, the
+        modes and the selection, each to a new instance's where it carries none or an unusable
+        one; a document without it keeps the cursor, the rate and the modes and empties the
+        selection. Whatever else the document lacks or holds unreadably reads as 0 or is skipped.
+        Listeners hear of the controller list, then the scene list: before this returns when
+        called on the message thread, otherwise at the message thread's next notification round.
+        Any thread.
     */
     void restoreStateXml (std::unique_ptr<juce::XmlElement> document);
 
@@ -228,6 +243,10 @@ private:
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
 
+    // The session as the document carries it, and a restored one put into effect (lock held).
+    state::Session captureSessionLocked() const;
+    void applySessionLocked (const state::Session& session);
+
     mutable juce::CriticalSection lock;
 
     std::vector<std::unique_ptr<Controller>> controllers;
@@ -239,6 +258,7 @@ private:
     bool scenesMoved = false;
     bool valuesChanged = false;
     bool audit = false;
+    bool selectionRestored = false;
     juce::Point<int> editorSize { 300, 300 };
 
     // Interpolation caches (lock held).

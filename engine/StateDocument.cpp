@@ -1,4 +1,5 @@
 #include "engine/Brisquell.h"
+#include "engine/SessionElement.h"
 #include "engine/StateDocument.h"
 
 #include <cmath>
@@ -175,6 +176,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     std::vector<juce::Point<float>> scenePositions;
     juce::Point<int> size;
     std::optional<PaneView> paneState;
+    state::Session session;
 
     {
         const juce::ScopedLock sl (lock);
@@ -208,6 +210,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         size = editorSize;
         paneState = morphPaneState;
+        session = captureSessionLocked();
     }
 
     // The framework appends a child by walking the whole list of children, so each list is
@@ -261,6 +264,9 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         element->setAttribute ("channel", c->channel);
         element->setAttribute ("name", c->name);
     }
+
+    if (auto sessionElement = state::createSessionElement (session))
+        root->addChildElement (sessionElement.release());
 
     return root;
 }
@@ -349,6 +355,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         newPaneState = state::readPaneView (*paneElement);
 
     const auto* gui = state::getChild (*document, "gui");
+    const auto session = state::readSessionElement (*document, (int) newScenes.size());
 
     {
         const juce::ScopedLock sl (lock);
@@ -388,6 +395,11 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         // The scenes' positioning counts as a move, as if each had been placed one by one.
         if (! scenes.empty() && ! audit)
             scenesMoved = true;
+
+        if (session.has_value())
+            applySessionLocked (*session);
+        else
+            selectionRestored = false;
 
         if (hasPump.load())
         {

@@ -23,6 +23,12 @@ namespace brisquell::host
         <block> load <file>                                 restores the state chunk from the file
         <block> reload                                      saves the state and restores it, as a
                                                             host does when it reopens its project
+        <block> deselect                                    saves the state and restores it without
+                                                            its scene selection, which is what a click
+                                                            on the editor's empty pane does: the next
+                                                            incoming value keys a new scene
+        <block> window <width> <height>                     resizes the host's window around the
+                                                            open editor, as a user dragging its edge
 
     Blank lines and everything after '#' are ignored. Blocks count from 0.
 */
@@ -35,7 +41,9 @@ struct Action
         say,
         save,
         load,
-        reload
+        reload,
+        deselect,
+        window
     };
 
     Kind kind = Kind::midi;
@@ -43,6 +51,7 @@ struct Action
     MidiEvent event;                   // midi
     bool setsX = false, setsY = false; // cursor
     float x = 0.0f, y = 0.0f;          // cursor
+    int width = 0, height = 0;         // window
     std::string text;                  // say, save, load
 };
 
