@@ -1,9 +1,9 @@
 // Cycles that a long session repeats: plug-in instances created and destroyed, and the editor
 // opened and closed. Under the sanitizer build LeakSanitizer checks that nothing they
 // allocated is left unreachable; in every build they must run without a fault.
+#include "support/MessageLoop.h"
 #include "tests/stress/StressSupport.h"
 #include "tools/host/EditorWindow.h"
-#include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,8 @@ TEST (LeakCycles, TwoHundredEditorOpenCloseCyclesLeakNothingAndKeepTheState)
             const auto chunk = plugin->getChunk();
             return std::string (chunk.begin(), chunk.end()).find ("selection=\"29\"") != std::string::npos;
         };
-        EXPECT_TRUE (test::pumpUntil (hasSelectedTheLastScene, [&] { window->pump(); }));
+        EXPECT_TRUE (test::pumpUntil (hasSelectedTheLastScene, [&]
+                                      { window->pump(); }));
     }
 
     const auto before = plugin->getChunk();
