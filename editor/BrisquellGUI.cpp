@@ -40,10 +40,15 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
     grabKeyboardFocus();
 
     setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
+
+    // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
+    if (owner.wrapperType == juce::AudioProcessor::wrapperType_VST)
+        hostWindowFollower = std::make_unique<HostWindowFollower> (*this, maxSize);
 }
 
 BrisquellGUI::~BrisquellGUI()
 {
+    hostWindowFollower.reset();
     model.setMorphPaneState (morphPane->createViewState());
     model.removeChangeListener (this);
 
@@ -100,8 +105,12 @@ void BrisquellGUI::changeListenerCallback (juce::ChangeBroadcaster* source)
     {
         morphPane->rebuild();
 
-        // The views just made, one per scene: their count is the scene count the pane saw.
-        if (const auto numScenes = morphPane->getNumViews(); numScenes > 0)
+        // A selection that a restored document carried is the user's, left as it was saved.
+        // Otherwise the last scene is chosen; the views just made, one per scene, tell the
+        // scene count the pane saw.
+        if (model.isSelectionRestored())
+            morphPane->showModelSelection();
+        else if (const auto numScenes = morphPane->getNumViews(); numScenes > 0)
             morphPane->selectItem (numScenes - 1, true);
     }
     else if (source == model.getControllerListSubject())

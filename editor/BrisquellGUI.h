@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/ControllerList.h"
+#include "editor/HostWindowFollower.h"
 #include "editor/K4TZLook.h"
 #include "pane/MorphPane.h"
 
@@ -18,7 +19,8 @@ class BrisquellPlugInInterface;
 
     It keeps the list and the pane in step with the model's notifications, opens at the size
     and pane view the model holds, writes its size into the model on every resize and hands the
-    pane's view back when it is closed. Only the model outlives it. Message thread only.
+    pane's view back when it is closed. Inside a VST 2.4 host's window it fills that window and
+    follows its size (see HostWindowFollower). Only the model outlives it. Message thread only.
 */
 class BrisquellGUI final : public juce::AudioProcessorEditor,
                            public juce::ApplicationCommandTarget,
@@ -69,8 +71,9 @@ public:
 
 private:
     //==============================================================================
-    /** The scene list rebuilds the pane and selects its last scene; the controller list makes
-        the rows anew; other subjects change nothing here.
+    /** The scene list rebuilds the pane and selects its last scene, or the selection that a
+        restored document carried; the controller list makes the rows anew; other subjects change
+        nothing here.
     */
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
 
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<MorphPaneModel> paneModel;
     std::unique_ptr<juce::ResizableBorderComponent> resizer;
     std::unique_ptr<MorphPane> morphPane;
+    std::unique_ptr<HostWindowFollower> hostWindowFollower;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellGUI)
 };

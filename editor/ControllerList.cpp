@@ -2,6 +2,8 @@
 
 #include "engine/Rounding.h"
 
+#include <cmath>
+
 namespace brisquell
 {
 
@@ -10,8 +12,12 @@ namespace
 constexpr juce::uint32 transparent = 0x00000000, white = 0xffffffff, lightGrey = 0xffd3d3d3,
                        red = 0xffff0000, black = 0xff000000;
 
-constexpr float smallFontHeight = 10.0f;
+constexpr float smallFontHeight = 8.0f;
 constexpr int maxNameLength = 32;
+
+// The row's own outline takes its outermost pixel, and one white pixel keeps every widget's
+// outline apart from it; the name and the numbers below it are kept apart the same way.
+constexpr int rowInset = 2, gap = 1;
 } // namespace
 
 //==============================================================================
@@ -20,6 +26,9 @@ ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)
 {
     nameEditor.setFont (juce::Font (smallFontHeight));
     nameEditor.setInputRestrictions (maxNameLength);
+    // The text sits inside the name's pill: centred in its height, clear of its round ends.
+    nameEditor.setJustification (juce::Justification::centredLeft);
+    nameEditor.setIndents (1, 0);
     nameEditor.setSelectAllWhenFocused (true);
     nameEditor.setColour (juce::TextEditor::backgroundColourId, juce::Colour (transparent));
     nameEditor.setColour (juce::TextEditor::outlineColourId, juce::Colour (transparent));
@@ -33,10 +42,14 @@ ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)
     channelBox.setRange (1, 16, 1, 2);
     valueBox.setRange (0, 127, 1, 2);
 
-    ccLabel.setText ("cc:", juce::dontSendNotification);
-    ccLabel.setFont (juce::Font (smallFontHeight));
-    channelLabel.setText ("ch:", juce::dontSendNotification);
-    channelLabel.setFont (juce::Font (smallFontHeight));
+    for (auto [label, text] : { std::pair{ &ccLabel, "cc:" }, { &channelLabel, "ch:" } })
+    {
+        label->setText (text, juce::dontSendNotification);
+        label->setFont (juce::Font (smallFontHeight));
+        label->setJustificationType (juce::Justification::centred);
+        // The framework's side borders would squeeze the text; the cell is made to fit it.
+        label->setBorderSize (juce::BorderSize<int> (0));
+    }
 
     ccNumberBox.addListener (this);
     channelBox.addListener (this);
@@ -109,7 +122,10 @@ void ControllerGUI::refresh()
     // While the name is being typed every keystroke is on its way to the controller; putting
     // back the name the controller holds now would undo the latest one.
     if (! nameEditor.hasKeyboardFocus (true))
+    {
         nameEditor.setText (name, false);
+        nameEditor.moveCaretToTop (false); // a name longer than the box shows its beginning
+    }
 
     valueBox.setColour (juce::Label::textColourId, getValueColour (state));
     repaint();
@@ -191,17 +207,30 @@ void ControllerGUI::paintOverChildren (juce::Graphics& g)
 
 void ControllerGUI::resized()
 {
-    const auto w = getWidth(), h = getHeight();
-    const auto c = (int) (w * 0.3);
-    const auto q = (int) ((w - c) * 0.25);
-    const auto half = h / 2;
+    // At the list's 108 x 24 rows: the value 31 x 20 on the left; on the right the name
+    // 71 x 10 above "ch:", the channel, "cc:" and the CC number, 9 high.
+    auto area = getLocalBounds().reduced (rowInset);
+    valueBox.setBounds (area.removeFromLeft ((int) (area.getWidth() * 0.3)));
+    area.removeFromLeft (2 * gap);
 
-    valueBox.setBounds (0, 0, c, h);
-    nameEditor.setBounds (c, 0, w - c, half);
-    channelLabel.setBounds (c, half, q, half);
-    channelBox.setBounds (c + q, half, q, half);
-    ccLabel.setBounds (c + 2 * q, half, q, half);
-    ccNumberBox.setBounds (c + 3 * q, half, q, half);
+    nameEditor.setBounds (area.removeFromTop ((area.getHeight() - gap + 1) / 2));
+
+    // The text stays between the pill's round ends: a name longer than the box scrolls there.
+    const auto roundEnd = nameEditor.getHeight() / 2 - 1;
+    nameEditor.setBorder (juce::BorderSize<int> (1, roundEnd, 1, roundEnd));
+    area.removeFromTop (gap);
+
+    // The labels as wide as their text; the rest shared 2 : 3 by the channel (up to two
+    // digits) and the CC number (up to three).
+    const auto font = channelLabel.getFont();
+    const auto labelWidth = (int) std::ceil (juce::jmax (font.getStringWidthFloat ("ch:"), font.getStringWidthFloat ("cc:"))) + 1;
+    const auto numbersWidth = juce::jmax (0, area.getWidth() - 2 * labelWidth);
+    const auto channelWidth = numbersWidth * 2 / 5;
+
+    channelLabel.setBounds (area.removeFromLeft (labelWidth));
+    channelBox.setBounds (area.removeFromLeft (channelWidth));
+    ccLabel.setBounds (area.removeFromLeft (labelWidth));
+    ccNumberBox.setBounds (area);
 }
 
 //==============================================================================

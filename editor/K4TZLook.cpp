@@ -44,7 +44,9 @@ int K4TZLook::getScrollbarButtonSize (juce::ScrollBar&) { return scrollbarButton
 
 void K4TZLook::drawTextEditorOutline (juce::Graphics& g, int width, int height, juce::TextEditor&)
 {
-    g.drawRoundedRectangle (1.0f, 1.0f, (float) (width - 2), (float) (height - 2), (float) (juce::jmin (width, height) / 2), 1.0f);
+    // On the pixel centres of the editor's outermost ring: one sharp pixel, none of it outside.
+    const auto area = juce::Rectangle<float> ((float) width, (float) height).reduced (0.5f);
+    g.drawRoundedRectangle (area, juce::jmin (area.getWidth(), area.getHeight()) * 0.5f, 1.0f);
 }
 
 void K4TZLook::drawPopupMenuBackground (juce::Graphics&, int, int)

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <locale>
+#include <map>
 #include <sstream>
+#include <tuple>
 
 namespace brisquell
 {
@@ -44,9 +46,9 @@ TextBoxSlider::TextBoxSlider (double initialValue)
 {
     setEditable (true, true, false);
     setJustificationType (juce::Justification::centred);
-    // The framework's 5-pixel side borders would leave a row's 19-pixel number cells 9 pixels
-    // for the text, and a three-digit number would show as "...": the text may use everything
-    // inside the outline.
+    // The framework's 5-pixel side borders would leave a row's number cells a few pixels for
+    // the text, and a three-digit number would show as "...": the text may use everything
+    // inside the outline, and the font is chosen so that it needs no more.
     setBorderSize (juce::BorderSize<int> (1));
     setRange (0.0, 100.0, 1.0, 10);
     setValue (initialValue, juce::dontSendNotification);
@@ -60,6 +62,7 @@ void TextBoxSlider::setRange (double newMinimum, double newMaximum, double newIn
     maximum = newMaximum;
     interval = newInterval;
     pixelsPerStep = newPixelsPerStep;
+    fitFont();
 }
 
 void TextBoxSlider::setValue (double newValue, juce::NotificationType notification)
@@ -159,15 +162,126 @@ void TextBoxSlider::mouseDrag (const juce::MouseEvent& event)
 
 void TextBoxSlider::paintOverChildren (juce::Graphics& g)
 {
-    const auto w = getWidth(), h = getHeight();
+    // On the pixel centres of the outermost ring, so that the line is one sharp pixel wide.
+    const auto area = getLocalBounds().toFloat().reduced (0.5f);
     g.setColour (findColour (juce::Label::textColourId, false));
-    g.drawRoundedRectangle (1.0f, 1.0f, (float) (w - 2), (float) (h - 2), (float) ((h - 2) / 2), 1.0f);
+    g.drawRoundedRectangle (area, juce::jmin (area.getWidth(), area.getHeight()) * 0.5f, 1.0f);
 }
 
 void TextBoxSlider::resized()
 {
-    setFont (juce::Font ((float) (getHeight() - 2), juce::Font::plain));
+    fitFont();
     juce::Label::resized();
+}
+
+void TextBoxSlider::fitFont()
+{
+    const auto texts = getWidestTexts (minimum, maximum, interval, juce::Font (10.0f));
+
+    // Rows are made anew on every list update: the answer for a size and range is kept.
+    using Key = std::tuple<int, int, juce::String>;
+    static std::map<Key, float> fitted;
+    const Key key{ getWidth(), getHeight(), texts.joinIntoString ("|") };
+    auto found = fitted.find (key);
+
+    if (found == fitted.end())
+    {
+        if (fitted.size() > 256)
+            fitted.clear();
+
+        found = fitted.emplace (key, fitFontHeight (texts, getWidth(), getHeight())).first;
+    }
+
+    setFont (juce::Font (found->second, juce::Font::plain));
+}
+
+juce::StringArray TextBoxSlider::getWidestTexts (double min, double max, double step, const juce::Font& font)
+{
+    juce::StringArray texts{ formatNumber (min), formatNumber (max) };
+
+    const auto isWhole = [] (double x)
+    { return std::isfinite (x) && std::abs (x) < 1.0e9 && x == std::floor (x); };
+
+    if (isWhole (min) && isWhole (max) && isWhole (step))
+    {
+        juce::juce_wchar widest = '0';
+
+        for (juce::juce_wchar digit = '1'; digit <= '9'; ++digit)
+            if (font.getStringWidthFloat (juce::String::charToString (digit)) > font.getStringWidthFloat (juce::String::charToString (widest)))
+                widest = digit;
+
+        for (auto end : { min, max })
+        {
+            const auto numDigits = formatNumber (std::abs (end)).length();
+            texts.add ((end < 0.0 ? "-" : "") + juce::String::repeatedString (juce::String::charToString (widest), numDigits));
+        }
+    }
+
+    texts.removeDuplicates (false);
+    return texts;
+}
+
+float TextBoxSlider::fitFontHeight (const juce::StringArray& texts, int width, int height)
+{
+    // The outline's inside: a pill one pixel in from the box's edges, less half a pixel of
+    // white between the outline and the text.
+    const auto inside = juce::Rectangle<float> ((float) width, (float) height).reduced (1.5f);
+    const auto radius = juce::jmin (inside.getWidth(), inside.getHeight()) * 0.5f;
+
+    if (radius <= 0.0f)
+        return 1.0f;
+
+    const auto isInside = [&] (juce::Point<float> p)
+    {
+        // The distance to the pill's spine, the segment between its two round ends' centres.
+        const auto isWide = inside.getWidth() >= inside.getHeight();
+        const auto spineStart = inside.getCentre() - (isWide ? juce::Point<float> (inside.getWidth() * 0.5f - radius, 0.0f) : juce::Point<float> (0.0f, inside.getHeight() * 0.5f - radius));
+        const auto spineEnd = inside.getCentre() * 2.0f - spineStart;
+        const juce::Line<float> spine (spineStart, spineEnd);
+        juce::Point<float> nearest;
+        return spine.getDistanceFromPoint (p, nearest) <= radius;
+    };
+
+    const auto fits = [&] (float fontHeight)
+    {
+        const juce::Font font (fontHeight, juce::Font::plain);
+        const auto textArea = juce::Rectangle<float> (1.0f, 1.0f, (float) width - 2.0f, (float) height - 2.0f);
+
+        for (auto& text : texts)
+        {
+            // Laid out as the label draws it (see LookAndFeel_V2::drawLabel).
+            juce::GlyphArrangement glyphs;
+            glyphs.addFittedText (font, text, textArea.getX(), textArea.getY(), textArea.getWidth(), textArea.getHeight(), juce::Justification::centred, juce::jmax (1, (int) (textArea.getHeight() / font.getHeight())), 1.0f);
+            juce::Path outline;
+            glyphs.createPath (outline);
+            const auto ink = outline.getBounds();
+
+            if (glyphs.getNumGlyphs() != text.length() || ! isInside (ink.getTopLeft()) || ! isInside (ink.getTopRight())
+                || ! isInside (ink.getBottomLeft()) || ! isInside (ink.getBottomRight()))
+                return false;
+        }
+
+        return true;
+    };
+
+    // The largest height on a quarter-pixel grid that fits: fitting only gets easier as the
+    // font shrinks, so a binary search finds it.
+    auto low = 4, high = juce::jmax (4, (height - 2) * 4);
+
+    if (! fits ((float) low / 4.0f))
+        return 1.0f;
+
+    while (low < high)
+    {
+        const auto middle = (low + high + 1) / 2;
+
+        if (fits ((float) middle / 4.0f))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+
+    return (float) low / 4.0f;
 }
 
 juce::TextEditor* TextBoxSlider::createEditorComponent()

@@ -37,7 +37,8 @@ private:
     number by one interval per pixelsPerStep pixels (up raises it), and a click opens a NumberBox
     for typing. Every value is snapped to the interval and clamped to the range, and shown with
     up to 9 significant digits and no trailing zeros. A pill-shaped outline in the label's text
-    colour frames it.
+    colour frames it, along the box's outermost pixels, and the font is the largest (up to the
+    box's height - 2) at which every value the range holds lies wholly inside that outline.
 
     Listeners are the label's own (Label::Listener::labelTextChanged): they hear of a drag step
     or a typed entry that changed the text, once per change. Message thread only.
@@ -51,9 +52,9 @@ public:
     explicit TextBoxSlider (double initialValue = 0.0);
     ~TextBoxSlider() override;
 
-    /** Stores the range, the interval and the drag distance per step. The shown value is left
-        as it is until the next setValue. An interval that is not positive switches snapping off;
-        a pixelsPerStep below 1 counts as 1.
+    /** Stores the range, the interval and the drag distance per step, and fits the font to the
+        range's widest values. The shown value is left as it is until the next setValue. An
+        interval that is not positive switches snapping off; a pixelsPerStep below 1 counts as 1.
     */
     void setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep);
 
@@ -89,8 +90,20 @@ public:
     /** Draws the pill-shaped outline in the text colour. */
     void paintOverChildren (juce::Graphics& g) override;
 
-    /** Makes the font follow the box's height (height - 2). */
+    /** Fits the font to the box's size (see fitFontHeight). */
     void resized() override;
+
+    /** The texts whose shapes bound every value the range can show: the range's ends and, for
+        whole-number steps, as many of the font's widest digit as the longest end has (with the
+        sign where the range goes below 0).
+    */
+    static juce::StringArray getWidestTexts (double minimum, double maximum, double interval, const juce::Font& font);
+
+    /** The largest font height, from height - 2 down in quarter steps, at which each of the
+        texts, drawn centred as the box draws it, lies inside the outline of a box of that size
+        with half a pixel to spare. 1 when none does.
+    */
+    static float fitFontHeight (const juce::StringArray& texts, int width, int height);
 
 protected:
     //==============================================================================
@@ -105,6 +118,8 @@ private:
     double maximum = 100.0;
     double interval = 1.0;
     bool isApplyingTypedText = false;
+
+    void fitFont();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TextBoxSlider)
 };

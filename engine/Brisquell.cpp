@@ -195,6 +195,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     invalidateWeights();
     distanceSumStale = true;
     triggerLookupStale = true;
+    selectionRestored = false;
     notifyChange (&sceneListSubject);
     setSelectedScenesLocked ({ added });
 }
@@ -208,6 +209,7 @@ void Brisquell::deleteScene (Scene* scene)
 
     // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
+    selectionRestored = false;
 
     if (it != scenes.end())
     {

@@ -12,6 +12,11 @@
 namespace brisquell
 {
 
+namespace state
+{
+struct Session;
+}
+
 //==============================================================================
 /** The morph model: controllers, scenes, the selection, the cursor and the pane's remembered
     view. It turns incoming control changes into scene values, interpolates every controller's
@@ -110,6 +115,13 @@ public:
         scene named twice is selected once. Any thread.
     */
     void setSelectedScenes (const juce::Array<Scene*>& newSelection);
+
+    /** True while the selection is the one a restored document carried: from that restore until
+        the scene list next changes (a scene added or deleted, or a document without a selection
+        restored). A view rebuilt after the restore shows this selection rather than choosing one
+        of its own. Any thread.
+    */
+    bool isSelectionRestored() const;
 
     //==============================================================================
     /** Modes and settings. The refresh rate is clamped into 1..5000. Any thread. */
@@ -271,13 +283,16 @@ public:
     std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
 
     /** Replaces controllers, scenes (with their triggers), editor size, pane view, cursor
-        sources and glide settings with the document's; keeps the cursor (at rest: a running
-        glide ends where it is), the refresh rate and the modes, empties the selection and drops
-        a waiting learn request. Whatever the document lacks or holds unreadably reads as 0 or is
-        skipped; a source or trigger it cannot use is none, a glide time is limited to
-        0..maxGlideTime and a shape other than "smooth" is linear. Listeners hear of the controller list,
-        then the scene list: before this returns when called on the message thread, otherwise at
-        the message thread's next notification round. Any thread.
+        sources and glide settings with the document's; a running glide ends where it is and a
+        waiting learn request is dropped. A document that carries the session (see
+        state::Session) also sets the cursor, the refresh rate, the modes and the selection, each
+        to a new instance's where it carries none or an unusable one; a document without it keeps
+        the cursor, the rate and the modes and empties the selection. Whatever else the document
+        lacks or holds unreadably reads as 0 or is skipped; a source or trigger it cannot use is
+        none, a glide time is limited to 0..maxGlideTime and a shape other than "smooth" is
+        linear. Listeners hear of the controller list, then the scene list: before this returns
+        when called on the message thread, otherwise at the message thread's next notification
+        round. Any thread.
     */
     void restoreStateXml (std::unique_ptr<juce::XmlElement> document);
 
@@ -335,7 +350,7 @@ private:
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
 
-    //==============================================================================
+    //=======================================================================
     // MidiSorter::Target: the sorter's handlers, called under the lock.
     bool learnCursorSource (LearnRequest request, CursorSource source) override;
     bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) override;
@@ -350,6 +365,10 @@ private:
     void storeCursorTarget (juce::Point<float> target) noexcept;
     void rebuildTriggerLookup() const;
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
+=======
+    // The session as the document carries it, and a restored one put into effect (lock held).
+    state::Session captureSessionLocked() const;
+    void applySessionLocked (const state::Session& session);
 
     mutable juce::CriticalSection lock;
 
@@ -362,6 +381,7 @@ private:
     bool scenesMoved = false;
     bool valuesChanged = false;
     bool audit = false;
+    bool selectionRestored = false;
     juce::Point<int> editorSize { 300, 300 };
 
     // Interpolation caches (lock held).

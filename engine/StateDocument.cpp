@@ -1,4 +1,5 @@
 #include "engine/Brisquell.h"
+#include "engine/SessionElement.h"
 #include "engine/StateDocument.h"
 
 #include <cmath>
@@ -272,6 +273,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     CursorControlSnapshot cursorControl;
     juce::Point<int> size;
     std::optional<PaneView> paneState;
+    state::Session session;
 
     {
         const juce::ScopedLock sl (lock);
@@ -309,6 +311,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         size = editorSize;
         paneState = morphPaneState;
+        session = captureSessionLocked();
     }
 
     // The framework appends a child by walking the whole list of children, so each list is
@@ -381,6 +384,9 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         element->setAttribute ("channel", c->channel);
         element->setAttribute ("name", c->name);
     }
+
+    if (auto sessionElement = state::createSessionElement (session))
+        root->addChildElement (sessionElement.release());
 
     return root;
 }
@@ -470,6 +476,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         newPaneState = state::readPaneView (*paneElement);
 
     const auto* gui = state::getChild (*document, "gui");
+    const auto session = state::readSessionElement (*document, (int) newScenes.size());
 
     // Without the element (every document written before it existed) nothing plays from a
     // controller: no sources and the glide off.
@@ -518,7 +525,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         distanceSumStale = true;
         invalidateWeights();
 
-        // The cursor stays where it is, at rest; what waited to be learned is not waited for.
+        // The cursor comes to rest; what waited to be learned is not waited for.
         // (The triggers came with the scenes, whose list is announced anyway.)
         if (cursorSources != newCursorControl.sources || glideTime != newCursorControl.glideTime
             || glideShape != newCursorControl.glideShape || learnRequest.load() != 0)
@@ -528,13 +535,20 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         glideTime = newCursorControl.glideTime;
         glideShape = newCursorControl.glideShape;
         glide.isRunning = false;
-        storeCursorTarget (cursor.getPosition());
         learnRequest.store (0);
         triggerLookupStale = true;
 
         // The scenes' positioning counts as a move, as if each had been placed one by one.
         if (! scenes.empty() && ! audit)
             scenesMoved = true;
+
+        if (session.has_value())
+            applySessionLocked (*session);
+        else
+            selectionRestored = false;
+
+        // The restored cursor (or the kept one) is also the target: nothing glides after a restore.
+        storeCursorTarget (cursor.getPosition());
 
         if (hasPump.load())
         {

@@ -21,7 +21,7 @@ using brisquell::BrisquellPlugInInterface;
 using namespace brisquell::fuzzing;
 
 // A project's state: controllers with values in several scenes, scene triggers, an editor size,
-// a pane view, cursor sources and a glide.
+// a pane view, cursor sources, a glide and a session.
 constexpr const char* previousDocument =
     "<brisquell><controllers>"
     "<controller ccno=\"7\" channel=\"1\" name=\"volume\"><value value=\"0\" scene=\"0\"/><value value=\"127\" scene=\"1\"/></controller>"
@@ -33,7 +33,12 @@ constexpr const char* previousDocument =
     "<scene id=\"2\" colour=\"ff000000\" x=\"75\" y=\"180\" trigger=\"program\" triggerchannel=\"16\" triggernumber=\"0\"/>"
     "</scenes><gui width=\"640\" height=\"480\"/>"
     "<morphpanestate xoff=\"-12\" yoff=\"30\" xzoom=\"1.5\" yzoom=\"0.75\"/>"
-    "<cursorcontrol glide=\"0.75\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"2\" xnumber=\"31\" ysource=\"cc\" ychannel=\"2\" ynumber=\"63\"/></brisquell>";
+    "<cursorcontrol glide=\"0.75\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"2\" xnumber=\"31\" ysource=\"cc\" ychannel=\"2\" ynumber=\"63\"/>"
+    "<session cursorx=\"50\" cursory=\"-7.5\" refreshrate=\"300\" autokey=\"0\" audit=\"1\" selection=\"2 0\"/></brisquell>";
+
+// A session element with nothing in it sets a new instance's cursor, rate, modes and selection:
+// the settings a document without the element leaves as they were.
+constexpr const char* newInstanceSession = "<brisquell><session/></brisquell>";
 
 juce::MemoryBlock makeChunk (const void* text, size_t numBytes, juce::uint32 lengthField)
 {
@@ -126,9 +131,13 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
         failComparing ("an unreadable chunk changed the state", before, after);
     }
 
-    // What a host saves now must bring back the same state, in another instance too (its
-    // earlier state cannot show through: a saved chunk always names the editor size).
+    // What a host saves now must bring back the same state, in another instance too. A saved
+    // chunk always names the editor size, but leaves out a session that is a new instance's:
+    // the other instance is given a new instance's session first, so that its own cannot show.
     static BrisquellPlugInInterface reloaded;
+    static const auto resetChunk = makeChunk (newInstanceSession, std::strlen (newInstanceSession),
+                                              (juce::uint32) std::strlen (newInstanceSession));
+    restore (reloaded, resetChunk);
     restore (reloaded, after);
 
     if (const auto again = saveState (reloaded); again != after)

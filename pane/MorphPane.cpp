@@ -298,10 +298,7 @@ MorphPane::MorphPane (Brisquell& owner, MorphPaneModel& paneModel)
     : ModulePane (paneModel),
       model (owner)
 {
-    const auto selected = model.getSelectedScenes();
-
-    for (int i = 0; i < selected.size(); ++i)
-        selectItem (model.indexOfScene (selected.getUnchecked (i)), i == 0);
+    showModelSelection();
 
     learnHint.setInterceptsMouseClicks (false, false);
     learnHint.setFont (juce::Font (12.0f));
@@ -315,6 +312,17 @@ MorphPane::MorphPane (Brisquell& owner, MorphPaneModel& paneModel)
 MorphPane::~MorphPane()
 {
     modelWatcher.reset();
+}
+
+void MorphPane::showModelSelection()
+{
+    const auto selected = model.getSelectedScenes();
+
+    if (selected.isEmpty())
+        getLassoSelection().deselectAll();
+
+    for (int i = 0; i < selected.size(); ++i)
+        selectItem (model.indexOfScene (selected.getUnchecked (i)), i == 0);
 }
 
 juce::String MorphPane::describeLearnRequest (LearnRequest request)
@@ -426,6 +434,12 @@ void CursorGUI::paint (juce::Graphics& g)
 {
     const auto w = (float) getWidth(), h = (float) getHeight();
     const auto halfW = (float) (getWidth() / 2), halfH = (float) (getHeight() / 2);
+
+    // A white halo one pixel wide on each side of the cross hair keeps it visible on a scene's
+    // black disc and across a selected scene's red ring.
+    g.setColour (juce::Colour (0xffffffff));
+    g.drawLine (halfW, 0.0f, halfW, h, 2.0f + 2.0f * haloWidth);
+    g.drawLine (0.0f, halfH, w, halfH, 2.0f + 2.0f * haloWidth);
 
     g.setColour (juce::Colour (0xff000000));
     g.drawLine (halfW, 0.0f, halfW, h, 2.0f);

@@ -147,6 +147,11 @@ public:
     MorphPane (Brisquell& model, MorphPaneModel& paneModel);
     ~MorphPane() override;
 
+    /** Makes the views of the model's selected scenes, in the model's order, the pane's whole
+        selection.
+    */
+    void showModelSelection();
+
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
@@ -182,8 +187,9 @@ private:
 };
 
 //==============================================================================
-/** The cursor's view: a black cross hair ringed in white, 50 x 50 model units with the cursor's
-    point at its top-left corner, always on top of the scene views. Any button drags it and moves
+/** The cursor's view: a black cross hair with a thin white halo, ringed in white, 50 x 50
+    model units with the cursor's point at its top-left corner, always on top of the scene views
+    (the halo keeps it visible on a scene's disc and ring). Any button drags it and moves
     the cursor; it is never selected and opens no menu. Add it to the pane's canvas with addItem.
     Message thread only.
 */
@@ -212,6 +218,9 @@ public:
     void mouseDrag (const juce::MouseEvent& event) override;
     void mouseUp (const juce::MouseEvent& event) override;
     void paint (juce::Graphics& g) override;
+
+    /** The width of the white halo on each side of the cross hair's lines, in pixels. */
+    static constexpr float haloWidth = 1.0f;
 
     //==============================================================================
     /** Lays the view out again when the cursor moved, and follows a glide that started. */

@@ -1,5 +1,6 @@
 #include "plugin/BrisquellPlugInInterface.h"
 #include "editor/BrisquellGUI.h"
+#include "engine/SessionElement.h"
 #include "plugin/StateChunk.h"
 
 #include <limits>
@@ -446,8 +447,18 @@ void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeIn
         return;
 
     // Parsed without the model's lock; the model swaps its state in under its own.
-    if (auto document = chunk::read (data, (size_t) sizeInBytes))
-        model.restoreStateXml (std::move (document));
+    auto document = chunk::read (data, (size_t) sizeInBytes);
+
+    if (document == nullptr)
+        return;
+
+    // A document that carries the session puts the cursor where it was saved. A move parked
+    // before it would otherwise land afterwards and undo that, and until then getParameter
+    // would answer the parked value; moves parked while the model restores are newer and stay.
+    if (state::hasSessionElement (*document))
+        parkedMask.store (0);
+
+    model.restoreStateXml (std::move (document));
 }
 
 void BrisquellPlugInInterface::setCurrentProgramStateInformation (const void* data, int sizeInBytes)

@@ -114,7 +114,8 @@ public:
     void getStateInformation (juce::MemoryBlock& destination) override;
 
     /** Restores the state from a chunk; a chunk that is short, wrong or unreadable leaves the
-        model unchanged. Restoring a program chunk restores the whole state, so that a host
+        model unchanged. A chunk that carries the cursor drops the host's cursor moves still
+        parked from before, so that getParameter answers the restored position. Restoring a program chunk restores the whole state, so that a host
         recalling a program gets back what it saved. Any thread except the audio thread.
     */
     void setStateInformation (const void* data, int sizeInBytes) override;

@@ -53,15 +53,15 @@ struct ControllerRow : public ::testing::Test
 
 TEST_F (ControllerRow, SplitsARowOf108By24IntoTheValueNameAndNumberCells)
 {
-    EXPECT_EQ (row->getValueBox().getBounds(), juce::Rectangle<int> (0, 0, 32, 24));
-    EXPECT_EQ (row->getNameEditor().getBounds(), juce::Rectangle<int> (32, 0, 76, 12));
-    EXPECT_EQ (row->getChannelLabel().getBounds(), juce::Rectangle<int> (32, 12, 19, 12));
-    EXPECT_EQ (row->getChannelBox().getBounds(), juce::Rectangle<int> (51, 12, 19, 12));
-    EXPECT_EQ (row->getCcLabel().getBounds(), juce::Rectangle<int> (70, 12, 19, 12));
-    EXPECT_EQ (row->getCcNumberBox().getBounds(), juce::Rectangle<int> (89, 12, 19, 12));
+    // Inside the row's outline and a white pixel: the value on the left, the name above the
+    // labelled channel and CC number on the right, a white pixel between them.
+    EXPECT_EQ (row->getValueBox().getBounds(), juce::Rectangle<int> (2, 2, 31, 20));
+    EXPECT_EQ (row->getNameEditor().getBounds(), juce::Rectangle<int> (35, 2, 71, 10));
+    EXPECT_EQ (row->getChannelLabel().getBounds(), juce::Rectangle<int> (35, 13, 12, 9));
+    EXPECT_EQ (row->getChannelBox().getBounds(), juce::Rectangle<int> (47, 13, 18, 9));
+    EXPECT_EQ (row->getCcLabel().getBounds(), juce::Rectangle<int> (65, 13, 12, 9));
+    EXPECT_EQ (row->getCcNumberBox().getBounds(), juce::Rectangle<int> (77, 13, 29, 9));
 
-    EXPECT_FLOAT_EQ (row->getValueBox().getFont().getHeight(), 22.0f);
-    EXPECT_FLOAT_EQ (row->getChannelBox().getFont().getHeight(), 10.0f);
     EXPECT_EQ (row->getCcNumberBox().getText(), "7");
     EXPECT_EQ (row->getNameEditor().getText(), "7");
 }

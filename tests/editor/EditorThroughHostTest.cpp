@@ -16,6 +16,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/XTest.h>
 
 namespace brisquell
 {
@@ -53,8 +54,69 @@ struct EditorThroughHost : public ::testing::Test
         std::string error;
         window = host::EditorWindow::open (*plugin, "Brisquellum", error);
         EXPECT_NE (window, nullptr) << error;
+        moveAsideWindow();
         return *window;
     }
+
+    /** Opens the editor in a host window of the given size, as a host with a toolbar does. */
+    host::EditorWindow& openWindowOfSize (int width, int height)
+    {
+        std::string error;
+        window = host::EditorWindow::open (*plugin, "Brisquellum", error, width, height);
+        EXPECT_NE (window, nullptr) << error;
+        moveAsideWindow();
+        return *window;
+    }
+
+    /** Moves the host's window away from the screen's top-left corner, where the windows of
+        other tests on the same display open: a window on top of this one would take the
+        pointer's events and hide the pixels that are read back.
+    */
+    void moveAsideWindow()
+    {
+        if (window == nullptr)
+            return;
+
+        auto* display = XOpenDisplay (nullptr);
+        XMoveWindow (display, window->getWindowId(), 900, 600);
+        XSync (display, False);
+        XCloseDisplay (display);
+    }
+
+    /** Presses the left button at one point of the host's window, drags in steps to another and
+        releases there, through the X server as a user's pointer would.
+    */
+    void dragWithThePointer (int fromX, int fromY, int toX, int toY)
+    {
+        auto* display = XOpenDisplay (nullptr);
+        ASSERT_NE (display, nullptr);
+        int originX = 0, originY = 0;
+        ::Window child = 0;
+        XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
+
+        // A hand's pace: the editor takes in each event before the next comes.
+        const auto pace = [this, display]
+        {
+            XFlush (display);
+            pumpFor (30);
+        };
+
+        XTestFakeMotionEvent (display, -1, originX + fromX, originY + fromY, CurrentTime);
+        pace();
+        XTestFakeButtonEvent (display, 1, True, CurrentTime);
+        pace();
+
+        for (int i = 1; i <= 10; ++i)
+        {
+            XTestFakeMotionEvent (display, -1, originX + fromX + (toX - fromX) * i / 10, originY + fromY + (toY - fromY) * i / 10, CurrentTime);
+            pace();
+        }
+
+        XTestFakeButtonEvent (display, 1, False, CurrentTime);
+        pace();
+        XCloseDisplay (display);
+    }
+
 
     /** Pumps the host's UI (window events and effEditIdle) until the condition holds; false
         when it never does (see test::eventTimeoutMs).
@@ -67,6 +129,31 @@ struct EditorThroughHost : public ::testing::Test
                 window->pump();
             else
                 plugin->idle(); });
+    }
+
+    /** Pumps until the pixel has the colour (0xRRGGBB); false when it never gets it. */
+    bool waitForPixel (int x, int y, unsigned long colour)
+    {
+        return pumpUntil ([=]
+                          { return pixelAt (x, y) == colour; });
+    }
+
+    /** Pumps the host's UI for about the given time: only for checks that nothing more
+        happens, and for a hand's pace between pointer events.
+    */
+    void pumpFor (int milliseconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+
+        while (std::chrono::steady_clock::now() < end)
+        {
+            if (window != nullptr)
+                window->pump();
+            else
+                plugin->idle();
+
+            std::this_thread::sleep_for (std::chrono::milliseconds (2));
+        }
     }
 
     /** Keeps the host's window and the editor inside it in storage of their own on the X
@@ -163,6 +250,95 @@ TEST_F (EditorThroughHost, TheEditorPaintsIntoTheHostsWindow)
     EXPECT_EQ (pixelAt (300, 60), 0xffffffu) << "the pane's white";
     EXPECT_EQ (pixelAt (60, 200), 0xffffffu) << "the list's white below the row";
     EXPECT_EQ (pixelAt (120 + 125, 175), 0x000000u) << "the scene's black disc";
+}
+
+TEST_F (EditorThroughHost, FillsALargerHostWindowAndFollowsItLargerAndSmaller)
+{
+    // A new instance's 300 x 300 editor in a host window with room for a toolbar's width.
+    auto& shown = openWindowOfSize (420, 350);
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (420, 350, test::eventTimeoutMs)) << "the editor fills the window";
+    EXPECT_TRUE (waitForPixel (400, 330, 0xffffff)) << "white where the host's black was";
+
+    const std::pair<int, int> sizes[] = { { 640, 480 }, { 360, 320 }, { 500, 320 }, { 500, 410 } };
+
+    for (auto [width, height] : sizes)
+    {
+        shown.resizeByUser (width, height);
+        ASSERT_TRUE (shown.pumpUntilEditorSizeIs (width, height, test::eventTimeoutMs)) << width << " x " << height;
+
+        int serverWidth = 0, serverHeight = 0;
+        ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
+        EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (width, height)) << "the host's window keeps the user's size";
+        EXPECT_TRUE (waitForPixel (width - 20, height - 20, 0xffffff)) << width << " x " << height;
+    }
+
+    // The size is the editor's own from now on, kept in the document for the next opening.
+    window.reset();
+    const auto document = savedDocument();
+    ASSERT_NE (document, nullptr);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 500);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("height"), 410);
+    EXPECT_EQ (editorRect(), std::make_pair (500, 410));
+}
+
+TEST_F (EditorThroughHost, AHostWindowOfTheEditorsSizeOrSmallerSeesNoChange)
+{
+    openWindow();
+    pumpFor (300); // long enough for the editor to look at its host's window several times
+    EXPECT_EQ (editorRect(), std::make_pair (300, 300));
+    EXPECT_EQ (plugin->getCallbackCount (audioMasterSizeWindow), 0) << "no size request";
+    window.reset();
+
+    openWindowOfSize (250, 280);
+    pumpFor (300);
+    EXPECT_EQ (editorRect(), std::make_pair (300, 300)) << "a smaller window does not shrink a new editor";
+    EXPECT_EQ (plugin->getCallbackCount (audioMasterSizeWindow), 0);
+}
+
+TEST_F (EditorThroughHost, TheEditorsOwnBorderStillAsksTheHostForASize)
+{
+    auto& shown = openWindow();
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (waitForPixel (250, 250, 0xffffff));
+
+    // The user drags the editor's bottom-right corner 60 pixels right and 40 down.
+    dragWithThePointer (298, 298, 358, 338);
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (360, 340, test::eventTimeoutMs));
+    EXPECT_GE (plugin->getCallbackCount (audioMasterSizeWindow), 1);
+
+    int serverWidth = 0, serverHeight = 0;
+    ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
+    EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (360, 340)) << "the host resized its window on request";
+
+    // And the host's window, made larger by the user, is followed from that size on.
+    shown.resizeByUser (420, 340);
+    EXPECT_TRUE (shown.pumpUntilEditorSizeIs (420, 340, test::eventTimeoutMs));
+}
+
+TEST_F (EditorThroughHost, ASelectionTheDocumentCarriesWinsOverTheLastSceneRule)
+{
+    openWindow();
+    keepWindowContentsOffScreen();
+
+    // Restored while the editor is open: the pane is rebuilt and shows the saved selection
+    // (a red ring on the first scene's disc), not the last scene alone.
+    restoreDocument (R"(<brisquell><controllers><controller ccno="7" channel="1" name="volume"/></controllers>
+                        <scenes><scene x="60" y="60"/><scene x="10" y="200"/><scene x="110" y="200"/></scenes>
+                        <gui width="300" height="300"/><session selection="0"/></brisquell>)");
+    EXPECT_TRUE (waitForPixel (120 + 60 + 25, 60, 0xff0000)) << "the first scene's ring";
+    EXPECT_LT (pixelAt (120 + 110 + 25, 200), 0x101010u) << "the last scene's edge black, unselected";
+
+    auto saved = savedDocument();
+    auto session = saved->getChildByName ("session");
+    ASSERT_NE (session, nullptr) << saved->toString();
+    EXPECT_EQ (session->getStringAttribute ("selection"), "0");
+
+    // Without a selection in the document, the editor's rule picks the last scene as before.
+    restoreDocument (R"(<brisquell><controllers/><scenes><scene x="60" y="60"/><scene x="110" y="200"/></scenes>
+                        <gui width="300" height="300"/></brisquell>)");
+    EXPECT_TRUE (waitForPixel (120 + 110 + 25, 200, 0xff0000)) << "the last scene's ring";
+    EXPECT_LT (pixelAt (120 + 60 + 25, 60), 0x101010u);
 }
 
 TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState)

@@ -55,7 +55,8 @@ TEST (StateDocument, IsWrittenWithTheGivenNamesOrderAndNumberForms)
                "</controllers><scenes>"
                "<scene id=\"0\" colour=\"ff000000\" x=\"12.5\" y=\"-12.5\"/>"
                "<scene id=\"1\" colour=\"ff000000\" x=\"100\" y=\"-20\"/>"
-               "</scenes><gui width=\"640\" height=\"480\"/><morphpanestate xoff=\"3\"/></brisquell>");
+               "</scenes><gui width=\"640\" height=\"480\"/><morphpanestate xoff=\"3\"/>"
+               "<session selection=\"1\"/></brisquell>");
 
     // Building changes nothing: the same document again, the pane state still held.
     EXPECT_EQ (documentOf (model), documentOf (model));
@@ -64,9 +65,12 @@ TEST (StateDocument, IsWrittenWithTheGivenNamesOrderAndNumberForms)
 
 TEST (StateDocument, RoundTripRestoresTheListsButKeepsCursorSettingsAndModes)
 {
+    // Nothing selected: the document carries no session, as every earlier one.
     Brisquell source;
     buildSample (source);
+    source.setSelectedScenes ({});
     const auto saved = documentOf (source);
+    ASSERT_FALSE (saved.contains ("session"));
 
     Brisquell model;
     model.getCursor().setPosition (33, 44);
@@ -96,8 +100,11 @@ TEST (StateDocument, RoundTripRestoresTheListsButKeepsCursorSettingsAndModes)
     EXPECT_TRUE (model.isAutoKey());
     EXPECT_TRUE (model.isAudit());
 
-    // Saving what was restored gives the same document, but for the truncated position.
-    EXPECT_EQ (documentOf (model), saved.replace ("x=\"12.5\" y=\"-12.5\"", "x=\"12\" y=\"-12\""));
+    // Saving what was restored gives the same document, but for the truncated position and
+    // the settings the model kept, which it carries from now on.
+    const auto keptSettings = "<session cursorx=\"33\" cursory=\"44\" refreshrate=\"999\" autolearn=\"0\" audit=\"1\"/>";
+    const auto expected = saved.replace ("x=\"12.5\" y=\"-12.5\"", "x=\"12\" y=\"-12\"");
+    EXPECT_EQ (documentOf (model), expected.replace ("</brisquell>", juce::String (keptSettings) + "</brisquell>"));
 }
 
 TEST (StateDocument, RegressionControllerNamesAreReadBack)

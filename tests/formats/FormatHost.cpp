@@ -1,4 +1,5 @@
 #include "FormatHost.h"
+#include "plugin/StateChunk.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -273,6 +274,20 @@ bool hasDisplay()
 {
     const auto* display = std::getenv ("DISPLAY");
     return display != nullptr && *display != 0;
+}
+
+void deselectScenes (Format format, juce::AudioPluginInstance& plugin)
+{
+    const auto chunk = chunkInside (format, saveState (plugin));
+    auto document = brisquell::chunk::read (chunk.getData(), chunk.getSize());
+    ASSERT_NE (document, nullptr);
+
+    if (auto* session = document->getChildByName ("session"))
+        session->removeAttribute ("selection");
+
+    juce::MemoryBlock withoutSelection;
+    brisquell::chunk::write (*document, withoutSelection);
+    restoreState (plugin, stateCarrying (format, withoutSelection));
 }
 
 } // namespace brisquell::test

@@ -73,6 +73,11 @@ juce::MemoryBlock chunkWithText (const juce::String& text);
 /** The state chunk inside the host's state for the format; empty when there is none. */
 juce::MemoryBlock chunkInside (Format format, const juce::MemoryBlock& state);
 
+/** Clears the scene selection as a click on the pane's empty area would: the state is saved and
+    restored without the selection it carries. The next value keys a new scene at the cursor.
+*/
+void deselectScenes (Format format, juce::AudioPluginInstance& plugin);
+
 /** The parameter the host shows under the name, or none. */
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& name);
 

@@ -7,16 +7,16 @@ namespace
 /** One controller (CC 20) with 10 in a scene at the pane's left edge and 120 in one at its
     right edge, nothing selected: the cursor's x alone decides what is sent.
 */
-void buildTwoScenes (juce::AudioPluginInstance& plugin, juce::AudioProcessorParameter& cursorX)
+void buildTwoScenes (Format format, juce::AudioPluginInstance& plugin, juce::AudioProcessorParameter& cursorX)
 {
     cursorX.setValueNotifyingHost (0.0f);
     runBlock (plugin, 512, { cc (0, 1, 20, 0) }); // learns, keys scene 1
     runBlock (plugin, 512, { cc (0, 1, 20, 10) });
-    restoreState (plugin, saveState (plugin)); // clears the selection
+    deselectScenes (format, plugin);
     cursorX.setValueNotifyingHost (1.0f);
     runBlock (plugin, 512, { cc (0, 1, 20, 0) }); // keys scene 2
     runBlock (plugin, 512, { cc (0, 1, 20, 120) });
-    restoreState (plugin, saveState (plugin));
+    deselectScenes (format, plugin);
     runBlock (plugin, 512);
 }
 
@@ -68,7 +68,7 @@ TEST_P (FormatTest, CursorParametersMoveTheCursor)
     auto* cursorY = findParameter (*plugin, "cursor Y");
     ASSERT_NE (cursorX, nullptr);
     ASSERT_NE (cursorY, nullptr);
-    buildTwoScenes (*plugin, *cursorX);
+    buildTwoScenes (GetParam(), *plugin, *cursorX);
 
     cursorX->setValueNotifyingHost (0.0f);
     EXPECT_EQ (sentValue (runBlock (*plugin, 512)), 10);

@@ -1,4 +1,5 @@
 #include "HostFixture.h"
+#include "tools/host/Session.h"
 
 #include <cstring>
 
@@ -13,7 +14,7 @@ void buildState (host::Plugin& plugin)
     startProcessing (plugin);
     runBlock (plugin, 512, { cc (0, 1, 20, 0) });                                      // learns, keys scene 1
     runBlock (plugin, 512, { cc (0, 1, 20, 10), cc (1, 1, 21, 100), cc (2, 2, 22, 60) }); // values in scene 1
-    plugin.setChunk (plugin.getChunk());                                              // clears the selection
+    plugin.setChunk (host::withoutSceneSelection (plugin.getChunk()));                    // deselects scene 1
     plugin.setParameter (0, 1.0f);
     runBlock (plugin, 512, { cc (0, 1, 20, 0) });                                      // keys scene 2
     runBlock (plugin, 512, { cc (0, 1, 20, 120), cc (1, 1, 21, 20), cc (2, 2, 22, 0) });

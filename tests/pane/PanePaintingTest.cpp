@@ -57,5 +57,52 @@ TEST_F (PanePainting, ScenesAreBlackDiscsRingedRedWhenSelectedAndTheCursorIsACro
     EXPECT_EQ (image.getPixelAt (200, 150).getAlpha(), 0);
 }
 
+TEST_F (PanePainting, TheCrossHairStaysVisibleOnASceneAndOnItsRedRing)
+{
+    // Scenes keyed at the cursor lie exactly under it: one selected, one not.
+    addScene (100.0f, 100.0f);
+    addScene (250.0f, 100.0f);
+    open();
+    pane->selectItem (0, true);
+    settle();
+    ASSERT_TRUE (view (0).isSelected());
+    ASSERT_FALSE (view (1).isSelected());
+
+    for (auto x : { 100.0f, 250.0f })
+    {
+        model.getCursor().setPosition (x, 100.0f);
+        settle();
+        const auto image = pane->createComponentSnapshot (pane->getLocalBounds());
+        const auto c = cursorView->getBounds();
+        ASSERT_EQ (c, view (x == 100.0f ? 0 : 1).getBounds());
+
+        // On the disc, between its centre and the white ring: the vertical line is black with
+        // white on either side, and the disc black beyond that. The same for the horizontal.
+        for (int along = 9; along <= 16; ++along)
+        {
+            EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 24, c.getY() + along))) << along;
+            EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 25, c.getY() + along))) << along;
+            EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + 23, c.getY() + along))) << along;
+            EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + 26, c.getY() + along))) << along;
+            EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 21, c.getY() + along))) << along;
+
+            EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + along, c.getY() + 25))) << along;
+            EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + along, c.getY() + 23))) << along;
+            EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + along, c.getY() + 26))) << along;
+        }
+    }
+
+    // Where the line crosses the selected scene's red ring, at the disc's top edge.
+    model.getCursor().setPosition (100.0f, 100.0f);
+    settle();
+    const auto image = pane->createComponentSnapshot (pane->getLocalBounds());
+    const auto c = cursorView->getBounds();
+    EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 25, c.getY())));
+    EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + 23, c.getY())));
+    EXPECT_TRUE (isWhite (image.getPixelAt (c.getX() + 26, c.getY())));
+    EXPECT_TRUE (isRed (image.getPixelAt (c.getX() + 29, c.getY())));
+    EXPECT_TRUE (isRed (image.getPixelAt (c.getX() + 21, c.getY())));
+}
+
 } // namespace
 } // namespace brisquell

@@ -211,4 +211,39 @@ TEST (BusyModel, SourcesTriggersAndPitchBendWaitInOrderWithTheirSampleTimes)
     EXPECT_EQ (glide.start, juce::Point<float> (0, 20)) << "a tenth of the way down from the bend, which came at 612";
 }
 
+TEST (BusyModel, AChunkWithTheSessionOutranksAMoveParkedBeforeIt)
+{
+    const std::string document = "<brisquell><scenes><scene x=\"0\" y=\"0\"/></scenes><session cursorx=\"40\" cursory=\"20\"/></brisquell>";
+    juce::MemoryOutputStream chunk;
+    chunk.writeInt ((int) 0x21324356);
+    chunk.writeInt ((int) document.size());
+    chunk.write (document.data(), document.size());
+    chunk.writeShort (0);
+
+    ProcessorHarness harness;
+    auto& cursor = harness.model().getCursor();
+
+    const auto moveFromAnotherThread = [&] (int index, float value)
+    {
+        ModelBusy busy (harness.model());
+        std::thread (&BrisquellPlugInInterface::setParameter, &harness.processor, index, value).join();
+    };
+
+    moveFromAnotherThread (0, 0.9f);
+    ASSERT_EQ (harness.processor.getParameter (0), 0.9f) << "parked";
+
+    harness.processor.setStateInformation (chunk.getData(), (int) chunk.getDataSize());
+    EXPECT_EQ (harness.processor.getParameter (0), 0.2f) << "the restored position, not the parked one";
+    EXPECT_EQ (harness.processor.getParameter (1), 0.1f);
+
+    harness.run (512);
+    EXPECT_EQ (cursor.getPosition(), juce::Point<float> (40.0f, 20.0f)) << "nothing parked is applied later";
+
+    // A move parked after the restore is newer, and goes through as ever.
+    moveFromAnotherThread (1, 0.5f);
+
+    harness.run (512);
+    EXPECT_EQ (cursor.getPosition(), juce::Point<float> (40.0f, 100.0f));
+}
+
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -4,6 +4,8 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace brisquell::host
 {
@@ -25,6 +27,16 @@ int atLeastOne (int size) noexcept
 //==============================================================================
 std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error)
 {
+    return open (plugin, title, error, false, 0, 0);
+}
+
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight)
+{
+    return open (plugin, title, error, true, windowWidth, windowHeight);
+}
+
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight)
+{
     XInitThreads();
     auto* display = XOpenDisplay (nullptr);
 
@@ -41,6 +53,12 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
         XCloseDisplay (display);
         error = "the plug-in answers no editor size (effEditGetRect)";
         return nullptr;
+    }
+
+    if (hasOwnSize)
+    {
+        width = atLeastOne (windowWidth);
+        height = atLeastOne (windowHeight);
     }
 
     const auto screen = DefaultScreen (display);
@@ -117,6 +135,63 @@ bool EditorWindow::queryServerSize (int& serverWidth, int& serverHeight) const
     serverWidth = attributes.width;
     serverHeight = attributes.height;
     return true;
+}
+
+void EditorWindow::resizeByUser (int newWidth, int newHeight)
+{
+    resizeTo (newWidth, newHeight);
+}
+
+bool EditorWindow::pumpUntilEditorSizeIs (int editorWidth, int editorHeight, int timeLimitMilliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeLimitMilliseconds);
+
+    for (;;)
+    {
+        pump();
+        int w = 0, h = 0, childWidth = 0, childHeight = 0;
+
+        // Done when the editor answers the size and the plug-in's own window in this one has it
+        // on the server too. The plug-in hears of that window's new size as an event that is in
+        // its queue by now; one more idle call lets it take that in (a framework may answer it
+        // with a size request of its own), so that a later resize does not cross it.
+        if (plugin.getEditorSize (w, h) && w == editorWidth && h == editorHeight
+            && (! queryChildSize (childWidth, childHeight) || (childWidth == editorWidth && childHeight == editorHeight)))
+        {
+            pump();
+            return true;
+        }
+
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+}
+
+bool EditorWindow::queryChildSize (int& childWidth, int& childHeight) const
+{
+    auto* d = asDisplay (display);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int numChildren = 0;
+
+    if (XQueryTree (d, window, &root, &parent, &children, &numChildren) == 0)
+        return false;
+
+    XWindowAttributes attributes;
+    const auto found = numChildren > 0 && XGetWindowAttributes (d, children[0], &attributes) != 0;
+
+    if (children != nullptr)
+        XFree (children);
+
+    if (found)
+    {
+        childWidth = attributes.width;
+        childHeight = attributes.height;
+    }
+
+    return found;
 }
 
 bool EditorWindow::resizeTo (int newWidth, int newHeight)

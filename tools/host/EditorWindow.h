@@ -10,10 +10,12 @@ namespace brisquell::host
 
 //==============================================================================
 /** A top-level X11 window that holds a plug-in's editor: it asks the editor's size
-    (effEditGetRect), creates and maps a window of that size, and hands its id to effEditOpen.
+    (effEditGetRect), creates and maps a window of that size (or of a size the host chooses, as a
+    host with its own controls around the editor does), and hands its id to effEditOpen.
     pump() handles the window's events and calls effEditIdle; the destructor closes the editor
-    (effEditClose) before the window goes. The plug-in's size requests resize the window.
-    Use it on one thread, the host's UI thread.
+    (effEditClose) before the window goes. The plug-in's size requests resize the window, and
+    resizeByUser() resizes it as a user dragging its edge does. Use it on one thread, the host's
+    UI thread.
 */
 class EditorWindow final
 {
@@ -22,6 +24,9 @@ public:
         no display or the plug-in has no editor to open.
     */
     static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error);
+
+    /** Opens the editor in a window of the given size instead of the editor's. */
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight);
 
     /** Closes the editor, then destroys the window and the display connection. */
     ~EditorWindow();
@@ -39,8 +44,25 @@ public:
     /** The window's current size as the X server reports it. */
     bool queryServerSize (int& serverWidth, int& serverHeight) const;
 
+    /** Resizes the window around the open editor, as a user dragging its edge does; the
+        plug-in is not told (what it makes of it is up to the plug-in).
+    */
+    void resizeByUser (int newWidth, int newHeight);
+
+    /** Pumps (window events and effEditIdle) until the plug-in's editor answers the size
+        (effEditGetRect) and the plug-in's own window inside this one has it, or the time limit
+        passes; answers whether the editor got there.
+    */
+    bool pumpUntilEditorSizeIs (int editorWidth, int editorHeight, int timeLimitMilliseconds);
+
+    /** The size of the plug-in's window inside this one (its first child), as the X server
+        reports it; false when there is none.
+    */
+    bool queryChildSize (int& childWidth, int& childHeight) const;
+
 private:
     EditorWindow (Plugin& plugin, void* display, unsigned long window, int width, int height);
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight);
     bool resizeTo (int newWidth, int newHeight);
 
     Plugin& plugin;

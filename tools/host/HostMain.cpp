@@ -32,6 +32,7 @@ void usage (std::ostream& out)
            "  --info               print what the plug-in declares, then run\n"
            "  --editor             open the editor in an X11 window for the run\n"
            "  --hold MS            keep running the UI this long after the run (with --editor)\n"
+           "  --window WxH         open the editor's window at this size instead of the editor's\n"
            "  --editor-cycles N    open and close the editor N times before the run\n"
            "  --audio-thread       process on a separate thread while this one pumps effEditIdle\n"
            "  --realtime           pace the blocks at the sample rate\n"
@@ -51,7 +52,9 @@ void usage (std::ostream& out)
            "  <block> save|load <file>\n"
            "  <block> reload                       save and restore the state, as a host reopening its project\n"
            "  <block> set <element> <n> <name>=<value>...\n"
-           "                                       set attributes of the n-th such element of the state\n";
+           "                                       set attributes of the n-th such element of the state\n"
+           "  <block> deselect                     save and restore the state without its scene selection\n"
+           "  <block> window <width> <height>      resize the editor's window as a user would (with --editor)\n";
 }
 
 bool readNumber (const char* text, long minimum, long maximum, long& result)
@@ -63,6 +66,21 @@ bool readNumber (const char* text, long minimum, long maximum, long& result)
         return false;
 
     result = value;
+    return true;
+}
+
+/** "640x400": two numbers from 1 to 32767 with an "x" between them. */
+bool readWindowSize (const std::string& text, int& width, int& height)
+{
+    const auto cross = text.find ('x');
+    long w = 0, h = 0;
+
+    if (cross == std::string::npos || ! readNumber (text.substr (0, cross).c_str(), 1, 32767, w)
+        || ! readNumber (text.substr (cross + 1).c_str(), 1, 32767, h))
+        return false;
+
+    width = (int) w;
+    height = (int) h;
     return true;
 }
 
@@ -182,6 +200,16 @@ int main (int argc, char** argv)
             settings.opensEditor = true;
         else if (arg == "--hold")
             settings.holdMilliseconds = (int) needNumber (0, 3600000);
+        else if (arg == "--window")
+        {
+            const std::string size = needValue ("a size such as 640x400");
+
+            if (! readWindowSize (size, settings.windowWidth, settings.windowHeight))
+            {
+                std::cerr << "brisquell-host: --window takes a size such as 640x400 (each side 1 to 32767), not " << size << "\n";
+                return 2;
+            }
+        }
         else if (arg == "--editor-cycles")
             editorCycles = needNumber (0, 100000);
         else if (arg == "--audio-thread")

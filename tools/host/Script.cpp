@@ -75,6 +75,9 @@ std::string restAfter (const std::string& line, size_t numWords)
 }
 
 constexpr int maxBlock = 100000000;
+
+// The largest window side X can make.
+constexpr int maxWindowSide = 32767;
 } // namespace
 
 bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::string& error)
@@ -123,9 +126,22 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
         return true;
     }
 
-    if (verb == "reload")
+    if (verb == "reload" || verb == "deselect")
     {
-        action.kind = Action::Kind::reload;
+        action.kind = verb == "reload" ? Action::Kind::reload : Action::Kind::deselect;
+        actions.push_back (action);
+        return true;
+    }
+
+    if (verb == "window")
+    {
+        if (words.size() != 4 || ! readInt (words[2], 1, maxWindowSide, action.width) || ! readInt (words[3], 1, maxWindowSide, action.height))
+        {
+            error = "window takes a width and a height (1.." + std::to_string (maxWindowSide) + ")";
+            return false;
+        }
+
+        action.kind = Action::Kind::window;
         actions.push_back (action);
         return true;
     }

@@ -30,6 +30,12 @@ namespace brisquell::host
                                                             state and restores it, as a project
                                                             edited by hand; a first element that
                                                             is missing is added to the root
+        <block> deselect                                    saves the state and restores it without
+                                                            its scene selection, which is what a click
+                                                            on the editor's empty pane does: the next
+                                                            incoming value keys a new scene
+        <block> window <width> <height>                     resizes the host's window around the
+                                                            open editor, as a user dragging its edge
 
     Blank lines and everything after '#' are ignored. Blocks count from 0.
 */
@@ -43,7 +49,9 @@ struct Action
         save,
         load,
         reload,
-        set
+        set,
+        deselect,
+        window
     };
 
     Kind kind = Kind::midi;
@@ -51,6 +59,7 @@ struct Action
     MidiEvent event;                   // midi
     bool setsX = false, setsY = false; // cursor
     float x = 0.0f, y = 0.0f;          // cursor
+    int width = 0, height = 0;         // window
     std::string text;                  // say, save, load; set: the element's name
     int index = 0;                     // set
     std::vector<std::pair<std::string, std::string>> attributes; // set

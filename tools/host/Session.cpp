@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace brisquell::host
@@ -19,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 // Hosts let the plug-in idle at their screen's pace; without an editor a slower pace will do.
 constexpr auto idleInterval = std::chrono::milliseconds (10);
+
+// How long a resized window waits for the editor to take its size before the run goes on.
+constexpr int editorFollowLimitMs = 2000;
 
 struct BlockPlan
 {
@@ -75,7 +81,9 @@ public:
         if (settings.opensEditor)
         {
             std::string error;
-            window = EditorWindow::open (plugin, "Brisquellum", error);
+            window = settings.windowWidth > 0 && settings.windowHeight > 0
+                         ? EditorWindow::open (plugin, "Brisquellum", error, settings.windowWidth, settings.windowHeight)
+                         : EditorWindow::open (plugin, "Brisquellum", error);
 
             if (window == nullptr)
             {
@@ -85,6 +93,8 @@ public:
             }
         }
 
+        editorWindow = window.get();
+
         if (settings.usesAudioThread)
         {
             std::thread audio ([this] { processAll (nullptr); });
@@ -92,6 +102,7 @@ public:
             while (! isFinished.load())
             {
                 pumpUi (window.get());
+                serveWindowRequest();
                 std::this_thread::sleep_for (std::chrono::milliseconds (5));
             }
 
@@ -110,6 +121,7 @@ public:
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
         }
 
+        editorWindow = nullptr;
         window.reset();
         plugin.suspend();
 
@@ -208,9 +220,77 @@ private:
                 break;
             }
 
+            case Action::Kind::deselect:
+                plugin.setChunk (withoutSceneSelection (plugin.getChunk()));
+                break;
+
+            case Action::Kind::window:
+                resizeWindow (action);
+                break;
+
             case Action::Kind::midi:
                 break;
         }
+    }
+
+    /** The window action: the window is resized on the UI thread, which then lets the editor
+        idle until it has taken the window's size (or the limit passes), and the outcome is
+        printed: "block 3  window 600 x 450  editor 600 x 450".
+    */
+    void resizeWindow (const Action& action)
+    {
+        if (editorWindow == nullptr)
+        {
+            errors << "brisquell-host: \"window\" needs the editor (--editor)\n";
+            hasFailed = true;
+            return;
+        }
+
+        std::string outcome;
+
+        if (settings.usesAudioThread)
+        {
+            std::unique_lock<std::mutex> lock (windowMutex);
+            windowRequest = std::make_pair (action.width, action.height);
+
+            while (windowRequest.has_value())
+                windowServed.wait (lock);
+
+            outcome = windowOutcome;
+        }
+        else
+        {
+            outcome = resizeAndWait (action.width, action.height);
+        }
+
+        if (! settings.isQuiet)
+            out << "block " << action.block << "  " << outcome << "\n";
+    }
+
+    /** UI thread: carries out a window request of the audio thread, if there is one. */
+    void serveWindowRequest()
+    {
+        std::lock_guard<std::mutex> lock (windowMutex);
+
+        if (! windowRequest.has_value() || editorWindow == nullptr)
+            return;
+
+        windowOutcome = resizeAndWait (windowRequest->first, windowRequest->second);
+        windowRequest.reset();
+        windowServed.notify_all();
+    }
+
+    /** UI thread. */
+    std::string resizeAndWait (int width, int height)
+    {
+        editorWindow->resizeByUser (width, height);
+        editorWindow->pumpUntilEditorSizeIs (width, height, editorFollowLimitMs);
+        lastIdle = Clock::now();
+
+        int editorWidth = 0, editorHeight = 0;
+        plugin.getEditorSize (editorWidth, editorHeight);
+        return "window " + std::to_string (width) + " x " + std::to_string (height) + "  editor "
+               + std::to_string (editorWidth) + " x " + std::to_string (editorHeight);
     }
 
     void print (int block, const std::vector<MidiEvent>& sent, const std::string& cursorText)
@@ -287,6 +367,13 @@ private:
     bool hasFailed = false;
     std::atomic<bool> isFinished { false };
     Clock::time_point lastIdle = Clock::now();
+
+    // The open editor's window, and a window request of the audio thread for the UI thread.
+    EditorWindow* editorWindow = nullptr;
+    std::mutex windowMutex;
+    std::condition_variable windowServed;
+    std::optional<std::pair<int, int>> windowRequest;
+    std::string windowOutcome;
 };
 } // namespace
 
@@ -296,6 +383,38 @@ int runSession (Plugin& plugin, const std::vector<Action>& actions, const Sessio
 {
     SessionRunner runner (plugin, actions, settings, out, errors);
     return runner.run();
+}
+
+std::vector<std::uint8_t> withoutSceneSelection (const std::vector<std::uint8_t>& chunk)
+{
+    // "VC2!", the text's length (32 bits, little-endian), the text, then two zero bytes.
+    constexpr size_t headerSize = 8;
+
+    if (chunk.size() < headerSize || std::string (chunk.begin(), chunk.begin() + 4) != "VC2!")
+        return chunk;
+
+    const auto length = std::min ((size_t) chunk[4] | ((size_t) chunk[5] << 8) | ((size_t) chunk[6] << 16) | ((size_t) chunk[7] << 24),
+                                  chunk.size() - headerSize);
+    auto text = std::string (chunk.begin() + headerSize, chunk.begin() + (std::ptrdiff_t) (headerSize + length));
+    const auto session = text.find ("<session ");
+    const auto end = session == std::string::npos ? std::string::npos : text.find ("/>", session);
+    const auto attribute = session == std::string::npos ? std::string::npos : text.find (" selection=\"", session);
+
+    const auto closingQuote = attribute == std::string::npos ? std::string::npos : text.find ('"', attribute + 12);
+
+    if (closingQuote == std::string::npos || closingQuote > end)
+        return chunk;
+
+    text.erase (attribute, closingQuote + 1 - attribute);
+
+    std::vector<std::uint8_t> result (chunk.begin(), chunk.begin() + 4);
+
+    for (int shift = 0; shift < 32; shift += 8)
+        result.push_back ((std::uint8_t) ((text.size() >> shift) & 0xff));
+
+    result.insert (result.end(), text.begin(), text.end());
+    result.insert (result.end(), chunk.begin() + (std::ptrdiff_t) (headerSize + length), chunk.end());
+    return result;
 }
 
 bool readFile (const std::string& path, std::vector<std::uint8_t>& contents)

@@ -34,6 +34,9 @@ struct SessionSettings
     bool opensEditor = false;
     int holdMilliseconds = 0;
 
+    /** The editor window's size when it opens; 0 x 0 takes the editor's own size. */
+    int windowWidth = 0, windowHeight = 0;
+
     std::string loadChunkPath, saveChunkPath;
 };
 
@@ -43,6 +46,12 @@ struct SessionSettings
 */
 int runSession (Plugin& plugin, const std::vector<Action>& actions, const SessionSettings& settings,
                 std::ostream& out, std::ostream& errors);
+
+/** The state chunk of a plug-in of this project with the scene selection taken out of its
+    document (the "selection" attribute of its "session" element); anything else comes back as
+    it is. Restoring it deselects every scene and changes nothing else.
+*/
+std::vector<std::uint8_t> withoutSceneSelection (const std::vector<std::uint8_t>& chunk);
 
 /** Reads a whole file; false when it cannot be read. */
 bool readFile (const std::string& path, std::vector<std::uint8_t>& contents);
