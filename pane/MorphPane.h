@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pane/ModulePane.h"
+#include "pane/SceneMenu.h"
 
 #include "engine/Brisquell.h"
 
@@ -30,7 +31,9 @@ public:
         autoKeyItem = 4,
         addControllerItem = 5,
         auditItem = 6,
-        selectAllItem = 7
+        selectAllItem = 7,
+        newRandomSceneItem = 101,
+        sharpnessItemBase = 110 // plus the sharpness: 111, 112, 114
     };
 
     //==============================================================================
@@ -54,8 +57,11 @@ public:
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
+    /** The menu that the scenes' views open, with its rename dialog. */
+    SceneMenu& getSceneMenu() noexcept { return sceneMenu; }
+
     //==============================================================================
-    /** None: every scene gets a plain ModuleGUI. */
+    /** A SceneGUI for the scene at index, or none when there is no such scene. */
     std::unique_ptr<ModuleGUI> createModuleGUI (int index) override;
 
     /** The number of scenes. */
@@ -76,8 +82,10 @@ public:
 private:
     void addSceneAt (juce::Point<int> clickPosition);
     void launchRefreshRateDialog();
+    void addMixItems (juce::PopupMenu& menu) const;
 
     Brisquell& model;
+    SceneMenu sceneMenu { model };
     juce::Component::SafePointer<juce::DialogWindow> refreshRateDialog;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (MorphPaneModel)
@@ -86,9 +94,12 @@ private:
 
 //==============================================================================
 /** The module pane bound to the model: one view per scene. When it is built it takes over the
-    model's scene selection. Message thread only.
+    model's scene selection. It keeps the scene views' labels, colours and shares of the mix in
+    step with the model at a screen's pace, asking the model only when something changed.
+    Message thread only.
 */
-class MorphPane final : public ModulePane
+class MorphPane final : public ModulePane,
+                        private juce::Timer
 {
 public:
     /** Builds the pane on the adapter (both the model and the adapter must outlive the pane) and
@@ -105,8 +116,24 @@ public:
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
+    /** Gives every scene view the model's look of its scene now. The pane does so by itself
+        after a rebuild and whenever the model's looks changed; tests may call it.
+    */
+    void updateSceneLooks();
+
+    /** How often the views follow the model's looks, per second: a screen's pace, not the
+        output ticks'.
+    */
+    static constexpr int looksFramesPerSecond = 30;
+
+protected:
+    void viewsRebuilt() override;
+
 private:
+    void timerCallback() override;
+
     Brisquell& model;
+    juce::uint64 shownLooksVersion = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorphPane)
 };

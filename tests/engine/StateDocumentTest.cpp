@@ -253,10 +253,10 @@ TEST (StateDocument, NamesAreKeptAsADocumentCanCarryThem)
     const juce::juce_wchar replaced[] = { 'a', 0xfffd, 'b', 0xfffd, 0xfffd, 0x1f39b, 0 };
     EXPECT_EQ (controller->getName(), juce::String (juce::CharPointer_UTF32 (replaced)));
 
-    controller->setName (juce::String::repeatedString ("\xc3\xa9", Controller::maxNameLength + 10));
-    EXPECT_EQ (controller->getName().length(), Controller::maxNameLength);
+    controller->setName (juce::String::repeatedString ("\xc3\xa9", maxStorableNameLength + 10));
+    EXPECT_EQ (controller->getName().length(), maxStorableNameLength);
 
-    const auto name = juce::String::repeatedString ("n", Controller::maxNameLength + 1);
+    const auto name = juce::String::repeatedString ("n", maxStorableNameLength + 1);
     restoreText (model, "<b><controllers><controller name=\"" + name + "\"/></controllers></b>");
     EXPECT_EQ (model.getController (0)->getName(), name.dropLastCharacters (1));
 }
