@@ -18,10 +18,10 @@ int lookupKey (int channel, int ccNumber) noexcept
     return (channel - 1) * 128 + ccNumber;
 }
 
-// ratio^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
-double sharpenedWeight (double ratio, int p) noexcept
+// x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
+double raisedToSharpness (double x, int p) noexcept
 {
-    const auto squared = ratio * ratio;
+    const auto squared = x * x;
     return p == 2 ? squared : squared * squared;
 }
 } // namespace
@@ -639,14 +639,27 @@ void Brisquell::ensureWeights() const
     distanceSumStale = false;
 
     // At sharpness 1, weight_i is proportional to (D - d_i) / d_i, the same weights as the
-    // product form P_i * Q_i / D, without its overflow. Sharper mixes take (nearest / d_i)^p,
-    // proportional to 1 / d_i^p, which neither overflows nor divides by zero. A single scene
-    // takes the whole weight, and scenes that lie exactly at the cursor share it equally.
+    // product form P_i * Q_i / D, without its overflow. A sharper mix takes the same blend over
+    // the distances raised to p: weight_i proportional to (S - d_i^p) / d_i^p, S the sum of all
+    // d^p. Divided by S and scaled by the nearest distance, that is (nearest / d_i)^p - 1 / E,
+    // E the sum of all (d / nearest)^p: ratios of at most 1, so nothing overflows, and E going
+    // beyond the double range only leaves out a term too small to count. A single scene takes
+    // the whole weight, and scenes that lie exactly at the cursor share it equally.
     auto nearest = std::numeric_limits<double>::max();
+    double floor = 0.0;
 
-    if (sharpness != 1)
+    if (sharpness != 1 && n > 1 && numAtCursor == 0)
+    {
         for (auto& s : scenes)
             nearest = juce::jmin (nearest, s->distance);
+
+        double scaledSum = 0.0;
+
+        for (auto& s : scenes)
+            scaledSum += raisedToSharpness (s->distance / nearest, sharpness);
+
+        floor = 1.0 / scaledSum;
+    }
 
     double total = 0.0;
 
@@ -659,7 +672,7 @@ void Brisquell::ensureWeights() const
         else if (sharpness == 1)
             s->rawWeight = (sum - s->distance) / s->distance;
         else
-            s->rawWeight = sharpenedWeight (nearest / s->distance, sharpness);
+            s->rawWeight = juce::jmax (0.0, raisedToSharpness (nearest / s->distance, sharpness) - floor);
 
         if (! std::isfinite (s->rawWeight))
             s->rawWeight = 0.0;

@@ -148,12 +148,13 @@ public:
     static constexpr float duplicateOffset = 25.0f;
 
     //==============================================================================
-    /** The mix's sharpness p: with the cursor off every scene, each scene's weight is
-        proportional to 1 / d^p, d being its distance from the cursor. 1 is the plug-in's
-        original blend (the weights (D - d) / d, D the sum of all distances, which for two scenes
-        is 1 / d), 2 and 4 let each scene hold its sound further out before the next one takes
-        over. With the cursor on one or more scenes, or a single scene, every sharpness gives the
-        same weights. Any thread.
+    /** The mix's sharpness p. The plug-in's original blend (p = 1) weights each scene, while
+        the cursor is on none, in proportion to (D - d) / d: d its distance from the cursor, D
+        the sum of all distances (for two scenes that is 1 / d^2; among many, close to 1 / d).
+        A sharpness p takes the same blend over the distances raised to p, so each scene holds
+        its sound further out before the next one takes over: for two scenes the weights go as
+        1 / d^4 at p = 2 and 1 / d^8 at p = 4. With the cursor on one or more scenes, or a single
+        scene, every sharpness gives the same weights. Any thread.
     */
     int getSharpness() const;
 
