@@ -10,8 +10,8 @@ namespace
     const juce::Colour track (0xffd3d3d3);
 
     // Fractions of the view's size, so that the drawing scales with the pane's zoom: at 50
-    // pixels the selection ring is 2 pixels wide at the edge, the share ring 4 pixels wide from
-    // 4 pixels in, and the disc 32 pixels across.
+    // pixels the selection ring shows 2 pixels wide at the edge, the share ring 4 pixels wide
+    // from 4 pixels in, and the disc 32 pixels across.
     constexpr float selectionWidth = 0.04f;
     constexpr float shareRingInset = 0.08f, shareRingWidth = 0.08f;
     constexpr float discInset = 0.18f;
@@ -94,11 +94,12 @@ void SceneGUI::paint (juce::Graphics& g)
                           juce::Justification::centred, 1, 0.7f);
     }
 
+    // The selection: a red ring on the view's edge, as every module view has it, here twice as
+    // wide so that it reads beside the share ring.
     if (isSelected())
     {
-        const auto width = juce::jmax (1.0f, size * selectionWidth);
         g.setColour (red);
-        g.drawEllipse (square.reduced (width * 0.5f), width);
+        g.drawEllipse (square, juce::jmax (2.0f, size * selectionWidth * 2.0f));
     }
 }
 

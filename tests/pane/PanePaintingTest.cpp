@@ -77,9 +77,9 @@ TEST_F (PanePainting, TheCrossHairStaysVisibleOnASceneAndOnItsRedRing)
         const auto c = cursorView->getBounds();
         ASSERT_EQ (c, view (x == 100.0f ? 0 : 1).getBounds());
 
-        // On the disc, between its centre and the white ring: the vertical line is black with
+        // On the disc, between its label and the white ring: the vertical line is black with
         // white on either side, and the disc black beyond that. The same for the horizontal.
-        for (int along = 9; along <= 16; ++along)
+        for (int along = 11; along <= 16; ++along)
         {
             EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 24, c.getY() + along))) << along;
             EXPECT_TRUE (isBlack (image.getPixelAt (c.getX() + 25, c.getY() + along))) << along;
