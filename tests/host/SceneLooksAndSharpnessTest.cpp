@@ -3,33 +3,11 @@
 #include "HostFixture.h"
 #include "engine/Records.h"
 
-#include <fstream>
-#include <iterator>
-
 using namespace brisquell;
 using namespace brisquell::test;
 
 namespace
 {
-std::vector<std::uint8_t> chunkOf (const std::string& text)
-{
-    std::vector<std::uint8_t> chunk { 'V', 'C', '2', '!' };
-
-    for (int i = 0; i < 4; ++i)
-        chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));
-
-    chunk.insert (chunk.end(), text.begin(), text.end());
-    chunk.push_back (0);
-    chunk.push_back (0);
-    return chunk;
-}
-
-std::vector<std::uint8_t> fixture (const std::string& name)
-{
-    std::ifstream in (std::string (BRISQUELL_PLUGIN_FIXTURES) + "/" + name, std::ios::binary);
-    return { std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>() };
-}
-
 // Scenes at distances 1, 2 and 3 from the cursor at (0, 0), holding 0, 64 and 127 for CC 7.
 std::string threeScenes (const std::string& scenesAttributes)
 {
@@ -44,7 +22,7 @@ std::string threeScenes (const std::string& scenesAttributes)
 
 TEST (SceneLooksAndSharpness, NamesColoursAndSharpnessSurviveSaveAndReopenByteForByte)
 {
-    const auto saved = fixture ("named-coloured-scenes.chunk");
+    const auto saved = readFixture ("named-coloured-scenes.chunk");
     ASSERT_GT (saved.size(), 10u);
 
     auto plugin = loadPlugin();
@@ -62,7 +40,7 @@ TEST (SceneLooksAndSharpness, NamesColoursAndSharpnessSurviveSaveAndReopenByteFo
     for (int i = 0; i < maxStorableNameLength; ++i)
         name += "&#127929;";
 
-    const auto longName = chunkOf ("<brisquell><controllers/><scenes><scene id=\"0\" colour=\"ff9467bd\" x=\"0\" y=\"0\" name=\"" + name
+    const auto longName = chunkOfText ("<brisquell><controllers/><scenes><scene id=\"0\" colour=\"ff9467bd\" x=\"0\" y=\"0\" name=\"" + name
                                    + "\"/></scenes><gui width=\"300\" height=\"300\"/></brisquell>");
     reopened->setChunk (longName);
     EXPECT_EQ (reopened->getChunk(), longName);
@@ -85,7 +63,7 @@ TEST (SceneLooksAndSharpness, TheSharpnessSetsTheValuesSentAtKnownPositions)
         startProcessing (*plugin);
         plugin->setParameter (0, 0.0f);
         plugin->setParameter (1, 0.0f);
-        plugin->setChunk (chunkOf (threeScenes (attributes)));
+        plugin->setChunk (chunkOfText (threeScenes (attributes)));
 
         const auto sent = runBlock (*plugin, 512);
         ASSERT_EQ (sent.size(), 1u) << attributes;
