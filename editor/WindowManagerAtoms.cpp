@@ -10,7 +10,7 @@ namespace brisquell
 
 void ensureWindowManagerAtoms()
 {
-   #if JUCE_LINUX || JUCE_BSD
+#if JUCE_LINUX || JUCE_BSD
     auto* windowSystem = juce::XWindowSystem::getInstance();
     auto* display = windowSystem != nullptr ? windowSystem->getDisplay() : nullptr;
 
@@ -35,7 +35,7 @@ void ensureWindowManagerAtoms()
     // The framework offers its atoms read-only, but keeps them in a plain member that it filled
     // the same way when it opened the display: looking them up again now finds them all.
     const_cast<Protocols&> (known) = Protocols (display);
-   #endif
+#endif
 }
 
 } // namespace brisquell

@@ -343,7 +343,7 @@ private:
     mutable double distanceSum = 0.0;
     mutable double weightSum = 0.0;
     mutable juce::uint64 weightsGeneration = 1;
-    mutable std::atomic<juce::uint64> sceneLooksVersion { 1 };
+    mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
 
     // Incoming control changes find their controllers through chains per (channel, CC number),
     // rebuilt without allocating whenever the controllers or their numbers change.

@@ -443,12 +443,29 @@ private:
             }
 
             // The scene's menu and the pane's.
-            case 15: if (auto* scene = pickScene()) scene->setName (anyName()); break;
-            case 16: if (auto* scene = pickScene()) scene->setColour (juce::Colour (in.ConsumeIntegral<juce::uint32>())); break;
-            case 17: if (auto* scene = pickScene()) model.duplicateScene (*scene); break;
-            case 18: if (auto* scene = pickScene()) model.randomiseScene (*scene); break;
-            case 19: model.setRandomSeed (in.ConsumeIntegral<juce::int64>()); model.keyRandomSceneAtCursor(); break;
-            case 20: model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>()); break;
+            case 15:
+                if (auto* scene = pickScene())
+                    scene->setName (anyName());
+                break;
+            case 16:
+                if (auto* scene = pickScene())
+                    scene->setColour (juce::Colour (in.ConsumeIntegral<juce::uint32>()));
+                break;
+            case 17:
+                if (auto* scene = pickScene())
+                    model.duplicateScene (*scene);
+                break;
+            case 18:
+                if (auto* scene = pickScene())
+                    model.randomiseScene (*scene);
+                break;
+            case 19:
+                model.setRandomSeed (in.ConsumeIntegral<juce::int64>());
+                model.keyRandomSceneAtCursor();
+                break;
+            case 20:
+                model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
+                break;
 
             default: model.addNextController(); break;
         }

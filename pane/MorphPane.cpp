@@ -64,7 +64,7 @@ void MorphPaneModel::addMixItems (juce::PopupMenu& menu) const
     const auto current = model.getSharpness();
     juce::PopupMenu sharpness;
 
-    for (const auto& [p, text] : { std::pair<int, const char*> { 1, "1 (smooth)" }, { 2, "2" }, { 4, "4 (sharp)" } })
+    for (const auto& [p, text] : { std::pair<int, const char*>{ 1, "1 (smooth)" }, { 2, "2" }, { 4, "4 (sharp)" } })
         sharpness.addItem (sharpnessItemBase + p, text, true, p == current);
 
     menu.addSubMenu ("sharpness", sharpness);

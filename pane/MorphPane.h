@@ -85,7 +85,7 @@ private:
     void addMixItems (juce::PopupMenu& menu) const;
 
     Brisquell& model;
-    SceneMenu sceneMenu { model };
+    SceneMenu sceneMenu{ model };
     juce::Component::SafePointer<juce::DialogWindow> refreshRateDialog;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (MorphPaneModel)

@@ -5,25 +5,25 @@ namespace brisquell
 
 namespace
 {
-    const juce::Colour red (0xffff0000);
-    const juce::Colour ink (0xff000000);
-    const juce::Colour track (0xffd3d3d3);
+const juce::Colour red (0xffff0000);
+const juce::Colour ink (0xff000000);
+const juce::Colour track (0xffd3d3d3);
 
-    // Fractions of the view's size, so that the drawing scales with the pane's zoom: at 50
-    // pixels the selection ring shows 2 pixels wide at the edge, the share ring 4 pixels wide
-    // from 4 pixels in, and the disc 32 pixels across.
-    constexpr float selectionWidth = 0.04f;
-    constexpr float shareRingInset = 0.08f, shareRingWidth = 0.08f;
-    constexpr float discInset = 0.18f;
-    constexpr float labelHeight = 0.26f;
+// Fractions of the view's size, so that the drawing scales with the pane's zoom: at 50
+// pixels the selection ring shows 2 pixels wide at the edge, the share ring 4 pixels wide
+// from 4 pixels in, and the disc 32 pixels across.
+constexpr float selectionWidth = 0.04f;
+constexpr float shareRingInset = 0.08f, shareRingWidth = 0.08f;
+constexpr float discInset = 0.18f;
+constexpr float labelHeight = 0.26f;
 
-    // Below this many pixels a label cannot be read; it is left out.
-    constexpr float smallestLabel = 6.0f;
+// Below this many pixels a label cannot be read; it is left out.
+constexpr float smallestLabel = 6.0f;
 
-    juce::Colour textColourOn (juce::Colour disc)
-    {
-        return disc.getPerceivedBrightness() > 0.55f ? juce::Colour (0xff000000) : juce::Colour (0xffffffff);
-    }
+juce::Colour textColourOn (juce::Colour disc)
+{
+    return disc.getPerceivedBrightness() > 0.55f ? juce::Colour (0xff000000) : juce::Colour (0xffffffff);
+}
 } // namespace
 
 //==============================================================================
@@ -74,8 +74,7 @@ void SceneGUI::paint (juce::Graphics& g)
     if (const auto share = juce::jlimit (0.0f, 1.0f, look.share); share > 0.0f)
     {
         juce::Path arc;
-        arc.addCentredArc (ringArea.getCentreX(), ringArea.getCentreY(), ringArea.getWidth() * 0.5f, ringArea.getHeight() * 0.5f,
-                           0.0f, 0.0f, juce::MathConstants<float>::twoPi * share, true);
+        arc.addCentredArc (ringArea.getCentreX(), ringArea.getCentreY(), ringArea.getWidth() * 0.5f, ringArea.getHeight() * 0.5f, 0.0f, 0.0f, juce::MathConstants<float>::twoPi * share, true);
         g.setColour (ink);
         g.strokePath (arc, juce::PathStrokeType (ringWidth, juce::PathStrokeType::curved, juce::PathStrokeType::butt));
     }
@@ -90,8 +89,7 @@ void SceneGUI::paint (juce::Graphics& g)
     {
         g.setColour (textColourOn (colour));
         g.setFont (juce::Font (height, juce::Font::bold));
-        g.drawFittedText (look.label, disc.reduced (disc.getWidth() * 0.1f, 0.0f).toNearestInt(),
-                          juce::Justification::centred, 1, 0.7f);
+        g.drawFittedText (look.label, disc.reduced (disc.getWidth() * 0.1f, 0.0f).toNearestInt(), juce::Justification::centred, 1, 0.7f);
     }
 
     // The selection: a red ring on the view's edge, as every module view has it, here twice as

@@ -14,7 +14,7 @@ SceneMenu::~SceneMenu()
 
 const std::array<SceneMenu::PaletteColour, 8>& SceneMenu::getPalette()
 {
-    static const std::array<PaletteColour, 8> palette { {
+    static const std::array<PaletteColour, 8> palette{ {
         { "red", 0xffd62728 },
         { "orange", 0xffff7f0e },
         { "yellow", 0xffe5c100 },
@@ -40,8 +40,7 @@ juce::PopupMenu SceneMenu::create (const Scene& scene) const
     for (size_t i = 0; i < getPalette().size(); ++i)
     {
         const auto& entry = getPalette()[i];
-        colours.addColouredItem (firstColourItem + (int) i, entry.name, juce::Colour (entry.argb), true,
-                                 colour == juce::Colour (entry.argb));
+        colours.addColouredItem (firstColourItem + (int) i, entry.name, juce::Colour (entry.argb), true, colour == juce::Colour (entry.argb));
     }
 
     menu.addSeparator();
@@ -106,16 +105,16 @@ void SceneMenu::launchRenameDialog (Scene& scene, juce::Component* anchor)
 
     // The callback runs before the dismissed dialog is deleted; a dialog deleted with the pane
     // answers 0.
-    dialog->enterModalState (true,
-                             juce::ModalCallbackFunction::create ([target, safeDialog] (int result)
-                                                                  {
-                                                                      if (result != 1 || target == nullptr || safeDialog == nullptr)
-                                                                          return;
+    auto rename = [target, safeDialog] (int result)
+    {
+        if (result != 1 || target == nullptr || safeDialog == nullptr)
+            return;
 
-                                                                      if (target->getModel().indexOfScene (target.get()) >= 0)
-                                                                          target->setName (safeDialog->getTextEditorContents ("name"));
-                                                                  }),
-                             true);
+        if (target->getModel().indexOfScene (target.get()) >= 0)
+            target->setName (safeDialog->getTextEditorContents ("name"));
+    };
+
+    dialog->enterModalState (true, juce::ModalCallbackFunction::create (std::move (rename)), true);
 }
 
 } // namespace brisquell

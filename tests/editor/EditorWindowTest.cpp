@@ -2,10 +2,10 @@
 #include "ModelHelpers.h"
 #include "editor/BrisquellGUI.h"
 #include "engine/StateDocument.h"
+#include "pane/SceneGUI.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "support/MenuKeys.h"
 #include "support/MessageLoop.h"
-#include "pane/SceneGUI.h"
 
 #include <gtest/gtest.h>
 
@@ -176,7 +176,8 @@ TEST_F (EditorWindow, TheScenesMenuDuplicatesAndTheViewsShowLabelsAndSharesOfThe
     view->mouseUp (test::makeMouseEvent (*view, centre, test::rightButton(), centre));
     auto& sceneMenu = static_cast<MorphPaneModel&> (pane.getPaneModel()).getSceneMenu();
     ASSERT_TRUE (test::pickFromOpenMenu ({ test::reachablePositionOf (sceneMenu.create (*scene), "duplicate") }));
-    ASSERT_TRUE (test::runMessageLoopUntil ([&] { return pane.getNumViews() == 2; }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return pane.getNumViews() == 2; }));
     settle();
 
     auto* copy = model.getScene (1);
@@ -187,7 +188,8 @@ TEST_F (EditorWindow, TheScenesMenuDuplicatesAndTheViewsShowLabelsAndSharesOfThe
     auto* original = dynamic_cast<SceneGUI*> (pane.getView (0));
     auto* duplicate = dynamic_cast<SceneGUI*> (pane.getView (1));
     ASSERT_TRUE (original != nullptr && duplicate != nullptr);
-    EXPECT_TRUE (test::runMessageLoopUntil ([&] { return duplicate->getLook().label == "pad" && duplicate->getLook().share > 0.0f; }));
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return duplicate->getLook().label == "pad" && duplicate->getLook().share > 0.0f; }));
     EXPECT_GT (original->getLook().share, duplicate->getLook().share);
     EXPECT_FLOAT_EQ (original->getLook().share + duplicate->getLook().share, 1.0f);
     EXPECT_TRUE (duplicate->isSelected());

@@ -93,7 +93,7 @@ TEST (SceneEditing, DuplicateCopiesValuesNameAndColourOffsetAndSelected)
     ASSERT_EQ (model.getNumScenes(), 3);
     EXPECT_EQ (model.getScene (2), copy);
     EXPECT_EQ (copy->getPosition(), juce::Point<float> (40 + Brisquell::duplicateOffset, -10 + Brisquell::duplicateOffset));
-    EXPECT_EQ (valuesIn (model, *copy), (std::vector<int> { 10, 127, -1 }));
+    EXPECT_EQ (valuesIn (model, *copy), (std::vector<int>{ 10, 127, -1 }));
     EXPECT_EQ (copy->getName(), "pad");
     EXPECT_EQ (copy->getColour(), juce::Colour (0xffd62728));
     EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ copy }));
@@ -203,7 +203,7 @@ TEST (SceneEditing, LooksGiveLabelsColoursAndSharesAndInAuditTheHeardScene)
     auto looks = model.getSceneLooks();
     ASSERT_EQ (looks.size(), 2u);
     EXPECT_EQ (looks[0].scene, near);
-    EXPECT_EQ (labelsOf (looks), (std::vector<juce::String> { "lead", "2" }));
+    EXPECT_EQ (labelsOf (looks), (std::vector<juce::String>{ "lead", "2" }));
     EXPECT_FALSE (looks[0].colour.has_value());
     EXPECT_EQ (looks[1].colour, juce::Colour (0xff2ca02c));
     EXPECT_FLOAT_EQ (looks[0].share, 0.9f);
@@ -235,15 +235,24 @@ TEST (SceneEditing, TheLooksVersionChangesWithEverythingTheLooksShowAndOnlyThen)
         version = now;
     };
 
-    changes ("cursor", [&] { model.getCursor().setPosition (5, 5); });
-    changes ("scene", [&] { scene->setPosition (20, 0); });
-    changes ("name", [&] { scene->setName ("a"); });
-    changes ("colour", [&] { scene->setColour (juce::Colour (0xff1f5fd4)); });
-    changes ("sharpness", [&] { model.setSharpness (2); });
-    changes ("audit", [&] { model.setAudit (true); });
-    changes ("selection", [&] { model.setSelectedScenes ({ scene }); });
-    changes ("new scene", [&] { addSceneAt (model, 0, 90); });
-    changes ("deleted scene", [&] { model.deleteScene (scene); });
+    changes ("cursor", [&]
+             { model.getCursor().setPosition (5, 5); });
+    changes ("scene", [&]
+             { scene->setPosition (20, 0); });
+    changes ("name", [&]
+             { scene->setName ("a"); });
+    changes ("colour", [&]
+             { scene->setColour (juce::Colour (0xff1f5fd4)); });
+    changes ("sharpness", [&]
+             { model.setSharpness (2); });
+    changes ("audit", [&]
+             { model.setAudit (true); });
+    changes ("selection", [&]
+             { model.setSelectedScenes ({ scene }); });
+    changes ("new scene", [&]
+             { addSceneAt (model, 0, 90); });
+    changes ("deleted scene", [&]
+             { model.deleteScene (scene); });
 
     model.getSceneLooks();
     model.getScene (0)->getValueFor (*model.addController (1, 1));

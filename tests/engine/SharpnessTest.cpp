@@ -47,13 +47,13 @@ TEST (Sharpness, OneKeepsTheOriginalBlendBitForBit)
 {
     ThreeScenes s;
     EXPECT_EQ (s.model.getSharpness(), 1);
-    EXPECT_EQ (s.weights(), (std::vector<float> { 0.625f, 0.25f, 0.125f }));
+    EXPECT_EQ (s.weights(), (std::vector<float>{ 0.625f, 0.25f, 0.125f }));
     EXPECT_EQ (s.controller->getValue(), 32); // 31.875
 
     // Through a sharper mix and back: the very same floats again.
     s.model.setSharpness (4);
     s.model.setSharpness (1);
-    EXPECT_EQ (s.weights(), (std::vector<float> { 0.625f, 0.25f, 0.125f }));
+    EXPECT_EQ (s.weights(), (std::vector<float>{ 0.625f, 0.25f, 0.125f }));
     EXPECT_EQ (s.controller->getValue(), 32);
 }
 
@@ -95,11 +95,11 @@ TEST (Sharpness, TheCursorOnScenesOrASingleSceneWeighsAsAlways)
         s.model.setSharpness (p);
 
         s.model.getCursor().setPosition (0, 2);
-        EXPECT_EQ (s.weights(), (std::vector<float> { 0.0f, 1.0f, 0.0f })) << p;
+        EXPECT_EQ (s.weights(), (std::vector<float>{ 0.0f, 1.0f, 0.0f })) << p;
         EXPECT_EQ (s.controller->getValue(), 64) << p;
 
         s.model.getScene (0)->setPosition (0, 2);
-        EXPECT_EQ (s.weights(), (std::vector<float> { 0.5f, 0.5f, 0.0f })) << p;
+        EXPECT_EQ (s.weights(), (std::vector<float>{ 0.5f, 0.5f, 0.0f })) << p;
 
         Brisquell single;
         single.setSharpness (p);

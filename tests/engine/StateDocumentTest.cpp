@@ -329,7 +329,7 @@ TEST (StateDocument, ColoursAndSharpnessesThatMeanNothingReadAsNone)
     for (int i : { 0, 1, 3, 4, 5, 6, 7, 8, 9 })
         EXPECT_FALSE (model.getScene (i)->getColour().has_value()) << i;
 
-    for (auto [text, expected] : { std::pair<const char*, int> { "2", 2 }, { "4.9", 4 }, { "-4", 1 }, { "8", 1 }, { "x", 1 } })
+    for (auto [text, expected] : { std::pair<const char*, int>{ "2", 2 }, { "4.9", 4 }, { "-4", 1 }, { "8", 1 }, { "x", 1 } })
     {
         restoreText (model, juce::String ("<b><scenes sharpness=\"") + text + "\"/></b>");
         EXPECT_EQ (model.getSharpness(), expected) << text;

@@ -29,8 +29,7 @@ TEST (EditorOnABareDisplay, OpensAndClosesWithoutAnyXErrorInAHostThatKeepsXlibsD
 
     // The host makes only WM_PROTOCOLS and WM_DELETE_WINDOW for its own window, and only after
     // the plug-in's framework has opened its display: the editor must bring the others itself.
-    Subprocess host ({ BRISQUELL_HOST_PATH, "--editor", "--editor-cycles", "3", "--hold", "300", "--blocks", "4",
-                       "--do", "1 0 cc 1 7 64", BRISQUELL_PLUGIN_PATH },
+    Subprocess host ({ BRISQUELL_HOST_PATH, "--editor", "--editor-cycles", "3", "--hold", "300", "--blocks", "4", "--do", "1 0 cc 1 7 64", BRISQUELL_PLUGIN_PATH },
                      { display.environment() });
 
     ASSERT_EQ (host.waitForExit (eventTimeoutMs), 0) << host.getOutput();

@@ -48,7 +48,7 @@ inline host::MidiEvent cc (int offset, int channel, int number, int value)
 /** The state chunk a host keeps for a document text: magic, length, text, terminator, spare. */
 inline std::vector<std::uint8_t> chunkOfText (const std::string& text)
 {
-    std::vector<std::uint8_t> chunk { 'V', 'C', '2', '!' };
+    std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
 
     for (int i = 0; i < 4; ++i)
         chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));

@@ -14,9 +14,9 @@ std::string threeScenes (const std::string& scenesAttributes)
     return "<brisquell><controllers><controller ccno=\"7\" channel=\"1\" name=\"7\">"
            "<value value=\"0\" scene=\"0\"/><value value=\"64\" scene=\"1\"/><value value=\"127\" scene=\"2\"/>"
            "</controller></controllers><scenes"
-         + scenesAttributes
-         + "><scene id=\"0\" colour=\"ff000000\" x=\"1\" y=\"0\"/><scene id=\"1\" colour=\"ff000000\" x=\"0\" y=\"2\"/>"
-           "<scene id=\"2\" colour=\"ff000000\" x=\"3\" y=\"0\"/></scenes><gui width=\"300\" height=\"300\"/></brisquell>";
+           + scenesAttributes
+           + "><scene id=\"0\" colour=\"ff000000\" x=\"1\" y=\"0\"/><scene id=\"1\" colour=\"ff000000\" x=\"0\" y=\"2\"/>"
+             "<scene id=\"2\" colour=\"ff000000\" x=\"3\" y=\"0\"/></scenes><gui width=\"300\" height=\"300\"/></brisquell>";
 }
 } // namespace
 
@@ -41,7 +41,7 @@ TEST (SceneLooksAndSharpness, NamesColoursAndSharpnessSurviveSaveAndReopenByteFo
         name += "&#127929;";
 
     const auto longName = chunkOfText ("<brisquell><controllers/><scenes><scene id=\"0\" colour=\"ff9467bd\" x=\"0\" y=\"0\" name=\"" + name
-                                   + "\"/></scenes><gui width=\"300\" height=\"300\"/></brisquell>");
+                                       + "\"/></scenes><gui width=\"300\" height=\"300\"/></brisquell>");
     reopened->setChunk (longName);
     EXPECT_EQ (reopened->getChunk(), longName);
 }
@@ -56,7 +56,7 @@ TEST (SceneLooksAndSharpness, TheSharpnessSetsTheValuesSentAtKnownPositions)
         int atOrigin, oneDown;
     };
 
-    for (const auto& [attributes, atOrigin, oneDown] : { Case { "", 32, 47 }, Case { " sharpness=\"2\"", 14, 45 }, Case { " sharpness=\"4\"", 3, 52 } })
+    for (const auto& [attributes, atOrigin, oneDown] : { Case{ "", 32, 47 }, Case{ " sharpness=\"2\"", 14, 45 }, Case{ " sharpness=\"4\"", 3, 52 } })
     {
         auto plugin = loadPlugin();
         ASSERT_NE (plugin, nullptr);

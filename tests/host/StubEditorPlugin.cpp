@@ -10,8 +10,8 @@ namespace
 {
 struct StubEditor
 {
-    AEffect effect {};
-    ERect rect {};
+    AEffect effect{};
+    ERect rect{};
     bool isOpen = false;
 };
 

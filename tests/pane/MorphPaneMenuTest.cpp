@@ -45,7 +45,7 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
     open();
     model.setAudit (false);
 
-    const std::vector<MenuEntry> expected {
+    const std::vector<MenuEntry> expected{
         { 1, "add scene", false, false },
         { 101, "new random scene", false, false },
         { 5, "add controller", false, false },

@@ -24,7 +24,7 @@ protected:
         ASSERT_GE (position, 0) << item;
 
         pointer->click (view (sceneIndex), pointer->centreOf (view (sceneIndex)), right);
-        ASSERT_TRUE (pickFromOpenMenu (submenuPosition < 0 ? std::vector<int> { position } : std::vector<int> { position, submenuPosition }));
+        ASSERT_TRUE (pickFromOpenMenu (submenuPosition < 0 ? std::vector<int>{ position } : std::vector<int>{ position, submenuPosition }));
         runMessageLoopFor (20);
         settle();
     }
@@ -37,7 +37,8 @@ protected:
     void rename (int sceneIndex, const juce::String& text, int endKey)
     {
         choose (sceneIndex, "rename...");
-        ASSERT_TRUE (runMessageLoopUntil ([this] { return renameDialog() != nullptr; }));
+        ASSERT_TRUE (runMessageLoopUntil ([this]
+                                          { return renameDialog() != nullptr; }));
         juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
         auto* editor = dialog->getTextEditor ("name");
         ASSERT_NE (editor, nullptr);
@@ -47,7 +48,8 @@ protected:
         sendKey (*editor, juce::KeyPress (juce::KeyPress::backspaceKey));
         typeText (*editor, text);
         sendKey (*editor, juce::KeyPress (endKey));
-        ASSERT_TRUE (runMessageLoopUntil ([&] { return dialog == nullptr; }));
+        ASSERT_TRUE (runMessageLoopUntil ([&]
+                                          { return dialog == nullptr; }));
         settle();
     }
 };
@@ -70,7 +72,7 @@ TEST_F (SceneMenus, OfferTheScenesOwnItemsThenTheOnesThatEditIt)
             colours = it.getItem().subMenu.get();
     }
 
-    EXPECT_EQ (texts, (std::vector<juce::String> { "delete", "----", "rename...", "colour", "duplicate", "randomise" }));
+    EXPECT_EQ (texts, (std::vector<juce::String>{ "delete", "----", "rename...", "colour", "duplicate", "randomise" }));
     ASSERT_NE (colours, nullptr);
 
     std::vector<juce::String> colourTexts;
@@ -84,7 +86,7 @@ TEST_F (SceneMenus, OfferTheScenesOwnItemsThenTheOnesThatEditIt)
             ticked = it.getItem().text;
     }
 
-    EXPECT_EQ (colourTexts, (std::vector<juce::String> { "none", "red", "orange", "yellow", "green", "cyan", "blue", "purple", "pink" }));
+    EXPECT_EQ (colourTexts, (std::vector<juce::String>{ "none", "red", "orange", "yellow", "green", "cyan", "blue", "purple", "pink" }));
     EXPECT_EQ (ticked, "green");
 }
 
@@ -97,7 +99,8 @@ TEST_F (SceneMenus, RenameTypesANameThatTheViewShowsAndEscapeKeepsTheOldOne)
 
     rename (0, "Lead", juce::KeyPress::returnKey);
     EXPECT_EQ (model.getScene (0)->getName(), "Lead");
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return sceneView (0).getLook().label == "Lead"; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (0).getLook().label == "Lead"; }));
 
     rename (0, "Pad", juce::KeyPress::escapeKey);
     EXPECT_EQ (model.getScene (0)->getName(), "Lead");
@@ -105,7 +108,8 @@ TEST_F (SceneMenus, RenameTypesANameThatTheViewShowsAndEscapeKeepsTheOldOne)
     // Return on an emptied name gives the scene back its number.
     rename (0, {}, juce::KeyPress::returnKey);
     EXPECT_EQ (model.getScene (0)->getName(), "");
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return sceneView (0).getLook().label == "1"; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (0).getLook().label == "1"; }));
 }
 
 TEST_F (SceneMenus, ARenameDialogOpenWhenThePaneClosesRenamesNothing)
@@ -114,7 +118,8 @@ TEST_F (SceneMenus, ARenameDialogOpenWhenThePaneClosesRenamesNothing)
     open();
     settle();
     choose (0, "rename...");
-    ASSERT_TRUE (runMessageLoopUntil ([this] { return renameDialog() != nullptr; }));
+    ASSERT_TRUE (runMessageLoopUntil ([this]
+                                      { return renameDialog() != nullptr; }));
     juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
     dialog->getTextEditor ("name")->setText ("never");
 
@@ -130,7 +135,8 @@ TEST_F (SceneMenus, ARenameOfASceneDeletedMeanwhileRenamesNothing)
     open();
     settle();
     choose (0, "rename...");
-    ASSERT_TRUE (runMessageLoopUntil ([this] { return renameDialog() != nullptr; }));
+    ASSERT_TRUE (runMessageLoopUntil ([this]
+                                      { return renameDialog() != nullptr; }));
     juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
 
     model.deleteScene (model.getScene (0));
@@ -140,7 +146,8 @@ TEST_F (SceneMenus, ARenameOfASceneDeletedMeanwhileRenamesNothing)
 
     typeText (*dialog->getTextEditor ("name"), "late");
     sendKey (*dialog->getTextEditor ("name"), juce::KeyPress (juce::KeyPress::returnKey));
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return dialog == nullptr; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return dialog == nullptr; }));
     EXPECT_EQ (newer->getName(), "");
 }
 
@@ -155,7 +162,8 @@ TEST_F (SceneMenus, ColourDuplicateAndRandomiseReachTheModel)
 
     choose (0, "colour", 5); // the fifth colour, after "none"
     EXPECT_EQ (scene->getColour(), juce::Colour (SceneMenu::getPalette()[4].argb));
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return sceneView (0).getLook().colour == scene->getColour(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (0).getLook().colour == scene->getColour(); }));
 
     choose (0, "colour", 0);
     EXPECT_FALSE (scene->getColour().has_value());
@@ -222,7 +230,7 @@ TEST_F (PaneMenuForScenes, NewRandomSceneAndSharpnessThroughTheKeyboard)
         const auto position = reachablePositionOf (paneModel->createMenu(), item);
         ASSERT_GE (position, 0) << item;
         pointer->click (*pane, { 350, 250 }, right);
-        ASSERT_TRUE (pickFromOpenMenu (submenuPosition < 0 ? std::vector<int> { position } : std::vector<int> { position, submenuPosition }));
+        ASSERT_TRUE (pickFromOpenMenu (submenuPosition < 0 ? std::vector<int>{ position } : std::vector<int>{ position, submenuPosition }));
         runMessageLoopFor (20);
         settle();
     };

@@ -15,7 +15,7 @@ using namespace test;
 bool isNear (juce::Colour a, juce::Colour b)
 {
     return a.getAlpha() > 200 && std::abs (a.getRed() - b.getRed()) < 12 && std::abs (a.getGreen() - b.getGreen()) < 12
-        && std::abs (a.getBlue() - b.getBlue()) < 12;
+           && std::abs (a.getBlue() - b.getBlue()) < 12;
 }
 
 bool isDark (juce::Colour c) { return c.getAlpha() > 200 && c.getBrightness() < 0.25f; }
@@ -143,21 +143,25 @@ TEST_F (SceneViews, ViewsFollowTheModelOnTheMessageThreadAtAScreensPace)
 
     // The host moves the cursor from its own thread: the views learn of it only on the message
     // thread, when the pane next looks.
-    std::thread host ([this] { model.setCursorX (0.45f); }); // x = 90
+    std::thread host ([this]
+                      { model.setCursorX (0.45f); }); // x = 90
     host.join();
     EXPECT_FLOAT_EQ (sceneView (0).getLook().share, 0.5f);
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return sceneView (0).getLook().share > 0.85f; }));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (0).getLook().share > 0.85f; }));
 
     // Names and colours given anywhere arrive the same way.
     model.getScene (1)->setName ("bass");
     model.getScene (1)->setColour (juce::Colour (0xff1f5fd4));
     EXPECT_EQ (sceneView (1).getLook().label, "2");
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return sceneView (1).getLook().label == "bass"; }));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (1).getLook().label == "bass"; }));
     EXPECT_EQ (sceneView (1).getLook().colour, juce::Colour (0xff1f5fd4));
 
     // The sharpness changes the shares too.
     model.setSharpness (4);
-    EXPECT_TRUE (runMessageLoopUntil ([&] { return sceneView (0).getLook().share > 0.999f; }));
+    EXPECT_TRUE (runMessageLoopUntil ([&]
+                                      { return sceneView (0).getLook().share > 0.999f; }));
 }
 
 TEST_F (SceneViews, SmallViewsLeaveTheirLabelOut)
