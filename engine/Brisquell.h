@@ -18,6 +18,18 @@ struct Session;
 }
 
 //==============================================================================
+/** What the pane shows of one scene at a moment: its label (see Scene::getLabel), its colour
+    (none when none was chosen) and its share of what the cursor hears, 0 to 1.
+*/
+struct SceneLook
+{
+    const Scene* scene = nullptr;
+    juce::String label;
+    std::optional<juce::Colour> colour;
+    float share = 0.0f;
+};
+
+//==============================================================================
 /** The morph model: controllers, scenes, the selection, the cursor and the pane's remembered
     view. It turns incoming control changes into scene values, interpolates every controller's
     value from the cursor's distances to the scenes, writes the due control changes at output
@@ -122,6 +134,64 @@ public:
         of its own. Any thread.
     */
     bool isSelectionRestored() const;
+
+    //==============================================================================
+    /** A new scene with the scene's values, name and colour, duplicateOffset units to the right
+        of it and as far down, added as addScene adds one (so it becomes the whole selection).
+        None for a scene that is not in the model. Any thread.
+    */
+    Scene* duplicateScene (const Scene& scene);
+
+    /** Stores a new random value, anywhere in the controller's range, for every controller in
+        the scene, and tells each controller's listeners. A scene that is not in the model is left
+        alone. Any thread.
+    */
+    void randomiseScene (Scene& scene);
+
+    /** Keys a new scene at the cursor, as auto-key does, and gives it a random value for every
+        controller (see randomiseScene); it becomes the whole selection. Any thread.
+    */
+    Scene* keyRandomSceneAtCursor();
+
+    /** Seeds the random values of randomiseScene and keyRandomSceneAtCursor, so that a test can
+        know them. Any thread.
+    */
+    void setRandomSeed (juce::int64 seed);
+
+    static constexpr float duplicateOffset = 25.0f;
+
+    //==============================================================================
+    /** The mix's sharpness p. The plug-in's original blend (p = 1) weights each scene, while
+        the cursor is on none, in proportion to (D - d) / d: d its distance from the cursor, D
+        the sum of all distances (for two scenes that is 1 / d^2; among many, close to 1 / d).
+        A sharpness p takes the same blend over the distances raised to p, so each scene holds
+        its sound further out before the next one takes over: for two scenes the weights go as
+        1 / d^4 at p = 2 and 1 / d^8 at p = 4. With the cursor on one or more scenes, or a single
+        scene, every sharpness gives the same weights. Any thread.
+    */
+    int getSharpness() const;
+
+    /** Sets the sharpness (1, 2 or 4; any other value is taken as 1) and, when it changed, sends
+        every controller's new value at the next tick as a cursor move does. Any thread.
+    */
+    void setSharpness (int newSharpness);
+
+    /** True for the sharpnesses the model offers: 1, 2 and 4. */
+    static constexpr bool isValidSharpness (int p) noexcept { return p == 1 || p == 2 || p == 4; }
+
+    //==============================================================================
+    /** What the pane shows of every scene, in list order: the label, the colour and the share of
+        what is heard. The share is the scene's weight; in audit mode with a selection, the first
+        selected scene (whose own values are sent) has the whole share and the others none.
+        Message thread (any thread is safe, but it allocates).
+    */
+    std::vector<SceneLook> getSceneLooks() const;
+
+    /** A count that changes whenever anything getSceneLooks() answers may have changed (a move,
+        the scene list, the sharpness, audit, the selection, a name or a colour), so that a view
+        polling at its own pace asks only then. Any thread; takes no lock.
+    */
+    juce::uint64 getSceneLooksVersion() const noexcept { return sceneLooksVersion.load(); }
 
     //==============================================================================
     /** Modes and settings. The refresh rate is clamped into 1..5000. Any thread. */
@@ -336,6 +406,9 @@ public:
     void sceneMoved();
     void markValuesChanged();
 
+    /** Called by a scene whose name or colour changed (lock held). */
+    void sceneLooksChanged() noexcept;
+
 private:
     friend class Controller;
     friend class Scene;
@@ -349,8 +422,9 @@ private:
     void retire (std::unique_ptr<Scene> scene);
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
+    int drawRandomValue (const Controller& controller);
 
-    //=======================================================================
+    //==============================================================================
     // MidiSorter::Target: the sorter's handlers, called under the lock.
     bool learnCursorSource (LearnRequest request, CursorSource source) override;
     bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) override;
@@ -365,7 +439,7 @@ private:
     void storeCursorTarget (juce::Point<float> target) noexcept;
     void rebuildTriggerLookup() const;
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
-=======
+
     // The session as the document carries it, and a restored one put into effect (lock held).
     state::Session captureSessionLocked() const;
     void applySessionLocked (const state::Session& session);
@@ -382,6 +456,8 @@ private:
     bool valuesChanged = false;
     bool audit = false;
     bool selectionRestored = false;
+    int sharpness = 1;
+    juce::Random random;
     juce::Point<int> editorSize { 300, 300 };
 
     // Interpolation caches (lock held).
@@ -390,6 +466,7 @@ private:
     mutable double distanceSum = 0.0;
     mutable double weightSum = 0.0;
     mutable juce::uint64 weightsGeneration = 1;
+    mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
 
     // Incoming control changes find their controllers through chains per (channel, CC number),
     // rebuilt without allocating whenever the controllers or their numbers change.

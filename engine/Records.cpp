@@ -32,6 +32,36 @@ void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int 
     buffer.addEvent (bytes, 3, sampleOffset);
 }
 
+juce::String toStorableName (const juce::String& name)
+{
+    const auto isStorable = [] (juce::juce_wchar c)
+    {
+        return c <= 0x10ffff && ! (c >= 0xd800 && c <= 0xdfff);
+    };
+
+    auto p = name.getCharPointer();
+    int length = 0;
+    bool isClean = true;
+
+    for (auto q = p; ! q.isEmpty() && length <= maxStorableNameLength; ++length)
+        isClean = isStorable (q.getAndAdvance()) && isClean;
+
+    if (isClean && length <= maxStorableNameLength)
+        return name;
+
+    std::vector<juce::juce_wchar> kept;
+    kept.reserve ((size_t) juce::jmin (length, maxStorableNameLength) + 1);
+
+    for (int i = 0; i < maxStorableNameLength && ! p.isEmpty(); ++i)
+    {
+        const auto c = p.getAndAdvance();
+        kept.push_back (isStorable (c) ? c : (juce::juce_wchar) 0xfffd);
+    }
+
+    kept.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (kept.data()));
+}
+
 //==============================================================================
 void Module::setPosition (float newX, float newY)
 {
@@ -74,6 +104,8 @@ Scene::Scene (Brisquell& owner) : model (owner), serial (owner.issueSceneSerial(
 
 Scene::~Scene()
 {
+    masterReference.clear();
+
     while (! values.empty())
         delete values.back();
 }
@@ -87,25 +119,6 @@ void Scene::positionChanged()
 
     invalidate();
     model.sceneMoved();
-}
-
-void Scene::mouseUp (const juce::MouseEvent& event)
-{
-    if (! event.mods.isRightButtonDown())
-        return;
-
-    juce::WeakReference<Brisquell> owner (&model);
-    auto* self = this;
-
-    createMenu().showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
-                                [owner, self] (int result)
-                                {
-                                    // The model (with the plug-in) or the scene may have gone while
-                                    // the menu was open: only act on a scene the model still holds,
-                                    // comparing pointers without touching the scene.
-                                    if (result != 0 && owner != nullptr && owner->indexOfScene (self) >= 0)
-                                        self->menuItemChosen (result);
-                                });
 }
 
 juce::PopupMenu Scene::createMenu() const
@@ -150,6 +163,47 @@ SceneTrigger Scene::getTrigger() const
 {
     const juce::ScopedLock sl (model.getLock());
     return trigger;
+}
+
+juce::String Scene::getName() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return name;
+}
+
+void Scene::setName (const juce::String& newName)
+{
+    auto storable = toStorableName (newName);
+    const juce::ScopedLock sl (model.getLock());
+    name = std::move (storable);
+    model.sceneLooksChanged();
+}
+
+std::optional<juce::Colour> Scene::getColour() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return colour;
+}
+
+void Scene::setColour (std::optional<juce::Colour> newColour)
+{
+    if (newColour && *newColour == juce::Colour (0xff000000))
+        newColour.reset();
+
+    const juce::ScopedLock sl (model.getLock());
+    colour = newColour;
+    model.sceneLooksChanged();
+}
+
+juce::String Scene::getLabel() const
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    if (name.isNotEmpty())
+        return name;
+
+    const auto index = model.indexOfScene (this);
+    return index >= 0 ? juce::String (index + 1) : juce::String();
 }
 
 int Scene::getValueFor (const Controller& controller) const
@@ -270,36 +324,6 @@ void Controller::setName (const juce::String& newName)
     auto storable = toStorableName (newName);
     const juce::ScopedLock sl (model.getLock());
     name = std::move (storable);
-}
-
-juce::String Controller::toStorableName (const juce::String& name)
-{
-    const auto isStorable = [] (juce::juce_wchar c)
-    {
-        return c <= 0x10ffff && ! (c >= 0xd800 && c <= 0xdfff);
-    };
-
-    auto p = name.getCharPointer();
-    int length = 0;
-    bool isClean = true;
-
-    for (auto q = p; ! q.isEmpty() && length <= maxNameLength; ++length)
-        isClean = isStorable (q.getAndAdvance()) && isClean;
-
-    if (isClean && length <= maxNameLength)
-        return name;
-
-    std::vector<juce::juce_wchar> kept;
-    kept.reserve ((size_t) juce::jmin (length, maxNameLength) + 1);
-
-    for (int i = 0; i < maxNameLength && ! p.isEmpty(); ++i)
-    {
-        const auto c = p.getAndAdvance();
-        kept.push_back (isStorable (c) ? c : (juce::juce_wchar) 0xfffd);
-    }
-
-    kept.push_back (0);
-    return juce::String (juce::CharPointer_UTF32 (kept.data()));
 }
 
 int Controller::getNumSceneValues() const

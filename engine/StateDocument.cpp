@@ -255,6 +255,48 @@ struct CursorControlSnapshot
     }
 };
 
+// Every scene of every document written before scenes had colours carries this text; it means
+// that no colour was chosen.
+const juce::String noColourText ("ff000000");
+
+/** The "colour" attribute's text as a chosen colour: eight hexadecimal digits (ARGB) that are
+    not "ff000000". Anything else, missing or unreadable, means none.
+*/
+std::optional<juce::Colour> readSceneColour (const juce::String& text)
+{
+    if (text.length() != 8 || ! text.containsOnly ("0123456789abcdefABCDEF"))
+        return std::nullopt;
+
+    const auto argb = (juce::uint32) text.getHexValue64();
+    return argb != 0xff000000 ? std::optional<juce::Colour> (juce::Colour (argb)) : std::nullopt;
+}
+
+/** The "colour" attribute's text for a scene: the colour as eight lower-case hexadecimal digits
+    (ARGB), or "ff000000" for none, as every scene has always been written.
+*/
+juce::String writeSceneColour (const std::optional<juce::Colour>& colour)
+{
+    return colour ? colour->toString() : noColourText;
+}
+
+/** The mix's sharpness from the "scenes" element's "sharpness": 1 when it is missing or is not
+    one the model offers.
+*/
+int readSharpness (const juce::XmlElement& scenesElement)
+{
+    const auto p = state::getIntAttribute (scenesElement, "sharpness");
+    return Brisquell::isValidSharpness (p) ? p : 1;
+}
+
+// What the document needs of one scene.
+struct SceneSnapshot
+{
+    juce::Point<float> position;
+    juce::String name;
+    std::optional<juce::Colour> colour;
+    SceneTrigger trigger;
+};
+
 // What the document needs of one controller, copied under the model's lock so that the
 // elements, with their many small allocations, are built without holding it.
 struct ControllerSnapshot
@@ -268,12 +310,12 @@ struct ControllerSnapshot
 std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String& tagName) const
 {
     std::vector<ControllerSnapshot> controllerData;
-    std::vector<juce::Point<float>> scenePositions;
-    std::vector<SceneTrigger> sceneTriggers;
+    std::vector<SceneSnapshot> sceneData;
     CursorControlSnapshot cursorControl;
     juce::Point<int> size;
     std::optional<PaneView> paneState;
     state::Session session;
+    int mixSharpness = 1;
 
     {
         const juce::ScopedLock sl (lock);
@@ -281,14 +323,12 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         // Scene numbers are positions in the scene list; look them up once, not per value.
         std::unordered_map<const Scene*, int> sceneIndex;
         sceneIndex.reserve (scenes.size());
-        scenePositions.reserve (scenes.size());
-        sceneTriggers.reserve (scenes.size());
+        sceneData.reserve (scenes.size());
 
         for (size_t i = 0; i < scenes.size(); ++i)
         {
             sceneIndex.emplace (scenes[i].get(), (int) i);
-            scenePositions.push_back (scenes[i]->getPosition());
-            sceneTriggers.push_back (scenes[i]->trigger);
+            sceneData.push_back ({ scenes[i]->getPosition(), scenes[i]->name, scenes[i]->colour, scenes[i]->trigger });
         }
 
         cursorControl = { cursorSources, glideTime, glideShape };
@@ -312,6 +352,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         size = editorSize;
         paneState = morphPaneState;
         session = captureSessionLocked();
+        mixSharpness = sharpness;
     }
 
     // The framework appends a child by walking the whole list of children, so each list is
@@ -319,9 +360,8 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     // the framework's string pool once, not once per element.
     static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
         valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
-        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y"), triggerAttribute ("trigger"),
-        triggerChannelAttribute ("triggerchannel"), triggerNumberAttribute ("triggernumber");
-    static const juce::String black ("ff000000");
+        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y"), nameAttribute ("name"),
+        triggerAttribute ("trigger"), triggerChannelAttribute ("triggerchannel"), triggerNumberAttribute ("triggernumber");
 
     auto root = std::make_unique<juce::XmlElement> (tagName);
 
@@ -346,15 +386,23 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     auto* scenesElement = new juce::XmlElement ("scenes");
     root->prependChildElement (scenesElement);
 
-    for (auto i = scenePositions.size(); i > 0; --i)
+    // Only a sharper mix is written: documents of the original blend stay as they always were.
+    if (mixSharpness != 1)
+        scenesElement->setAttribute ("sharpness", mixSharpness);
+
+    for (auto i = sceneData.size(); i > 0; --i)
     {
+        const auto& scene = sceneData[i - 1];
         auto* element = new juce::XmlElement (sceneTag);
         element->setAttribute (idAttribute, (int) i - 1);
-        element->setAttribute (colourAttribute, black);
-        element->setAttribute (xAttribute, state::formatDecimal (scenePositions[i - 1].x));
-        element->setAttribute (yAttribute, state::formatDecimal (scenePositions[i - 1].y));
+        element->setAttribute (colourAttribute, writeSceneColour (scene.colour));
+        element->setAttribute (xAttribute, state::formatDecimal (scene.position.x));
+        element->setAttribute (yAttribute, state::formatDecimal (scene.position.y));
 
-        if (const auto& trigger = sceneTriggers[i - 1]; trigger.isValid())
+        if (scene.name.isNotEmpty())
+            element->setAttribute (nameAttribute, scene.name);
+
+        if (const auto& trigger = scene.trigger; trigger.isValid())
         {
             element->setAttribute (triggerAttribute, trigger.kind == SceneTrigger::Kind::note ? noteName : programChangeName);
             element->setAttribute (triggerChannelAttribute, trigger.channel);
@@ -407,9 +455,12 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     // The new lists are built without the lock, then swapped in at once.
     std::vector<std::unique_ptr<Scene>> newScenes;
     std::vector<std::unique_ptr<Controller>> newControllers;
+    int newSharpness = 1;
 
     if (auto* scenesElement = state::getChild (*document, "scenes"))
     {
+        newSharpness = readSharpness (*scenesElement);
+
         forEachChildElement (*scenesElement, [&] (const juce::XmlElement& element)
         {
             auto scene = std::make_unique<Scene> (*this);
@@ -418,6 +469,8 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             const auto x = state::getDecimalAsIntAttribute (element, "x");
             scene->storePosition ((float) x, (float) y);
             scene->trigger = readSceneTrigger (element);
+            scene->name = toStorableName (state::getAttribute (element, "name"));
+            scene->colour = readSceneColour (state::getAttribute (element, "colour"));
             scene->listed = true;
             newScenes.push_back (std::move (scene));
         });
@@ -435,7 +488,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             auto controller = std::make_unique<Controller> (*this);
             controller->ccNumber = state::getIntAttribute (element, "ccno");
             controller->channel = state::getIntAttribute (element, "channel");
-            controller->name = Controller::toStorableName (state::getAttribute (element, "name"));
+            controller->name = toStorableName (state::getAttribute (element, "name"));
 
             forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
@@ -517,6 +570,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         }
 
         morphPaneState = newPaneState;
+        sharpness = newSharpness;
 
         if (gui != nullptr)
             editorSize = { state::getIntAttribute (*gui, "width"), state::getIntAttribute (*gui, "height") };

@@ -2,8 +2,9 @@
 // drives cursor sources and recalls scenes: control-change pairs, pitch bend, note-ons and
 // program changes), parameter changes with any float at any index, blocks of 0 to 8192 samples,
 // sample-rate and refresh-rate changes, state saves and loads, the editor's operations on the
-// model (learn requests, sources, triggers and glide settings among them), and stretches in
-// which another thread holds the model so that the audio thread must defer.
+// model (learn requests, sources, triggers and glide settings; the scenes' names, colours,
+// duplicates and random values and the mix's sharpness), and stretches in which another thread
+// holds the model so that the audio thread must defer.
 //
 // After every block the processor has sent nothing but 3-byte control changes, each at an
 // offset inside the block (a block of 0 samples may carry offset 0), a glide's length and start
@@ -61,6 +62,10 @@ public:
         {
             for (auto* scene : model.getSelectedScenes())
                 checksum += scene->getNumValues() + (double) scene->getPosition().x;
+
+            // What the pane's scene views show.
+            for (const auto& look : model.getSceneLooks())
+                checksum += look.label.length() + (double) look.share + (look.colour ? 1.0 : 0.0);
         }
         else if (source == &model.getCursor())
         {
@@ -479,9 +484,9 @@ private:
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 15))
+        switch (in.ConsumeIntegralInRange (0, 21))
         {
-            case 15:
+            case 21:
                 editPlaying();
                 break;
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
@@ -511,18 +516,8 @@ private:
             case 11: if (auto* controller = pickController()) model.removeController (controller); break;
 
             case 12:
-                // Any character the name editor can hand over, lone surrogates and code points
-                // beyond Unicode from a paste included (the framework's strings carry up to 21 bits).
                 if (auto* controller = pickController())
-                {
-                    std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
-
-                    for (auto& c : name)
-                        c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
-
-                    name.push_back (0);
-                    controller->setName (juce::String (juce::CharPointer_UTF32 (name.data())));
-                }
+                    controller->setName (anyName());
                 break;
 
             case 13:
@@ -543,8 +538,47 @@ private:
                 break;
             }
 
+            // The scene's menu and the pane's.
+            case 15:
+                if (auto* scene = pickScene())
+                    scene->setName (anyName());
+                break;
+            case 16:
+                if (auto* scene = pickScene())
+                    scene->setColour (juce::Colour (in.ConsumeIntegral<juce::uint32>()));
+                break;
+            case 17:
+                if (auto* scene = pickScene())
+                    model.duplicateScene (*scene);
+                break;
+            case 18:
+                if (auto* scene = pickScene())
+                    model.randomiseScene (*scene);
+                break;
+            case 19:
+                model.setRandomSeed (in.ConsumeIntegral<juce::int64>());
+                model.keyRandomSceneAtCursor();
+                break;
+            case 20:
+                model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
+                break;
+
             default: model.addNextController(); break;
         }
+    }
+
+    /** Any name the rename fields can hand over, lone surrogates and code points beyond Unicode
+        from a paste included (the framework's strings carry up to 21 bits).
+    */
+    juce::String anyName()
+    {
+        std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
+
+        for (auto& c : name)
+            c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
+
+        name.push_back (0);
+        return juce::String (juce::CharPointer_UTF32 (name.data()));
     }
 
     /** Blocks run while another thread holds the model: their input must wait for a later

@@ -1,4 +1,5 @@
 #include "pane/MorphPane.h"
+#include "pane/SceneGUI.h"
 
 namespace brisquell
 {
@@ -88,6 +89,7 @@ juce::PopupMenu MorphPaneModel::createMenu() const
 {
     juce::PopupMenu menu;
     menu.addItem (addSceneItem, "add scene");
+    menu.addItem (newRandomSceneItem, "new random scene");
     menu.addItem (addControllerItem, "add controller");
     menu.addSeparator();
     menu.addItem (refreshRateItem, "Midi Out Refresh Rate:" + juce::String (model.getRefreshRate()));
@@ -95,6 +97,7 @@ juce::PopupMenu MorphPaneModel::createMenu() const
     menu.addItem (autoKeyItem, "auto-key Scene", true, model.isAutoKey());
     menu.addSeparator();
     menu.addItem (auditItem, "audit selected Scene", true, model.isAudit());
+    addMixItems (menu);
     menu.addItem (selectAllItem, "select all");
     menu.addSeparator();
 
@@ -104,6 +107,17 @@ juce::PopupMenu MorphPaneModel::createMenu() const
     menu.addItem (forgetCursorMidiItem, "forget cursor MIDI");
     menu.addItem (glideItem, describeGlide (model.getGlideTime(), model.getGlideShape()));
     return menu;
+}
+
+void MorphPaneModel::addMixItems (juce::PopupMenu& menu) const
+{
+    const auto current = model.getSharpness();
+    juce::PopupMenu sharpness;
+
+    for (const auto& [p, text] : { std::pair<int, const char*>{ 1, "1 (smooth)" }, { 2, "2" }, { 4, "4 (sharp)" } })
+        sharpness.addItem (sharpnessItemBase + p, text, true, p == current);
+
+    menu.addSubMenu ("sharpness", sharpness);
 }
 
 void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
@@ -157,7 +171,14 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
                 shown->perform (juce::ApplicationCommandTarget::InvocationInfo (ModulePane::selectAllCommand));
             break;
 
+        case newRandomSceneItem:
+            model.keyRandomSceneAtCursor();
+            break;
+
         default:
+            if (Brisquell::isValidSharpness (itemId - sharpnessItemBase))
+                model.setSharpness (itemId - sharpnessItemBase);
+
             break;
     }
 }
@@ -215,8 +236,11 @@ void MorphPaneModel::launchDialog (juce::Component::SafePointer<juce::DialogWind
 }
 
 //==============================================================================
-std::unique_ptr<ModuleGUI> MorphPaneModel::createModuleGUI (int)
+std::unique_ptr<ModuleGUI> MorphPaneModel::createModuleGUI (int index)
 {
+    if (auto* scene = model.getScene (index))
+        return std::make_unique<SceneGUI> (*scene, sceneMenu);
+
     return nullptr;
 }
 
@@ -307,11 +331,14 @@ MorphPane::MorphPane (Brisquell& owner, MorphPaneModel& paneModel)
 
     modelWatcher = std::make_unique<ModelWatcher> (*this);
     updateFromModel();
+    updateSceneLooks();
+    startTimerHz (looksFramesPerSecond);
 }
 
 MorphPane::~MorphPane()
 {
     modelWatcher.reset();
+    stopTimer();
 }
 
 void MorphPane::showModelSelection()
@@ -383,6 +410,38 @@ void MorphPane::resized()
 {
     ModulePane::resized();
     learnHint.setBounds (0, getHeight() - 20, getWidth(), 20);
+}
+
+void MorphPane::updateSceneLooks()
+{
+    // The version is read first: a change made while the looks are fetched is fetched again.
+    shownLooksVersion = model.getSceneLooksVersion();
+    const auto looks = model.getSceneLooks();
+
+    for (int i = 0; i < getNumViews(); ++i)
+    {
+        auto* view = dynamic_cast<SceneGUI*> (getView (i));
+
+        if (view == nullptr)
+            continue;
+
+        // Views made before the scene list changed wait for the rebuild its notification brings.
+        if (juce::isPositiveAndBelow (i, looks.size()) && looks[(size_t) i].scene == &view->getScene())
+            view->showLook (looks[(size_t) i]);
+        else
+            shownLooksVersion = 0;
+    }
+}
+
+void MorphPane::viewsRebuilt()
+{
+    updateSceneLooks();
+}
+
+void MorphPane::timerCallback()
+{
+    if (model.getSceneLooksVersion() != shownLooksVersion)
+        updateSceneLooks();
 }
 
 //==============================================================================

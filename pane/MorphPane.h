@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pane/ModulePane.h"
+#include "pane/SceneMenu.h"
 
 #include "engine/Brisquell.h"
 
@@ -37,7 +38,9 @@ public:
         learnCursorXItem = 8,
         learnCursorYItem = 9,
         forgetCursorMidiItem = 10,
-        glideItem = 11
+        glideItem = 11,
+        newRandomSceneItem = 101,
+        sharpnessItemBase = 110 // plus the sharpness: 111, 112, 114
     };
 
     //==============================================================================
@@ -68,8 +71,11 @@ public:
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
+    /** The menu that the scenes' views open, with its rename dialog. */
+    SceneMenu& getSceneMenu() noexcept { return sceneMenu; }
+
     //==============================================================================
-    /** None: every scene gets a plain ModuleGUI. */
+    /** A SceneGUI for the scene at index, or none when there is no such scene. */
     std::unique_ptr<ModuleGUI> createModuleGUI (int index) override;
 
     /** The number of scenes. */
@@ -90,11 +96,13 @@ public:
 private:
     void addSceneAt (juce::Point<int> clickPosition);
     void toggleLearning (LearnRequest request);
+    void addMixItems (juce::PopupMenu& menu) const;
 
     /** Opens a dialog with the content, centred on the pane, or brings the one open forward. */
     void launchDialog (juce::Component::SafePointer<juce::DialogWindow>& dialog, std::function<juce::Component*()> makeContent);
 
     Brisquell& model;
+    SceneMenu sceneMenu{ model };
     juce::Component::SafePointer<juce::DialogWindow> refreshRateDialog, glideDialog;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (MorphPaneModel)
@@ -134,11 +142,14 @@ private:
 
 //==============================================================================
 /** The module pane bound to the model: one view per scene. When it is built it takes over the
-    model's scene selection. While a glide runs it marks the glide's target beneath the views;
-    while the model waits to learn from MIDI it says so in its bottom left corner.
+    model's scene selection. It keeps the scene views' labels, colours and shares of the mix in
+    step with the model at a screen's pace, asking the model only when something changed. While
+    a glide runs it marks the glide's target beneath the views; while the model waits to learn
+    from MIDI it says so in its bottom left corner.
     Message thread only.
 */
-class MorphPane final : public ModulePane
+class MorphPane final : public ModulePane,
+                        private juce::Timer
 {
 public:
     /** Builds the pane on the adapter (both the model and the adapter must outlive the pane) and
@@ -168,20 +179,35 @@ public:
     */
     static juce::String describeLearnRequest (LearnRequest request);
 
+    /** Gives every scene view the model's look of its scene now. The pane does so by itself
+        after a rebuild and whenever the model's looks changed; tests may call it.
+    */
+    void updateSceneLooks();
+
+    /** How often the views follow the model's looks, per second: a screen's pace, not the
+        output ticks'.
+    */
+    static constexpr int looksFramesPerSecond = 30;
+
     //==============================================================================
     /** Draws the glide's target marker (a red ring with a cross) while a glide runs. */
     void paint (juce::Graphics& g) override;
     void resized() override;
 
+protected:
+    void viewsRebuilt() override;
+
 private:
     class ModelWatcher;
 
     void updateFromModel();
+    void timerCallback() override;
 
     Brisquell& model;
     juce::Label learnHint;
     std::optional<juce::Point<float>> shownTarget;
     std::unique_ptr<ModelWatcher> modelWatcher;
+    juce::uint64 shownLooksVersion = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorphPane)
 };

@@ -431,14 +431,17 @@ const juce::String BrisquellPlugInInterface::getProgramName (int index)
 void BrisquellPlugInInterface::changeProgramName (int, const juce::String&) {}
 
 //==============================================================================
-// Every name a controller keeps is written with at most one reference per character: the next
-// restore must accept it.
-static_assert (chunk::maxReferencesPerValue >= Controller::maxNameLength);
+// Every name a controller or a scene keeps is written with at most one reference per character:
+// the next restore must accept it.
+static_assert (chunk::maxReferencesPerValue >= maxStorableNameLength);
 
 void BrisquellPlugInInterface::getStateInformation (juce::MemoryBlock& destination)
 {
+    // The chunk replaces whatever the block held: a host may hand over a block it used before.
     if (auto document = model.createStateXml ("brisquell"))
         chunk::write (*document, destination);
+    else
+        destination.reset();
 }
 
 void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeInBytes)

@@ -2,7 +2,9 @@
 #include "ModelHelpers.h"
 #include "editor/BrisquellGUI.h"
 #include "engine/StateDocument.h"
+#include "pane/SceneGUI.h"
 #include "plugin/BrisquellPlugInInterface.h"
+#include "support/MenuKeys.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +156,43 @@ TEST_F (EditorWindow, AfterEverySceneListChangeTheLastSceneIsTheOnlySelection)
     EXPECT_EQ (gui.getMorphPane().getNumViews(), 0);
     EXPECT_EQ (model.getNumSelectedScenes(), 0);
     EXPECT_EQ (gui.getMorphPane().getNumItems(), 1) << "the cursor view stays";
+}
+
+TEST_F (EditorWindow, TheScenesMenuDuplicatesAndTheViewsShowLabelsAndSharesOfTheWholeEditor)
+{
+    auto& gui = open();
+    auto* cutoff = model.addController (74, 1);
+    auto* scene = addSceneAt (model, 20, 20);
+    cutoff->setValueInScene (90, *scene);
+    scene->setName ("pad");
+    settle();
+
+    // A right click on the scene's view in the editor, then "duplicate" by keyboard.
+    auto& pane = gui.getMorphPane();
+    auto* view = dynamic_cast<SceneGUI*> (pane.getView (0));
+    ASSERT_NE (view, nullptr);
+    const auto centre = view->getLocalBounds().getCentre().toFloat();
+    view->mouseDown (test::makeMouseEvent (*view, centre, test::rightButton(), centre));
+    view->mouseUp (test::makeMouseEvent (*view, centre, test::rightButton(), centre));
+    auto& sceneMenu = static_cast<MorphPaneModel&> (pane.getPaneModel()).getSceneMenu();
+    ASSERT_TRUE (test::pickFromOpenMenu ({ test::reachablePositionOf (sceneMenu.create (*scene), "duplicate") }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return pane.getNumViews() == 2; }));
+    settle();
+
+    auto* copy = model.getScene (1);
+    EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ copy }));
+    EXPECT_EQ (copy->getValueFor (*cutoff), 90);
+
+    // Both views carry the name; the cursor at (0, 0) is nearer the original.
+    auto* original = dynamic_cast<SceneGUI*> (pane.getView (0));
+    auto* duplicate = dynamic_cast<SceneGUI*> (pane.getView (1));
+    ASSERT_TRUE (original != nullptr && duplicate != nullptr);
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return duplicate->getLook().label == "pad" && duplicate->getLook().share > 0.0f; }));
+    EXPECT_GT (original->getLook().share, duplicate->getLook().share);
+    EXPECT_FLOAT_EQ (original->getLook().share + duplicate->getLook().share, 1.0f);
+    EXPECT_TRUE (duplicate->isSelected());
 }
 
 TEST_F (EditorWindow, ASelectionFromAnOutdatedRebuildNeverReplacesANewerScene)

@@ -222,6 +222,32 @@ TEST (ModelThreading, AudioParameterChunkAndMessageThreadsWorkAtOnce)
         if (auto* scene = model.getScene (i % 3))
             scene->setPosition ((float) (i % 150), 20.0f);
 
+        // The scene menus and the pane: names, colours, copies, random values, the sharpness,
+        // and the looks the scene views read.
+        if (auto* scene = model.getScene (i % 5))
+        {
+            scene->setName (i % 2 == 0 ? juce::String (i) : juce::String());
+            scene->setColour (i % 3 == 0 ? std::optional<juce::Colour> (juce::Colour ((juce::uint32) i * 2654435761u)) : std::nullopt);
+
+            if (i % 19 == 0)
+                model.duplicateScene (*scene);
+
+            if (i % 7 == 0)
+                model.randomiseScene (*scene);
+        }
+
+        if (i % 29 == 0)
+            model.keyRandomSceneAtCursor();
+
+        if (i % 31 == 0)
+            model.setSharpness (1 << (i % 3));
+
+        for (const auto& look : model.getSceneLooks())
+        {
+            view.reads += look.label.length();
+            EXPECT_TRUE (look.share >= 0.0f && look.share <= 1.0f) << look.share;
+        }
+
         messageThreadRound (model, i);
     }
 

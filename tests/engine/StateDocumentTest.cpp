@@ -253,10 +253,10 @@ TEST (StateDocument, NamesAreKeptAsADocumentCanCarryThem)
     const juce::juce_wchar replaced[] = { 'a', 0xfffd, 'b', 0xfffd, 0xfffd, 0x1f39b, 0 };
     EXPECT_EQ (controller->getName(), juce::String (juce::CharPointer_UTF32 (replaced)));
 
-    controller->setName (juce::String::repeatedString ("\xc3\xa9", Controller::maxNameLength + 10));
-    EXPECT_EQ (controller->getName().length(), Controller::maxNameLength);
+    controller->setName (juce::String::repeatedString ("\xc3\xa9", maxStorableNameLength + 10));
+    EXPECT_EQ (controller->getName().length(), maxStorableNameLength);
 
-    const auto name = juce::String::repeatedString ("n", Controller::maxNameLength + 1);
+    const auto name = juce::String::repeatedString ("n", maxStorableNameLength + 1);
     restoreText (model, "<b><controllers><controller name=\"" + name + "\"/></controllers></b>");
     EXPECT_EQ (model.getController (0)->getName(), name.dropLastCharacters (1));
 }
@@ -283,6 +283,7 @@ TEST (StateDocument, SourcesTriggersAndGlideGoIntoNewAttributesAndALastElement)
 {
     Brisquell model;
     buildPlayable (model);
+    model.setSelectedScenes ({}); // no session element
 
     EXPECT_EQ (documentOf (model),
                "<brisquell><controllers/><scenes>"
@@ -402,5 +403,79 @@ TEST (StateDocument, BadSourcesTriggersAndGlideSettingsGetClearDefaultsAndLoseNo
             EXPECT_EQ (model.getScene (i)->getTrigger(), SceneTrigger()) << i;
 
         EXPECT_EQ (model.getScene (3)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 16, 0 }));
+    }
+}
+
+TEST (StateDocument, SceneNamesColoursAndTheSharpnessAreWrittenOnlyWhenChosen)
+{
+    Brisquell model;
+    buildSample (model);
+    const auto plain = documentOf (model);
+
+    model.getScene (0)->setName ("Lead <1> & \"2\"");
+    model.getScene (1)->setColour (juce::Colour (0xff2ca02c));
+    model.setSharpness (4);
+    EXPECT_EQ (documentOf (model),
+               plain.replace ("<scenes>", "<scenes sharpness=\"4\">")
+                   .replace ("x=\"12.5\" y=\"-12.5\"/>", "x=\"12.5\" y=\"-12.5\" name=\"Lead &lt;1&gt; &amp; &quot;2&quot;\"/>")
+                   .replace ("<scene id=\"1\" colour=\"ff000000\"", "<scene id=\"1\" colour=\"ff2ca02c\""));
+
+    // Taken back, the document is as it was before, byte for byte.
+    model.getScene (0)->setName ({});
+    model.getScene (1)->setColour (std::nullopt);
+    model.setSharpness (1);
+    EXPECT_EQ (documentOf (model), plain);
+}
+
+TEST (StateDocument, SceneNamesColoursAndTheSharpnessComeBack)
+{
+    Brisquell source;
+    addSceneAt (source, 0, 0)->setName (juce::String (juce::CharPointer_UTF8 ("pad \xf0\x9f\x8e\xb9\t\x01 \xc3\xa9")));
+    addSceneAt (source, 10, 0)->setColour (juce::Colour (0xff9467bd));
+    auto* both = addSceneAt (source, 20, 0);
+    both->setName (juce::String::repeatedString ("long ", maxStorableNameLength / 5));
+    both->setColour (juce::Colour (0x40123456));
+    source.setSharpness (2);
+    const auto saved = documentOf (source);
+
+    Brisquell model;
+    restoreText (model, saved);
+    ASSERT_EQ (model.getNumScenes(), 3);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ (model.getScene (i)->getName(), source.getScene (i)->getName()) << i;
+        EXPECT_EQ (model.getScene (i)->getColour(), source.getScene (i)->getColour()) << i;
+    }
+
+    EXPECT_EQ (model.getSharpness(), 2);
+    EXPECT_EQ (documentOf (model), saved);
+
+    // A document without the attribute (every earlier one) means the original blend.
+    restoreText (model, "<b><scenes><scene x=\"1\" y=\"1\"/></scenes></b>");
+    EXPECT_EQ (model.getSharpness(), 1);
+}
+
+TEST (StateDocument, ColoursAndSharpnessesThatMeanNothingReadAsNone)
+{
+    Brisquell model;
+    restoreText (model, "<b><scenes SHARPNESS=\"3\">"
+                        "<scene colour=\"ff000000\"/><scene colour=\"FF000000\"/><scene COLOUR=\"FF17BECF\"/>"
+                        "<scene colour=\"17becf\"/><scene colour=\"ff17becfff\"/><scene colour=\" ff17becf\"/>"
+                        "<scene colour=\"red\"/><scene colour=\"\"/><scene/><scene colour=\"0000000g\"/>"
+                        "<scene colour=\"00000000\"/></scenes></b>");
+
+    ASSERT_EQ (model.getNumScenes(), 11);
+    EXPECT_EQ (model.getSharpness(), 1);
+    EXPECT_EQ (model.getScene (2)->getColour(), juce::Colour (0xff17becf));
+    EXPECT_EQ (model.getScene (10)->getColour(), juce::Colour (0x00000000)) << "transparent black is a colour, drawn opaque";
+
+    for (int i : { 0, 1, 3, 4, 5, 6, 7, 8, 9 })
+        EXPECT_FALSE (model.getScene (i)->getColour().has_value()) << i;
+
+    for (auto [text, expected] : { std::pair<const char*, int>{ "2", 2 }, { "4.9", 4 }, { "-4", 1 }, { "8", 1 }, { "x", 1 } })
+    {
+        restoreText (model, juce::String ("<b><scenes sharpness=\"") + text + "\"/></b>");
+        EXPECT_EQ (model.getSharpness(), expected) << text;
     }
 }

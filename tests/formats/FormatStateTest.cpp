@@ -69,6 +69,12 @@ TEST_P (FormatTest, StateIsTheVst2ChunkByteForByte)
 
     EXPECT_EQ (chunkInside (format, saveState (*plugin)), chunk);
     EXPECT_EQ (sentNumbers (runBlock (*plugin, 512)), (std::vector<int>{ 22, 21, 20 }));
+
+    // Named, coloured scenes and a sharper mix move the same way.
+    const auto named = fixture ("named-coloured-scenes.chunk");
+    ASSERT_GT (named.getSize(), 10u);
+    restoreState (*plugin, stateCarrying (format, named));
+    EXPECT_EQ (chunkInside (format, saveState (*plugin)), named);
 }
 
 TEST_P (FormatTest, BadStateChangesNothing)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,7 +45,7 @@ inline host::MidiEvent cc (int offset, int channel, int number, int value)
     return host::MidiEvent::controlChange (offset, channel, number, value);
 }
 
-/** A state chunk carrying the document text, laid out as the plug-in writes its chunks. */
+/** The state chunk a host keeps for a document text: magic, length, text, terminator, spare. */
 inline std::vector<std::uint8_t> chunkOfText (const std::string& text)
 {
     std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
@@ -57,10 +59,18 @@ inline std::vector<std::uint8_t> chunkOfText (const std::string& text)
     return chunk;
 }
 
-/** The document text a chunk carries. */
+/** The document text a chunk carries (empty for one too short to carry any). */
 inline std::string textOf (const std::vector<std::uint8_t>& chunk)
 {
     return chunk.size() > 10 ? std::string (chunk.begin() + 8, chunk.end() - 2) : std::string();
+}
+
+/** A saved chunk from tests/plugin/fixtures. */
+inline std::vector<std::uint8_t> readFixture (const std::string& name)
+{
+    std::ifstream stream (std::string (BRISQUELL_PLUGIN_FIXTURES) + "/" + name, std::ios::binary);
+    EXPECT_TRUE (stream.good()) << name;
+    return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
 }
 
 inline bool hasDisplay()

@@ -47,6 +47,7 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
 
     const std::vector<MenuEntry> expected{
         { 1, "add scene", false, false },
+        { 101, "new random scene", false, false },
         { 5, "add controller", false, false },
         { 0, {}, false, true },
         { 2, "Midi Out Refresh Rate:200", false, false },
@@ -54,6 +55,7 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
         { 4, "auto-key Scene", true, false },
         { 0, {}, false, true },
         { 6, "audit selected Scene", false, false },
+        { 0, "sharpness", false, false },
         { 7, "select all", false, false },
         { 0, {}, false, true },
         { 8, "learn cursor X from MIDI", false, false },
@@ -70,10 +72,10 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
 
     const auto entries = entriesOf (paneModel->createMenu());
     ASSERT_EQ (entries.size(), expected.size());
-    EXPECT_EQ (entries[3].text, "Midi Out Refresh Rate:4321");
-    EXPECT_FALSE (entries[4].isTicked);
+    EXPECT_EQ (entries[4].text, "Midi Out Refresh Rate:4321");
     EXPECT_FALSE (entries[5].isTicked);
-    EXPECT_TRUE (entries[7].isTicked);
+    EXPECT_FALSE (entries[6].isTicked);
+    EXPECT_TRUE (entries[8].isTicked);
 }
 
 TEST_F (MorphPaneMenu, ModeItemsInvertTheirFlagAndUnknownChoicesDoNothing)
@@ -239,7 +241,7 @@ TEST_F (MorphPaneMenu, RefreshRateDialogSetsTheRateWhenItCloses)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return dialog == nullptr; }));
     EXPECT_EQ (model.getRefreshRate(), 1234);
     EXPECT_EQ (paneModel->getRefreshRateDialog(), nullptr);
-    EXPECT_EQ (entriesOf (paneModel->createMenu())[3].text, "Midi Out Refresh Rate:1234");
+    EXPECT_EQ (entriesOf (paneModel->createMenu())[4].text, "Midi Out Refresh Rate:1234");
 }
 
 TEST_F (MorphPaneMenu, ClosingThePaneClosesTheDialogAndKeepsItsRate)

@@ -407,3 +407,45 @@ TEST (StateChunk, TextInADocumentIsLeftOutInsteadOfBreakingTheWriter)
     chunk::write (*document, block);
     EXPECT_EQ (chunk::extractText (block.getData(), block.getSize()), "<b><v a=\"1\"><w/></v></b>");
 }
+
+TEST (StateChunk, RegressionAChunkWrittenIntoAUsedBlockReplacesAllOfIt)
+{
+    BrisquellPlugInInterface processor;
+    populate (processor.getModel());
+    const auto expected = saveState (processor);
+
+    // Larger, just as large and smaller than the chunk, each full of other bytes: a host that
+    // hands the same block over again, or one that held an earlier, longer state.
+    for (const auto size : { expected.getSize() * 3, expected.getSize(), expected.getSize() - 20, (size_t) 1 })
+    {
+        juce::MemoryBlock used (size);
+        used.fillWith (0xab);
+        processor.getStateInformation (used);
+        EXPECT_EQ (used, expected) << size << " bytes before";
+    }
+
+    // A document written by the plug-in ends in the terminator and the spare byte.
+    juce::MemoryBlock used (expected.getSize());
+    used.fillWith (0xff);
+    chunk::write (*processor.getModel().createStateXml ("brisquell"), used);
+    EXPECT_EQ (used, expected);
+}
+
+TEST (StateChunk, FixtureWithNamedColouredScenesAndASharperMixRestoresAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "named-coloured-scenes.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumScenes(), 4);
+    EXPECT_EQ (model.getSharpness(), 2);
+    EXPECT_EQ (model.getScene (0)->getName(), juce::String (juce::CharPointer_UTF8 ("Lead \"A\" & <B> \xc3\xa9\xf0\x9f\x8e\xb9")));
+    EXPECT_EQ (model.getScene (0)->getColour(), juce::Colour (0xffd62728));
+    EXPECT_EQ (model.getScene (1)->getName(), "");
+    EXPECT_FALSE (model.getScene (1)->getColour().has_value());
+    EXPECT_EQ (model.getScene (2)->getName(), "pad");
+    EXPECT_EQ (model.getScene (3)->getColour(), juce::Colour (0xff17becf));
+
+    EXPECT_EQ (saveState (processor), saved);
+}
