@@ -72,7 +72,7 @@ TEST_F (SceneMenus, OfferTheScenesOwnItemsThenTheOnesThatEditIt)
             colours = it.getItem().subMenu.get();
     }
 
-    EXPECT_EQ (texts, (std::vector<juce::String>{ "delete", "----", "rename...", "colour", "duplicate", "randomise" }));
+    EXPECT_EQ (texts, (std::vector<juce::String>{ "delete", "learn trigger", "forget trigger", "----", "rename...", "colour", "duplicate", "randomise" }));
     ASSERT_NE (colours, nullptr);
 
     std::vector<juce::String> colourTexts;
