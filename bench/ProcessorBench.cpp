@@ -32,11 +32,14 @@ double threadCpuSeconds()
 
 /** processBlock with both cursor parameters changing every block, reported as the share of one
     core that a second of audio takes ("core%": CPU time of this thread over the audio time).
+    With a glide time, every change starts a new glide from where the cursor is, so a glide runs
+    through every block and is sampled at every output tick.
 */
-void processBlocks (benchmark::State& state, int numControllers, int numScenes)
+void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0)
 {
     BrisquellPlugInInterface processor;
     prepare (processor, numControllers, numScenes);
+    processor.getModel().setGlideTime (glideSeconds);
 
     juce::AudioBuffer<float> audio (0, benchBlockSize);
     juce::MidiBuffer midi;
@@ -75,7 +78,13 @@ void BM_ProcessBlock128ControllersBy32Scenes (benchmark::State& state)
 {
     processBlocks (state, 128, 32);
 }
+
+void BM_ProcessBlock128ControllersBy32ScenesGliding (benchmark::State& state)
+{
+    processBlocks (state, 128, 32, 0.5);
+}
 } // namespace
 
 BENCHMARK (BM_ProcessBlockEmpty);
 BENCHMARK (BM_ProcessBlock128ControllersBy32Scenes);
+BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesGliding);

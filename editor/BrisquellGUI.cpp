@@ -1,4 +1,5 @@
 #include "editor/BrisquellGUI.h"
+#include "editor/WindowManagerAtoms.h"
 
 #include "plugin/BrisquellPlugInInterface.h"
 
@@ -17,6 +18,9 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 {
     ++numLiveEditors;
     model.addChangeListener (this);
+
+    // Before any of the editor's windows exists (the host's own, or a dialog's).
+    ensureWindowManagerAtoms();
 
     const auto size = model.getEditorSize();
 

@@ -114,9 +114,10 @@ void ControllerGUI::refresh()
         state = controller.getSelectionState();
     }
 
-    valueBox.setValue (shownValue, juce::dontSendNotification);
-    channelBox.setValue (channel, juce::dontSendNotification);
-    ccNumberBox.setValue (ccNumber, juce::dontSendNotification);
+    // Setting a box's value would close an entry open in it and drop what is being typed.
+    for (auto [box, number] : { std::pair{ &valueBox, shownValue }, { &channelBox, channel }, { &ccNumberBox, ccNumber } })
+        if (! box->isBeingEdited())
+            box->setValue (number, juce::dontSendNotification);
 
     // While the name is being typed every keystroke is on its way to the controller; putting
     // back the name the controller holds now would undo the latest one.
@@ -267,6 +268,15 @@ void ControllerGUI::labelTextChanged (juce::Label* label)
     {
         controller.setChannel (roundHalfEven (channelBox.getValue()));
     }
+}
+
+void ControllerGUI::editorHidden (juce::Label*, juce::TextEditor&)
+{
+    // The entry is on its way out here; the typed value, if any, is handed on after this.
+    juce::MessageManager::callAsync ([row = SafePointer<ControllerGUI> (this)]
+                                     {
+                                         if (row != nullptr)
+                                             row->refresh(); });
 }
 
 //==============================================================================

@@ -28,9 +28,11 @@ public:
     /** Stops listening; a name typed but not yet handed on reaches the controller first. */
     ~ControllerGUI() override;
 
-    /** Reloads value, channel, CC number, name and the value's colour from the model. Once a
-        notification has shown that the controller left the model, the row no longer touches it
-        (the list replaces the row in that same round).
+    /** Reloads value, channel, CC number, name and the value's colour from the model. A number
+        box or the name that is being typed into keeps what was typed (MIDI may flow all the
+        while): it is reloaded once the entry is finished or dropped. Once a notification has
+        shown that the controller left the model, the row no longer touches it (the list
+        replaces the row in that same round).
     */
     void refresh();
 
@@ -87,6 +89,11 @@ private:
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
     void textEditorTextChanged (juce::TextEditor& editor) override;
     void labelTextChanged (juce::Label* label) override;
+
+    /** A number entry closed: what it held back while it was open is shown now (after a typed
+        value has been handed on, when Return closed it).
+    */
+    void editorHidden (juce::Label* label, juce::TextEditor& editor) override;
 
     Controller& controller;
     Brisquell& model;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace brisquell
 {
@@ -16,12 +17,20 @@ int lookupKey (int channel, int ccNumber) noexcept
 {
     return (channel - 1) * 128 + ccNumber;
 }
+
+// x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
+double raisedToSharpness (double x, int p) noexcept
+{
+    const auto squared = x * x;
+    return p == 2 ? squared : squared * squared;
+}
 } // namespace
 
 //==============================================================================
 Brisquell::Brisquell()
 {
     lookupHeads.fill (-1);
+    triggerHeads.fill (-1);
 
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
     {
@@ -193,6 +202,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     scenes.push_back (std::move (scene));
     invalidateWeights();
     distanceSumStale = true;
+    triggerLookupStale = true;
     selectionRestored = false;
     notifyChange (&sceneListSubject);
     setSelectedScenesLocked ({ added });
@@ -214,6 +224,7 @@ void Brisquell::deleteScene (Scene* scene)
         auto removed = std::move (*it);
         scenes.erase (it);
         selectedScenes.removeAllInstancesOf (removed.get());
+        triggerLookupStale = true;
 
         // The interpolation no longer counts the scene; no output tick is caused by that.
         distanceSumStale = true;
@@ -238,6 +249,125 @@ void Brisquell::keySceneAtCursor()
     addScene (std::move (scene));
 }
 
+//==============================================================================
+Scene* Brisquell::duplicateScene (const Scene& source)
+{
+    const juce::ScopedLock sl (lock);
+
+    if (indexOfScene (&source) < 0)
+        return nullptr;
+
+    auto copy = std::make_unique<Scene> (*this);
+    copy->name = source.name;
+    copy->colour = source.colour;
+
+    // A scene at the edge of the float range stays where it is rather than leave it.
+    const auto p = source.getPosition();
+    const auto offset = [] (float coordinate)
+    {
+        const auto moved = coordinate + duplicateOffset;
+        return std::isfinite (moved) ? moved : coordinate;
+    };
+
+    copy->setPosition (offset (p.x), offset (p.y));
+
+    auto* added = copy.get();
+    addScene (std::move (copy));
+
+    // In the order the source holds them; of duplicates a restored document left, the first
+    // counts, as it does for the source's interpolation.
+    for (auto* v : source.values)
+        if (v->first == v)
+            v->getController().setValueInScene (v->getValue(), *added);
+
+    return added;
+}
+
+void Brisquell::randomiseScene (Scene& scene)
+{
+    const juce::ScopedLock sl (lock);
+
+    if (indexOfScene (&scene) < 0)
+        return;
+
+    for (auto& controller : controllers)
+    {
+        controller->setValueInScene (drawRandomValue (*controller), scene);
+        notifyChange (controller.get());
+    }
+}
+
+Scene* Brisquell::keyRandomSceneAtCursor()
+{
+    const juce::ScopedLock sl (lock);
+    keySceneAtCursor();
+
+    auto* keyed = scenes.back().get();
+    randomiseScene (*keyed);
+    return keyed;
+}
+
+void Brisquell::setRandomSeed (juce::int64 seed)
+{
+    const juce::ScopedLock sl (lock);
+    random.setSeed (seed);
+}
+
+// Lock held.
+int Brisquell::drawRandomValue (const Controller&)
+{
+    // Anywhere in the range a control change carries.
+    return random.nextInt (128);
+}
+
+//==============================================================================
+int Brisquell::getSharpness() const
+{
+    const juce::ScopedLock sl (lock);
+    return sharpness;
+}
+
+void Brisquell::setSharpness (int newSharpness)
+{
+    const auto p = isValidSharpness (newSharpness) ? newSharpness : 1;
+    const juce::ScopedLock sl (lock);
+
+    if (p == sharpness)
+        return;
+
+    sharpness = p;
+    invalidateWeights();
+
+    // The mix changed as if the cursor had moved.
+    if (! (audit && ! selectedScenes.isEmpty()))
+        scenesMoved = true;
+}
+
+std::vector<SceneLook> Brisquell::getSceneLooks() const
+{
+    const juce::ScopedLock sl (lock);
+    ensureWeights();
+
+    const auto* heard = audit && ! selectedScenes.isEmpty() ? selectedScenes.getFirst() : nullptr;
+    std::vector<SceneLook> looks;
+    looks.reserve (scenes.size());
+
+    for (size_t i = 0; i < scenes.size(); ++i)
+    {
+        const auto& s = *scenes[i];
+        const auto share = heard != nullptr ? (&s == heard ? 1.0f : 0.0f) : (float) s.weight;
+        looks.push_back ({ &s, s.name.isNotEmpty() ? s.name : juce::String ((int) i + 1), s.colour, share });
+    }
+
+    return looks;
+}
+
+void Brisquell::sceneLooksChanged() noexcept
+{
+    ++sceneLooksVersion;
+}
+
+//==============================================================================
 void Brisquell::setSelectedScenes (const juce::Array<Scene*>& newSelection)
 {
     const juce::ScopedLock sl (lock);
@@ -257,6 +387,7 @@ void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection
     if (audit && selectedScenes.size() == 1)
         scenesMoved = true;
 
+    sceneLooksChanged();
     notifyChange (&selectionSubject);
 }
 
@@ -272,6 +403,7 @@ void Brisquell::setAudit (bool shouldAudit)
     const juce::ScopedLock sl (lock);
     audit = shouldAudit;
     scenesMoved = true;
+    sceneLooksChanged();
 }
 
 void Brisquell::setRefreshRate (int ticksPerSecond) noexcept
@@ -317,17 +449,20 @@ void Brisquell::handleIncomingMidi (const juce::MidiMessage& message)
 
 void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
 {
-    if (data == nullptr || numBytes < 3 || (data[0] & 0xF0) != 0xB0)
-        return;
+    const juce::ScopedLock sl (lock);
+    midiSorter.sort (data, numBytes);
+}
 
-    // Data bytes with the top bit set are not MIDI data: such a message is malformed.
-    if ((data[1] & 0x80) != 0 || (data[2] & 0x80) != 0)
-        return;
+void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
+{
+    const juce::ScopedLock sl (lock);
 
-    const auto channel = (data[0] & 0x0F) + 1;
-    const auto ccNumber = (int) data[1];
-    const auto value = (int) data[2];
+    setSampleClock (time, 0.0);
+    midiSorter.sort (data, numBytes);
+}
 
+void Brisquell::handleControllerValue (int channel, int ccNumber, int value)
+{
     const juce::ScopedLock sl (lock);
 
     if (handleControlChange (channel, ccNumber, value) > 0 || ! autoLearn.load())
@@ -442,38 +577,11 @@ std::optional<int> Brisquell::cursorCoordinateFor (float value, int extent) noex
     return roundHalfEven (scaled);
 }
 
-void Brisquell::setCursorX (float value)
-{
-    if (const auto x = cursorCoordinateFor (value, getCursorRange().x))
-    {
-        const juce::ScopedLock sl (lock);
-        cursor.setPosition ((float) *x, cursor.getPosition().y);
-    }
-}
-
-void Brisquell::setCursorY (float value)
-{
-    if (const auto y = cursorCoordinateFor (value, getCursorRange().y))
-    {
-        const juce::ScopedLock sl (lock);
-        cursor.setPosition (cursor.getPosition().x, (float) *y);
-    }
-}
-
-float Brisquell::getCursorX() const
-{
-    return cursor.getPosition().x / (float) getCursorRange().x;
-}
-
-float Brisquell::getCursorY() const
-{
-    return cursor.getPosition().y / (float) getCursorRange().y;
-}
-
 //==============================================================================
 void Brisquell::invalidateWeights() const noexcept
 {
     weightsStale = true;
+    ++sceneLooksVersion;
 }
 
 void Brisquell::ensureWeights() const
@@ -508,9 +616,29 @@ void Brisquell::ensureWeights() const
     distanceSum = sum;
     distanceSumStale = false;
 
-    // weight_i is proportional to (D - d_i) / d_i, the same weights as the product form
-    // P_i * Q_i / D, without its overflow. A single scene takes the whole weight, and scenes
-    // that lie exactly at the cursor share it equally.
+    // At sharpness 1, weight_i is proportional to (D - d_i) / d_i, the same weights as the
+    // product form P_i * Q_i / D, without its overflow. A sharper mix takes the same blend over
+    // the distances raised to p: weight_i proportional to (S - d_i^p) / d_i^p, S the sum of all
+    // d^p. Divided by S and scaled by the nearest distance, that is (nearest / d_i)^p - 1 / E,
+    // E the sum of all (d / nearest)^p: ratios of at most 1, so nothing overflows, and E going
+    // beyond the double range only leaves out a term too small to count. A single scene takes
+    // the whole weight, and scenes that lie exactly at the cursor share it equally.
+    auto nearest = std::numeric_limits<double>::max();
+    double floor = 0.0;
+
+    if (sharpness != 1 && n > 1 && numAtCursor == 0)
+    {
+        for (auto& s : scenes)
+            nearest = juce::jmin (nearest, s->distance);
+
+        double scaledSum = 0.0;
+
+        for (auto& s : scenes)
+            scaledSum += raisedToSharpness (s->distance / nearest, sharpness);
+
+        floor = 1.0 / scaledSum;
+    }
+
     double total = 0.0;
 
     for (auto& s : scenes)
@@ -519,8 +647,10 @@ void Brisquell::ensureWeights() const
             s->rawWeight = 1.0;
         else if (numAtCursor > 0)
             s->rawWeight = s->distance == 0.0 ? 1.0 : 0.0;
-        else
+        else if (sharpness == 1)
             s->rawWeight = (sum - s->distance) / s->distance;
+        else
+            s->rawWeight = juce::jmax (0.0, raisedToSharpness (nearest / s->distance, sharpness) - floor);
 
         if (! std::isfinite (s->rawWeight))
             s->rawWeight = 0.0;
@@ -628,6 +758,8 @@ void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
         sceneListPending.store (true);
     else if (subject == &selectionSubject)
         selectionPending.store (true);
+    else if (subject == &midiControlSubject)
+        midiControlPending.store (true);
     else if (auto* controller = dynamic_cast<Controller*> (subject))
     {
         if (&controller->getModel() != this)
@@ -670,6 +802,9 @@ void Brisquell::deliverPendingNotifications()
 
     if (selectionPending.exchange (false))
         tell (&selectionSubject);
+
+    if (midiControlPending.exchange (false))
+        tell (&midiControlSubject);
 
     if (cursorPending.exchange (false))
     {

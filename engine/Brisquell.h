@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Glide.h"
+#include "engine/MidiSorter.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
 
@@ -14,6 +16,18 @@ namespace state
 {
 struct Session;
 }
+
+//==============================================================================
+/** What the pane shows of one scene at a moment: its label (see Scene::getLabel), its colour
+    (none when none was chosen) and its share of what the cursor hears, 0 to 1.
+*/
+struct SceneLook
+{
+    const Scene* scene = nullptr;
+    juce::String label;
+    std::optional<juce::Colour> colour;
+    float share = 0.0f;
+};
 
 //==============================================================================
 /** The morph model: controllers, scenes, the selection, the cursor and the pane's remembered
@@ -40,8 +54,19 @@ struct Session;
     they are retired, and they are destroyed on the message thread after the next round of
     notifications has let every view drop them. So a pointer obtained on the message thread stays
     valid until the view is told, whichever thread removed it.
+
+    Playing from a controller
+    -------------------------
+    The cursor has a target: where the host's parameters, the MIDI cursor sources and the scene
+    triggers send it. With the glide time at 0 the cursor jumps there at once; otherwise it
+    travels there over the glide time, as a function of the sample clock that the processor
+    keeps the model told of (setSampleClock, advanceGlideTo). A direct move (a drag on the pane,
+    Cursor::setPosition) puts cursor and target in the same place and ends any glide. Learn
+    requests from the editor are one atomic word that the audio thread takes when the message
+    for it arrives; the sources, the triggers, the glide and the clock are guarded by the lock.
 */
-class Brisquell final : private juce::Timer
+class Brisquell final : private juce::Timer,
+                        private MidiSorter::Target
 {
 public:
     Brisquell();
@@ -111,6 +136,64 @@ public:
     bool isSelectionRestored() const;
 
     //==============================================================================
+    /** A new scene with the scene's values, name and colour, duplicateOffset units to the right
+        of it and as far down, added as addScene adds one (so it becomes the whole selection).
+        None for a scene that is not in the model. Any thread.
+    */
+    Scene* duplicateScene (const Scene& scene);
+
+    /** Stores a new random value, anywhere in the controller's range, for every controller in
+        the scene, and tells each controller's listeners. A scene that is not in the model is left
+        alone. Any thread.
+    */
+    void randomiseScene (Scene& scene);
+
+    /** Keys a new scene at the cursor, as auto-key does, and gives it a random value for every
+        controller (see randomiseScene); it becomes the whole selection. Any thread.
+    */
+    Scene* keyRandomSceneAtCursor();
+
+    /** Seeds the random values of randomiseScene and keyRandomSceneAtCursor, so that a test can
+        know them. Any thread.
+    */
+    void setRandomSeed (juce::int64 seed);
+
+    static constexpr float duplicateOffset = 25.0f;
+
+    //==============================================================================
+    /** The mix's sharpness p. The plug-in's original blend (p = 1) weights each scene, while
+        the cursor is on none, in proportion to (D - d) / d: d its distance from the cursor, D
+        the sum of all distances (for two scenes that is 1 / d^2; among many, close to 1 / d).
+        A sharpness p takes the same blend over the distances raised to p, so each scene holds
+        its sound further out before the next one takes over: for two scenes the weights go as
+        1 / d^4 at p = 2 and 1 / d^8 at p = 4. With the cursor on one or more scenes, or a single
+        scene, every sharpness gives the same weights. Any thread.
+    */
+    int getSharpness() const;
+
+    /** Sets the sharpness (1, 2 or 4; any other value is taken as 1) and, when it changed, sends
+        every controller's new value at the next tick as a cursor move does. Any thread.
+    */
+    void setSharpness (int newSharpness);
+
+    /** True for the sharpnesses the model offers: 1, 2 and 4. */
+    static constexpr bool isValidSharpness (int p) noexcept { return p == 1 || p == 2 || p == 4; }
+
+    //==============================================================================
+    /** What the pane shows of every scene, in list order: the label, the colour and the share of
+        what is heard. The share is the scene's weight; in audit mode with a selection, the first
+        selected scene (whose own values are sent) has the whole share and the others none.
+        Message thread (any thread is safe, but it allocates).
+    */
+    std::vector<SceneLook> getSceneLooks() const;
+
+    /** A count that changes whenever anything getSceneLooks() answers may have changed (a move,
+        the scene list, the sharpness, audit, the selection, a name or a colour), so that a view
+        polling at its own pace asks only then. Any thread; takes no lock.
+    */
+    juce::uint64 getSceneLooksVersion() const noexcept { return sceneLooksVersion.load(); }
+
+    //==============================================================================
     /** Modes and settings. The refresh rate is clamped into 1..5000. Any thread. */
     bool isAudit() const;
     void setAudit (bool shouldAudit);
@@ -134,12 +217,15 @@ public:
     void setMorphPaneState (std::optional<PaneView> newState);
 
     //==============================================================================
-    /** Stores an incoming control change into the matching controllers (learning one when none
-        matches and auto-learn is on). Anything that is not a complete control change is ignored.
-        Audio thread (any thread is safe).
+    /** Hands an incoming message to the MIDI sorter (see MidiSorter), as of the model's sample
+        clock or of the given sample time, which the clock then takes: a learn request may take
+        it, a cursor source moves the cursor's target, a trigger recalls a scene, and any other
+        control change is stored into the matching controllers (learning one when none matches
+        and auto-learn is on). Everything else is ignored. Audio thread (any thread is safe).
     */
     void handleIncomingMidi (const juce::MidiMessage& message);
     void handleIncomingMidi (const juce::uint8* data, int numBytes);
+    void handleIncomingMidi (const juce::uint8* data, int numBytes, double sampleTime);
 
     /** True when a move or a value change waits for the next output tick. Audio thread (any
         thread is safe).
@@ -160,7 +246,9 @@ public:
     //==============================================================================
     /** The host's cursor parameters, 0..1 over the cursor range (200 x 200), rounded to whole
         units with halves to even. Values are not clamped, but a value that does not give a
-        finite position is ignored, and positions beyond the int range saturate. Any thread.
+        finite position is ignored, and positions beyond the int range saturate. Setting one
+        moves the cursor's target on that axis (see setCursorTarget); the getters answer the
+        target, so that automation reads back what it set. Any thread; the getters take no lock.
     */
     void setCursorX (float value);
     void setCursorY (float value);
@@ -176,6 +264,84 @@ public:
     static std::optional<int> cursorCoordinateFor (float value, int extent) noexcept;
 
     //==============================================================================
+    /** Where the cursor rests, or where a running glide takes it. Any thread; takes no lock. */
+    juce::Point<float> getCursorTarget() const noexcept;
+
+    /** Sends the cursor to the target: with the glide time at 0 it jumps there (as
+        Cursor::setPosition does); otherwise a glide starts at the model's sample clock from
+        where the cursor is then (on its way, when a glide runs) to the target. A target the
+        cursor already rests on starts nothing. Non-finite coordinates are ignored. Any thread.
+    */
+    void setCursorTarget (juce::Point<float> target);
+
+    /** The source that drives the axis (0: x, 1: y). Any thread. */
+    CursorSource getCursorSource (int axis) const override;
+
+    /** Sets the axis's source; an invalid source (see CursorSource::isValid) clears it. Tells
+        the MIDI-control subject. Any thread.
+    */
+    void setCursorSource (int axis, CursorSource source) override;
+
+    /** Clears both cursor sources ("forget cursor MIDI"). Any thread. */
+    void forgetCursorSources();
+
+    /** The scene's trigger (none for a scene outside the model). Any thread. */
+    SceneTrigger getSceneTrigger (const Scene& scene) const;
+
+    /** Sets the scene's trigger; an invalid trigger clears it. Scenes outside the model are left
+        alone. Tells the MIDI-control subject. Any thread.
+    */
+    void setSceneTrigger (Scene& scene, SceneTrigger trigger);
+
+    /** Asks for the next suitable message to become what the request names (replacing any
+        request that waits), or with none cancels the waiting request. Tells the MIDI-control
+        subject, as the audio thread does when the request has been met. Any thread; takes no
+        lock.
+    */
+    void requestLearn (LearnRequest request) noexcept;
+    LearnRequest getLearnRequest() const noexcept override;
+
+    /** The glide time in seconds: 0 (off, the default) to maxGlideTime; a value outside is
+        clamped, one that is not a number is 0. A glide that runs keeps its own time. Any thread.
+    */
+    double getGlideTime() const;
+    void setGlideTime (double seconds);
+    GlideShape getGlideShape() const;
+    void setGlideShape (GlideShape shape);
+
+    static constexpr double maxGlideTime = 60.0;
+
+    /** The glide time that setGlideTime keeps for the seconds given (0 for anything that is
+        not above 0, NaN and -0 among them; at most maxGlideTime).
+    */
+    static double toGlideTime (double seconds) noexcept { return seconds > 0.0 ? juce::jmin (seconds, maxGlideTime) : 0.0; }
+
+    /** The glide as it stands (isRunning false when none runs), and the sample clock the model
+        was last told of: the pane shows the cursor at glide.getPositionAt (clock). Any thread.
+    */
+    Glide getGlide() const;
+    double getSampleTime() const;
+
+    /** The processor's sample clock: the sample time that input and target changes now happen
+        at, and the host's sample rate (glide times are counted in its samples; a rate that is
+        not positive is ignored, and so is a time that is not finite). Audio thread (any thread
+        is safe); takes no lock, so a block that finds the model busy can still keep it told.
+    */
+    void setSampleClock (double sampleTime, double sampleRate) noexcept;
+
+    /** Moves the cursor along a running glide to its position at the sample time, ending the
+        glide from its end time on. Audio thread (any thread is safe); allocates nothing.
+    */
+    void advanceGlideTo (double sampleTime);
+    bool isGliding() const;
+
+    /** True when the output must follow the sample clock exactly: a glide time, a glide that
+        still runs, a cursor source, a scene trigger or a learn request is in play (see the
+        processor's tick rule). Audio thread (any thread is safe).
+    */
+    bool usesExactTiming() const;
+
+    //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
     float getDistanceSum() const;
     float getWeightSum() const;
@@ -186,14 +352,17 @@ public:
     */
     std::unique_ptr<juce::XmlElement> createStateXml (const juce::String& tagName) const;
 
-    /** Replaces controllers, scenes, editor size and pane view with the document's. A document
-        that carries the session (see state::Session) also sets the cursor, the refresh rate, the
-        modes and the selection, each to a new instance's where it carries none or an unusable
-        one; a document without it keeps the cursor, the rate and the modes and empties the
-        selection. Whatever else the document lacks or holds unreadably reads as 0 or is skipped.
-        Listeners hear of the controller list, then the scene list: before this returns when
-        called on the message thread, otherwise at the message thread's next notification round.
-        Any thread.
+    /** Replaces controllers, scenes (with their triggers), editor size, pane view, cursor
+        sources and glide settings with the document's; a running glide ends where it is and a
+        waiting learn request is dropped. A document that carries the session (see
+        state::Session) also sets the cursor, the refresh rate, the modes and the selection, each
+        to a new instance's where it carries none or an unusable one; a document without it keeps
+        the cursor, the rate and the modes and empties the selection. Whatever else the document
+        lacks or holds unreadably reads as 0 or is skipped; a source or trigger it cannot use is
+        none, a glide time is limited to 0..maxGlideTime and a shape other than "smooth" is
+        linear. Listeners hear of the controller list, then the scene list: before this returns
+        when called on the message thread, otherwise at the message thread's next notification
+        round. Any thread.
     */
     void restoreStateXml (std::unique_ptr<juce::XmlElement> document);
 
@@ -212,6 +381,11 @@ public:
     juce::ChangeBroadcaster* getSceneListSubject() noexcept { return &sceneListSubject; }
     juce::ChangeBroadcaster* getSelectionSubject() noexcept { return &selectionSubject; }
 
+    /** The subject of changes to the cursor sources, the scene triggers, the learn request and
+        the glide settings. (A glide starting or ending is a change of the cursor.)
+    */
+    juce::ChangeBroadcaster* getMidiControlSubject() noexcept { return &midiControlSubject; }
+
     /** Marks the subject as changed; its listeners hear of it on the message thread. Subjects
         that are not this model's are ignored. Any thread, the audio thread too; takes no lock and
         allocates nothing.
@@ -224,10 +398,16 @@ public:
     void deliverPendingNotifications();
 
     //==============================================================================
-    /** Called by the records from their positionChanged and setValueInScene. Any thread. */
+    /** Called by the records from their positionChanged and setValueInScene. Any thread.
+        cursorPlaced is the cursor's direct move: it ends any glide there.
+    */
+    void cursorPlaced();
     void cursorMoved();
     void sceneMoved();
     void markValuesChanged();
+
+    /** Called by a scene whose name or colour changed (lock held). */
+    void sceneLooksChanged() noexcept;
 
 private:
     friend class Controller;
@@ -242,6 +422,23 @@ private:
     void retire (std::unique_ptr<Scene> scene);
     int handleControlChange (int channel, int ccNumber, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
+    int drawRandomValue (const Controller& controller);
+
+    //==============================================================================
+    // MidiSorter::Target: the sorter's handlers, called under the lock.
+    bool learnCursorSource (LearnRequest request, CursorSource source) override;
+    bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) override;
+    void moveCursorAxis (int axis, float parameterValue) override;
+    bool recallScene (SceneTrigger trigger) override;
+    void handleControllerValue (int channel, int ccNumber, int value) override;
+
+    /** Clears the request when it is still the one waiting; answers whether it was. */
+    bool takeLearnRequest (LearnRequest request) noexcept;
+
+    void setCursorAxisTarget (int axis, float parameterValue);
+    void storeCursorTarget (juce::Point<float> target) noexcept;
+    void rebuildTriggerLookup() const;
+    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
     // The session as the document carries it, and a restored one put into effect (lock held).
     state::Session captureSessionLocked() const;
@@ -259,6 +456,8 @@ private:
     bool valuesChanged = false;
     bool audit = false;
     bool selectionRestored = false;
+    int sharpness = 1;
+    juce::Random random;
     juce::Point<int> editorSize { 300, 300 };
 
     // Interpolation caches (lock held).
@@ -267,6 +466,7 @@ private:
     mutable double distanceSum = 0.0;
     mutable double weightSum = 0.0;
     mutable juce::uint64 weightsGeneration = 1;
+    mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
 
     // Incoming control changes find their controllers through chains per (channel, CC number),
     // rebuilt without allocating whenever the controllers or their numbers change.
@@ -274,13 +474,32 @@ private:
     std::array<int, numLookupKeys> lookupHeads {};
     bool lookupStale = true;
 
+    // Playing from a controller (lock held, but for the atomics).
+    MidiSorter midiSorter{ *this };
+    std::array<CursorSource, 2> cursorSources;
+    std::atomic<juce::uint64> learnRequest{ 0 };
+    std::atomic<juce::uint32> nextSceneSerial{ 1 };
+    std::atomic<float> cursorTargetX{ 0.0f }, cursorTargetY{ 0.0f };
+    Glide glide;
+    double glideTime = 0.0;
+    GlideShape glideShape = GlideShape::linear;
+    std::atomic<double> clockTime{ 0.0 }, clockRate{ 44100.0 };
+
+    // Scenes find their trigger through the first scene per (kind, channel, number), rebuilt
+    // without allocating whenever triggers or scenes change.
+    static constexpr int numTriggerKeys = 2 * 16 * 128;
+    mutable std::array<int, numTriggerKeys> triggerHeads{};
+    mutable int numTriggers = 0;
+    mutable bool triggerLookupStale = true;
+
     std::atomic<bool> autoLearn { true }, autoKey { true };
     std::atomic<int> refreshRate { defaultRefreshRate };
 
     // Notification state: pending flags per subject, set from any thread.
-    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject;
-    std::atomic<bool> controllerListPending { false }, sceneListPending { false },
-                      selectionPending { false }, cursorPending { false }, anyControllerPending { false };
+    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
+    std::atomic<bool> controllerListPending{ false }, sceneListPending{ false },
+        selectionPending{ false }, cursorPending{ false }, anyControllerPending{ false },
+        midiControlPending{ false };
     std::atomic<int> numListeners { 0 };
     std::atomic<bool> hasPump { false };
     juce::ListenerList<juce::ChangeListener> listeners;

@@ -32,6 +32,36 @@ void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int 
     buffer.addEvent (bytes, 3, sampleOffset);
 }
 
+juce::String toStorableName (const juce::String& name)
+{
+    const auto isStorable = [] (juce::juce_wchar c)
+    {
+        return c <= 0x10ffff && ! (c >= 0xd800 && c <= 0xdfff);
+    };
+
+    auto p = name.getCharPointer();
+    int length = 0;
+    bool isClean = true;
+
+    for (auto q = p; ! q.isEmpty() && length <= maxStorableNameLength; ++length)
+        isClean = isStorable (q.getAndAdvance()) && isClean;
+
+    if (isClean && length <= maxStorableNameLength)
+        return name;
+
+    std::vector<juce::juce_wchar> kept;
+    kept.reserve ((size_t) juce::jmin (length, maxStorableNameLength) + 1);
+
+    for (int i = 0; i < maxStorableNameLength && ! p.isEmpty(); ++i)
+    {
+        const auto c = p.getAndAdvance();
+        kept.push_back (isStorable (c) ? c : (juce::juce_wchar) 0xfffd);
+    }
+
+    kept.push_back (0);
+    return juce::String (juce::CharPointer_UTF32 (kept.data()));
+}
+
 //==============================================================================
 void Module::setPosition (float newX, float newY)
 {
@@ -70,10 +100,12 @@ void SceneValue::send (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-Scene::Scene (Brisquell& owner) : model (owner) {}
+Scene::Scene (Brisquell& owner) : model (owner), serial (owner.issueSceneSerial()) {}
 
 Scene::~Scene()
 {
+    masterReference.clear();
+
     while (! values.empty())
         delete values.back();
 }
@@ -89,36 +121,89 @@ void Scene::positionChanged()
     model.sceneMoved();
 }
 
-void Scene::mouseUp (const juce::MouseEvent& event)
+juce::PopupMenu Scene::createMenu() const
 {
-    if (! event.mods.isRightButtonDown())
-        return;
+    const auto isLearning = model.getLearnRequest() == LearnRequest::trigger (serial);
 
-    juce::WeakReference<Brisquell> owner (&model);
-    auto* self = this;
-
-    createMenu().showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
-                                [owner, self] (int result)
-                                {
-                                    // The model (with the plug-in) or the scene may have gone while
-                                    // the menu was open: only act on a scene the model still holds,
-                                    // comparing pointers without touching the scene.
-                                    if (result == 1 && owner != nullptr && owner->indexOfScene (self) >= 0)
-                                        self->menuItemChosen (result);
-                                });
-}
-
-juce::PopupMenu Scene::createMenu()
-{
     juce::PopupMenu menu;
-    menu.addItem (1, "delete");
+    menu.addItem (deleteItem, "delete");
+    menu.addItem (learnTriggerItem, "learn trigger", true, isLearning);
+    menu.addItem (forgetTriggerItem, "forget trigger");
     return menu;
 }
 
 void Scene::menuItemChosen (int itemId)
 {
-    if (itemId == 1)
-        model.deleteScene (this);
+    if (model.indexOfScene (this) < 0)
+        return;
+
+    switch (itemId)
+    {
+        case deleteItem:
+            model.deleteScene (this);
+            break;
+
+        case learnTriggerItem:
+        {
+            const auto request = LearnRequest::trigger (serial);
+            model.requestLearn (model.getLearnRequest() == request ? LearnRequest() : request);
+            break;
+        }
+
+        case forgetTriggerItem:
+            model.setSceneTrigger (*this, {});
+            break;
+
+        default:
+            break;
+    }
+}
+
+SceneTrigger Scene::getTrigger() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return trigger;
+}
+
+juce::String Scene::getName() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return name;
+}
+
+void Scene::setName (const juce::String& newName)
+{
+    auto storable = toStorableName (newName);
+    const juce::ScopedLock sl (model.getLock());
+    name = std::move (storable);
+    model.sceneLooksChanged();
+}
+
+std::optional<juce::Colour> Scene::getColour() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return colour;
+}
+
+void Scene::setColour (std::optional<juce::Colour> newColour)
+{
+    if (newColour && *newColour == juce::Colour (0xff000000))
+        newColour.reset();
+
+    const juce::ScopedLock sl (model.getLock());
+    colour = newColour;
+    model.sceneLooksChanged();
+}
+
+juce::String Scene::getLabel() const
+{
+    const juce::ScopedLock sl (model.getLock());
+
+    if (name.isNotEmpty())
+        return name;
+
+    const auto index = model.indexOfScene (this);
+    return index >= 0 ? juce::String (index + 1) : juce::String();
 }
 
 int Scene::getValueFor (const Controller& controller) const
@@ -184,6 +269,12 @@ Cursor::Cursor (Brisquell& owner) : model (owner) {}
 
 void Cursor::positionChanged()
 {
+    model.cursorPlaced();
+}
+
+void Cursor::moveAlongGlide (juce::Point<float> position)
+{
+    storePosition (position.x, position.y);
     model.cursorMoved();
 }
 
@@ -233,36 +324,6 @@ void Controller::setName (const juce::String& newName)
     auto storable = toStorableName (newName);
     const juce::ScopedLock sl (model.getLock());
     name = std::move (storable);
-}
-
-juce::String Controller::toStorableName (const juce::String& name)
-{
-    const auto isStorable = [] (juce::juce_wchar c)
-    {
-        return c <= 0x10ffff && ! (c >= 0xd800 && c <= 0xdfff);
-    };
-
-    auto p = name.getCharPointer();
-    int length = 0;
-    bool isClean = true;
-
-    for (auto q = p; ! q.isEmpty() && length <= maxNameLength; ++length)
-        isClean = isStorable (q.getAndAdvance()) && isClean;
-
-    if (isClean && length <= maxNameLength)
-        return name;
-
-    std::vector<juce::juce_wchar> kept;
-    kept.reserve ((size_t) juce::jmin (length, maxNameLength) + 1);
-
-    for (int i = 0; i < maxNameLength && ! p.isEmpty(); ++i)
-    {
-        const auto c = p.getAndAdvance();
-        kept.push_back (isStorable (c) ? c : (juce::juce_wchar) 0xfffd);
-    }
-
-    kept.push_back (0);
-    return juce::String (juce::CharPointer_UTF32 (kept.data()));
 }
 
 int Controller::getNumSceneValues() const

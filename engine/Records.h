@@ -1,9 +1,12 @@
 #pragma once
 
+#include "engine/MidiControl.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 namespace brisquell
@@ -13,6 +16,20 @@ class Brisquell;
 class Controller;
 class Scene;
 class SceneValue;
+
+//==============================================================================
+/** The longest name a controller or a scene keeps, in characters; the editor lets the user type
+    far fewer. Every character of a name may be written as one character reference, and the
+    state chunk's reader accepts at most this many in an attribute value.
+*/
+constexpr int maxStorableNameLength = 4096;
+
+/** A name as a controller or a scene keeps it: cut to maxStorableNameLength characters, and every
+    character that no state document can carry (a UTF-16 surrogate, or beyond U+10FFFF) replaced
+    by U+FFFD. So whatever is typed, pasted or restored, the next save writes a document that the
+    plug-in reads back as it was.
+*/
+juce::String toStorableName (const juce::String& name);
 
 //==============================================================================
 /** A point on the morph pane, in model units. The coordinates are atomics so that a view
@@ -128,17 +145,57 @@ public:
     */
     void positionChanged() override;
 
-    /** A right-button release opens the scene's menu ("delete"). Message thread. */
-    void mouseUp (const juce::MouseEvent&) override;
-
     //==============================================================================
-    /** The scene's menu: one item, "delete" (id 1). */
-    static juce::PopupMenu createMenu();
+    /** The ids of the scene's own menu items; the pane's scene view shows them on a right click
+        and adds the items that edit the scene's look and values (ids from 10).
+    */
+    enum MenuItemIds
+    {
+        deleteItem = 1,
+        learnTriggerItem = 2,
+        forgetTriggerItem = 3
+    };
 
-    /** Acts on a choice from createMenu(): 1 deletes the scene through the model, if it is still
-        in the model. Message thread.
+    /** The scene's menu: "delete", "learn trigger" (ticked while the model waits to learn this
+        scene's trigger) and "forget trigger". Message thread.
+    */
+    juce::PopupMenu createMenu() const;
+
+    /** Acts on a choice from createMenu(), if the scene is still in the model: deletes it,
+        waits for the next note-on or program change to become its trigger (choosing it again
+        while waiting cancels), or clears its trigger. Message thread.
     */
     void menuItemChosen (int itemId);
+
+    /** The scene's trigger, and the number that names this scene in learn requests, unique
+        among all scenes ever made. Any thread.
+    */
+    SceneTrigger getTrigger() const;
+    juce::uint32 getSerial() const noexcept { return serial; }
+
+    //==============================================================================
+    /** The scene's name, empty until the user gives it one. Any thread. */
+    juce::String getName() const;
+
+    /** Renames the scene; the name is kept as toStorableName() makes it. Any thread. */
+    void setName (const juce::String& newName);
+
+    /** The colour the user chose for the scene, or none (the pane then draws it in its default
+        black). Any thread.
+    */
+    std::optional<juce::Colour> getColour() const;
+
+    /** Gives the scene a colour, or takes it away with none. The state document has always
+        written "ff000000" (opaque black) for every scene, so that text means "no colour chosen":
+        opaque black is never a chosen colour, and choosing it takes the colour away. Any thread.
+    */
+    void setColour (std::optional<juce::Colour> newColour);
+
+    /** What the pane writes on the scene: its name, or else its number (its position in the
+        model's scene list, counting from 1); empty for a scene that is not in the model.
+        Any thread.
+    */
+    juce::String getLabel() const;
 
     /** The value stored for the controller, or -1 when the scene holds none. Any thread. */
     int getValueFor (const Controller& controller) const;
@@ -170,7 +227,13 @@ private:
     friend class Controller;
 
     Brisquell& model;
+    const juce::uint32 serial;
     std::vector<SceneValue*> values;
+    SceneTrigger trigger; // guarded by the model's lock
+
+    // The scene's look, guarded by the model's lock.
+    juce::String name;
+    std::optional<juce::Colour> colour;
 
     // Interpolation caches, guarded by the model's lock. They are kept in double precision
     // internally; the getters hand out floats.
@@ -182,6 +245,9 @@ private:
     bool listed = false;
     bool retired = false;
 
+    // A view's menu or dialog refers to its scene weakly: a scene destroyed while they are open
+    // reads as gone, even when a new scene later takes its address.
+    JUCE_DECLARE_WEAK_REFERENCEABLE (Scene)
     JUCE_LEAK_DETECTOR (Scene)
 };
 
@@ -195,14 +261,21 @@ class Cursor final : public Module,
 public:
     explicit Cursor (Brisquell& owner);
 
-    /** Tells the model that the cursor moved; the cursor's listeners hear of it on the message
-        thread.
+    /** Tells the model that the cursor was put here directly (which ends any glide); the
+        cursor's listeners hear of it on the message thread.
     */
     void positionChanged() override;
 
     Brisquell& getModel() const noexcept { return model; }
 
 private:
+    friend class Brisquell;
+
+    /** A step of a glide: stores the position and tells the model that the cursor moved,
+        leaving the glide running.
+    */
+    void moveAlongGlide (juce::Point<float> position);
+
     Brisquell& model;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Cursor)
@@ -240,19 +313,6 @@ public:
 
     /** Stores the name as toStorableName() makes it. */
     void setName (const juce::String& newName);
-
-    /** The longest name a controller keeps, in characters; the editor lets the user type far
-        fewer. Every character of a name may be written as one character reference, and the
-        state chunk's reader accepts at most this many in an attribute value.
-    */
-    static constexpr int maxNameLength = 4096;
-
-    /** The name as a controller keeps it: cut to maxNameLength characters, and every character
-        that no state document can carry (a UTF-16 surrogate, or beyond U+10FFFF) replaced by
-        U+FFFD. So whatever is typed, pasted or restored, the next save writes a document that
-        the plug-in reads back as it was.
-    */
-    static juce::String toStorableName (const juce::String& name);
 
     //==============================================================================
     /** The number of the controller's scene values, and the index-th (none when out of range).

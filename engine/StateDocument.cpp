@@ -160,6 +160,143 @@ std::unique_ptr<juce::XmlElement> createPaneViewElement (const PaneView& view)
 //==============================================================================
 namespace
 {
+// The names of the kinds as the document writes them; reading ignores letter case.
+constexpr const char* controlChangeName = "cc";
+constexpr const char* controlChangePairName = "cc14";
+constexpr const char* pitchBendName = "pitchbend";
+constexpr const char* noteName = "note";
+constexpr const char* programChangeName = "program";
+constexpr const char* smoothName = "smooth";
+constexpr const char* linearName = "linear";
+
+const char* nameOf (CursorSource::Kind kind) noexcept
+{
+    switch (kind)
+    {
+        case CursorSource::Kind::controlChange:
+            return controlChangeName;
+        case CursorSource::Kind::controlChangePair:
+            return controlChangePairName;
+        case CursorSource::Kind::pitchBend:
+            return pitchBendName;
+        case CursorSource::Kind::none:
+            break;
+    }
+
+    return "";
+}
+
+/** The axis's source from the "cursorcontrol" element ("xsource", "xchannel", "xnumber" for
+    x), or none when it names no valid source.
+*/
+CursorSource readCursorSource (const juce::XmlElement& element, const juce::String& prefix)
+{
+    const auto kindText = state::getAttribute (element, prefix + "source");
+    CursorSource source;
+
+    if (kindText.equalsIgnoreCase (controlChangeName))
+        source.kind = CursorSource::Kind::controlChange;
+    else if (kindText.equalsIgnoreCase (controlChangePairName))
+        source.kind = CursorSource::Kind::controlChangePair;
+    else if (kindText.equalsIgnoreCase (pitchBendName))
+        source.kind = CursorSource::Kind::pitchBend;
+    else
+        return {};
+
+    source.channel = state::getIntAttribute (element, prefix + "channel");
+    source.number = source.kind == CursorSource::Kind::pitchBend ? 0 : state::getIntAttribute (element, prefix + "number");
+    return source.isValid() ? source : CursorSource();
+}
+
+void writeCursorSource (juce::XmlElement& element, const juce::String& prefix, const CursorSource& source)
+{
+    if (source.kind == CursorSource::Kind::none)
+        return;
+
+    element.setAttribute (prefix + "source", nameOf (source.kind));
+    element.setAttribute (prefix + "channel", source.channel);
+
+    if (source.kind != CursorSource::Kind::pitchBend)
+        element.setAttribute (prefix + "number", source.number);
+}
+
+/** A scene's trigger from its "trigger", "triggerchannel" and "triggernumber", or none. */
+SceneTrigger readSceneTrigger (const juce::XmlElement& element)
+{
+    const auto kindText = state::getAttribute (element, "trigger");
+    SceneTrigger trigger;
+
+    if (kindText.equalsIgnoreCase (noteName))
+        trigger.kind = SceneTrigger::Kind::note;
+    else if (kindText.equalsIgnoreCase (programChangeName))
+        trigger.kind = SceneTrigger::Kind::programChange;
+    else
+        return {};
+
+    trigger.channel = state::getIntAttribute (element, "triggerchannel");
+    trigger.number = state::getIntAttribute (element, "triggernumber");
+    return trigger.isValid() ? trigger : SceneTrigger();
+}
+
+/** What the "cursorcontrol" element carries. */
+struct CursorControlSnapshot
+{
+    std::array<CursorSource, 2> sources;
+    double glideTime = 0.0;
+    GlideShape glideShape = GlideShape::linear;
+
+    /** False when it holds nothing but the defaults: the element is then not written, and a
+        document of a project that plays nothing from a controller stays as it always was.
+    */
+    bool isInUse() const noexcept
+    {
+        return glideTime > 0.0 || glideShape != GlideShape::linear
+               || sources[0].kind != CursorSource::Kind::none || sources[1].kind != CursorSource::Kind::none;
+    }
+};
+
+// Every scene of every document written before scenes had colours carries this text; it means
+// that no colour was chosen.
+const juce::String noColourText ("ff000000");
+
+/** The "colour" attribute's text as a chosen colour: eight hexadecimal digits (ARGB) that are
+    not "ff000000". Anything else, missing or unreadable, means none.
+*/
+std::optional<juce::Colour> readSceneColour (const juce::String& text)
+{
+    if (text.length() != 8 || ! text.containsOnly ("0123456789abcdefABCDEF"))
+        return std::nullopt;
+
+    const auto argb = (juce::uint32) text.getHexValue64();
+    return argb != 0xff000000 ? std::optional<juce::Colour> (juce::Colour (argb)) : std::nullopt;
+}
+
+/** The "colour" attribute's text for a scene: the colour as eight lower-case hexadecimal digits
+    (ARGB), or "ff000000" for none, as every scene has always been written.
+*/
+juce::String writeSceneColour (const std::optional<juce::Colour>& colour)
+{
+    return colour ? colour->toString() : noColourText;
+}
+
+/** The mix's sharpness from the "scenes" element's "sharpness": 1 when it is missing or is not
+    one the model offers.
+*/
+int readSharpness (const juce::XmlElement& scenesElement)
+{
+    const auto p = state::getIntAttribute (scenesElement, "sharpness");
+    return Brisquell::isValidSharpness (p) ? p : 1;
+}
+
+// What the document needs of one scene.
+struct SceneSnapshot
+{
+    juce::Point<float> position;
+    juce::String name;
+    std::optional<juce::Colour> colour;
+    SceneTrigger trigger;
+};
+
 // What the document needs of one controller, copied under the model's lock so that the
 // elements, with their many small allocations, are built without holding it.
 struct ControllerSnapshot
@@ -173,10 +310,12 @@ struct ControllerSnapshot
 std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String& tagName) const
 {
     std::vector<ControllerSnapshot> controllerData;
-    std::vector<juce::Point<float>> scenePositions;
+    std::vector<SceneSnapshot> sceneData;
+    CursorControlSnapshot cursorControl;
     juce::Point<int> size;
     std::optional<PaneView> paneState;
     state::Session session;
+    int mixSharpness = 1;
 
     {
         const juce::ScopedLock sl (lock);
@@ -184,13 +323,15 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         // Scene numbers are positions in the scene list; look them up once, not per value.
         std::unordered_map<const Scene*, int> sceneIndex;
         sceneIndex.reserve (scenes.size());
-        scenePositions.reserve (scenes.size());
+        sceneData.reserve (scenes.size());
 
         for (size_t i = 0; i < scenes.size(); ++i)
         {
             sceneIndex.emplace (scenes[i].get(), (int) i);
-            scenePositions.push_back (scenes[i]->getPosition());
+            sceneData.push_back ({ scenes[i]->getPosition(), scenes[i]->name, scenes[i]->colour, scenes[i]->trigger });
         }
+
+        cursorControl = { cursorSources, glideTime, glideShape };
 
         controllerData.reserve (controllers.size());
 
@@ -211,6 +352,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         size = editorSize;
         paneState = morphPaneState;
         session = captureSessionLocked();
+        mixSharpness = sharpness;
     }
 
     // The framework appends a child by walking the whole list of children, so each list is
@@ -218,10 +360,20 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     // the framework's string pool once, not once per element.
     static const juce::Identifier valueTag ("value"), sceneTag ("scene"), controllerTag ("controller"),
         valueAttribute ("value"), sceneAttribute ("scene"), idAttribute ("id"),
-        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y");
-    static const juce::String black ("ff000000");
+        colourAttribute ("colour"), xAttribute ("x"), yAttribute ("y"), nameAttribute ("name"),
+        triggerAttribute ("trigger"), triggerChannelAttribute ("triggerchannel"), triggerNumberAttribute ("triggernumber");
 
     auto root = std::make_unique<juce::XmlElement> (tagName);
+
+    if (cursorControl.isInUse())
+    {
+        auto* element = new juce::XmlElement ("cursorcontrol");
+        element->setAttribute ("glide", state::formatDecimal (cursorControl.glideTime));
+        element->setAttribute ("shape", cursorControl.glideShape == GlideShape::smooth ? smoothName : linearName);
+        writeCursorSource (*element, "x", cursorControl.sources[0]);
+        writeCursorSource (*element, "y", cursorControl.sources[1]);
+        root->prependChildElement (element);
+    }
 
     if (paneState)
         root->prependChildElement (state::createPaneViewElement (*paneState).release());
@@ -234,13 +386,29 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
     auto* scenesElement = new juce::XmlElement ("scenes");
     root->prependChildElement (scenesElement);
 
-    for (auto i = scenePositions.size(); i > 0; --i)
+    // Only a sharper mix is written: documents of the original blend stay as they always were.
+    if (mixSharpness != 1)
+        scenesElement->setAttribute ("sharpness", mixSharpness);
+
+    for (auto i = sceneData.size(); i > 0; --i)
     {
+        const auto& scene = sceneData[i - 1];
         auto* element = new juce::XmlElement (sceneTag);
         element->setAttribute (idAttribute, (int) i - 1);
-        element->setAttribute (colourAttribute, black);
-        element->setAttribute (xAttribute, state::formatDecimal (scenePositions[i - 1].x));
-        element->setAttribute (yAttribute, state::formatDecimal (scenePositions[i - 1].y));
+        element->setAttribute (colourAttribute, writeSceneColour (scene.colour));
+        element->setAttribute (xAttribute, state::formatDecimal (scene.position.x));
+        element->setAttribute (yAttribute, state::formatDecimal (scene.position.y));
+
+        if (scene.name.isNotEmpty())
+            element->setAttribute (nameAttribute, scene.name);
+
+        if (const auto& trigger = scene.trigger; trigger.isValid())
+        {
+            element->setAttribute (triggerAttribute, trigger.kind == SceneTrigger::Kind::note ? noteName : programChangeName);
+            element->setAttribute (triggerChannelAttribute, trigger.channel);
+            element->setAttribute (triggerNumberAttribute, trigger.number);
+        }
+
         scenesElement->prependChildElement (element);
     }
 
@@ -287,9 +455,12 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     // The new lists are built without the lock, then swapped in at once.
     std::vector<std::unique_ptr<Scene>> newScenes;
     std::vector<std::unique_ptr<Controller>> newControllers;
+    int newSharpness = 1;
 
     if (auto* scenesElement = state::getChild (*document, "scenes"))
     {
+        newSharpness = readSharpness (*scenesElement);
+
         forEachChildElement (*scenesElement, [&] (const juce::XmlElement& element)
         {
             auto scene = std::make_unique<Scene> (*this);
@@ -297,6 +468,9 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             const auto y = state::getDecimalAsIntAttribute (element, "y");
             const auto x = state::getDecimalAsIntAttribute (element, "x");
             scene->storePosition ((float) x, (float) y);
+            scene->trigger = readSceneTrigger (element);
+            scene->name = toStorableName (state::getAttribute (element, "name"));
+            scene->colour = readSceneColour (state::getAttribute (element, "colour"));
             scene->listed = true;
             newScenes.push_back (std::move (scene));
         });
@@ -314,7 +488,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             auto controller = std::make_unique<Controller> (*this);
             controller->ccNumber = state::getIntAttribute (element, "ccno");
             controller->channel = state::getIntAttribute (element, "channel");
-            controller->name = Controller::toStorableName (state::getAttribute (element, "name"));
+            controller->name = toStorableName (state::getAttribute (element, "name"));
 
             forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
@@ -357,6 +531,18 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
     const auto* gui = state::getChild (*document, "gui");
     const auto session = state::readSessionElement (*document, (int) newScenes.size());
 
+    // Without the element (every document written before it existed) nothing plays from a
+    // controller: no sources and the glide off.
+    CursorControlSnapshot newCursorControl;
+
+    if (const auto* element = state::getChild (*document, "cursorcontrol"))
+    {
+        newCursorControl.glideTime = toGlideTime (state::getDoubleAttribute (*element, "glide"));
+        newCursorControl.glideShape = state::getAttribute (*element, "shape").equalsIgnoreCase (smoothName) ? GlideShape::smooth
+                                                                                                            : GlideShape::linear;
+        newCursorControl.sources = { readCursorSource (*element, "x"), readCursorSource (*element, "y") };
+    }
+
     {
         const juce::ScopedLock sl (lock);
 
@@ -384,6 +570,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         }
 
         morphPaneState = newPaneState;
+        sharpness = newSharpness;
 
         if (gui != nullptr)
             editorSize = { state::getIntAttribute (*gui, "width"), state::getIntAttribute (*gui, "height") };
@@ -391,6 +578,19 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         lookupStale = true;
         distanceSumStale = true;
         invalidateWeights();
+
+        // The cursor comes to rest; what waited to be learned is not waited for.
+        // (The triggers came with the scenes, whose list is announced anyway.)
+        if (cursorSources != newCursorControl.sources || glideTime != newCursorControl.glideTime
+            || glideShape != newCursorControl.glideShape || learnRequest.load() != 0)
+            notifyChange (&midiControlSubject);
+
+        cursorSources = newCursorControl.sources;
+        glideTime = newCursorControl.glideTime;
+        glideShape = newCursorControl.glideShape;
+        glide.isRunning = false;
+        learnRequest.store (0);
+        triggerLookupStale = true;
 
         // The scenes' positioning counts as a move, as if each had been placed one by one.
         if (! scenes.empty() && ! audit)
@@ -400,6 +600,9 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             applySessionLocked (*session);
         else
             selectionRestored = false;
+
+        // The restored cursor (or the kept one) is also the target: nothing glides after a restore.
+        storeCursorTarget (cursor.getPosition());
 
         if (hasPump.load())
         {

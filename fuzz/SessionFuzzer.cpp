@@ -1,11 +1,15 @@
-// A whole session decoded from bytes: MIDI events of every kind at any offset, parameter
-// changes with any float at any index, blocks of 0 to 8192 samples, sample-rate and
-// refresh-rate changes, state saves and loads, the editor's operations on the model, and
-// stretches in which another thread holds the model so that the audio thread must defer.
+// A whole session decoded from bytes: MIDI events of every kind at any offset (among them what
+// drives cursor sources and recalls scenes: control-change pairs, pitch bend, note-ons and
+// program changes), parameter changes with any float at any index, blocks of 0 to 8192 samples,
+// sample-rate and refresh-rate changes, state saves and loads, the editor's operations on the
+// model (learn requests, sources, triggers and glide settings; the scenes' names, colours,
+// duplicates and random values and the mix's sharpness), and stretches in which another thread
+// holds the model so that the audio thread must defer.
 //
 // After every block the processor has sent nothing but 3-byte control changes, each at an
-// offset inside the block (a block of 0 samples may carry offset 0), and every state it saves
-// is a well-formed chunk that restores to the same state.
+// offset inside the block (a block of 0 samples may carry offset 0), a glide's length and start
+// are usable numbers, and every state it saves is a well-formed chunk that restores to the same
+// state.
 
 #include "fuzz/FuzzSupport.h"
 #include "engine/StateDocument.h"
@@ -58,10 +62,22 @@ public:
         {
             for (auto* scene : model.getSelectedScenes())
                 checksum += scene->getNumValues() + (double) scene->getPosition().x;
+
+            // What the pane's scene views show.
+            for (const auto& look : model.getSceneLooks())
+                checksum += look.label.length() + (double) look.share + (look.colour ? 1.0 : 0.0);
         }
         else if (source == &model.getCursor())
         {
-            checksum += (double) model.getCursor().getPosition().y;
+            checksum += (double) model.getCursor().getPosition().y + (double) model.getGlide().target.x;
+        }
+        else if (source == model.getMidiControlSubject())
+        {
+            checksum += model.getGlideTime() + (double) model.getLearnRequest().pack() + model.getCursorSource (1).number;
+
+            for (int i = 0; i < model.getNumScenes(); ++i)
+                if (auto* scene = model.getScene (i))
+                    checksum += scene->getTrigger().number;
         }
         else if (source != nullptr)
         {
@@ -179,8 +195,37 @@ private:
         std::uint8_t data[64] = {};
         int size = 0;
 
-        switch (in.ConsumeIntegralInRange (0, 4))
+        switch (in.ConsumeIntegralInRange (0, 5))
         {
+            case 5: // what plays the cursor: an MSB or LSB, pitch bend, a note-on, a program change
+            {
+                const auto channel = byte() & 0x0f;
+
+                switch (in.ConsumeIntegralInRange (0, 3))
+                {
+                    case 0:
+                        data[0] = (std::uint8_t) (0xb0 | channel);
+                        data[1] = byte() & 0x3f;
+                        break;
+                    case 1:
+                        data[0] = (std::uint8_t) (0xe0 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
+                    case 2:
+                        data[0] = (std::uint8_t) (0x90 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
+                    default:
+                        data[0] = (std::uint8_t) (0xc0 | channel);
+                        data[1] = byte() & 0x7f;
+                        break;
+                }
+
+                data[2] = byte() & 0x7f;
+                size = (data[0] & 0xf0) == 0xc0 ? 2 : 3;
+                break;
+            }
+
             case 0: // a control change, data bytes possibly out of range
                 data[0] = (std::uint8_t) (0xb0 | (byte() & 0x0f));
                 data[1] = byte();
@@ -255,6 +300,13 @@ private:
 
     void checkOutput (int numSamples) const
     {
+        // A glide lasts at most the longest glide time at the highest rate the processor passes
+        // on, and starts at a sample time.
+        const auto longest = Brisquell::maxGlideTime * (double) std::numeric_limits<int>::max();
+
+        if (const auto glide = model.getGlide(); glide.isRunning && ! (glide.length >= 1.0 && glide.length <= longest && std::isfinite (glide.startTime)))
+            fail ("a glide runs without a usable length or start");
+
         for (const auto metadata : midi)
         {
             if (metadata.numBytes != 3 || (metadata.data[0] & 0xf0) != 0xb0
@@ -383,11 +435,60 @@ private:
                                 : floatFromBits (in.ConsumeIntegral<std::uint32_t>());
     }
 
+    brisquell::CursorSource anySource()
+    {
+        return { (brisquell::CursorSource::Kind) in.ConsumeIntegralInRange (0, 3),
+                 in.ConsumeBool() ? in.ConsumeIntegralInRange (1, 16) : in.ConsumeIntegral<int>(),
+                 in.ConsumeBool() ? in.ConsumeIntegralInRange (0, 127) : in.ConsumeIntegral<int>() };
+    }
+
+    /** What the pane's and the scenes' menus do on the message thread for playing from a
+        controller.
+    */
+    void editPlaying()
+    {
+        switch (in.ConsumeIntegralInRange (0, 7))
+        {
+            case 0:
+                model.requestLearn (brisquell::LearnRequest::cursor (in.ConsumeIntegralInRange (0, 1)));
+                break;
+            case 1:
+                if (auto* scene = pickScene())
+                    model.requestLearn (brisquell::LearnRequest::trigger (scene->getSerial()));
+                break;
+            case 2:
+                model.requestLearn (brisquell::LearnRequest::unpack (in.ConsumeIntegral<std::uint64_t>()));
+                break;
+            case 3:
+                model.setCursorSource (in.ConsumeIntegralInRange (-1, 2), anySource());
+                break;
+            case 4:
+                model.forgetCursorSources();
+                break;
+
+            case 5:
+                if (auto* scene = pickScene())
+                    model.setSceneTrigger (*scene, { (brisquell::SceneTrigger::Kind) in.ConsumeIntegralInRange (0, 2), in.ConsumeIntegralInRange (0, 17), in.ConsumeIntegralInRange (-1, 128) });
+                break;
+
+            case 6:
+                model.setGlideTime (in.ConsumeBool() ? in.ConsumeFloatingPointInRange (0.0, 2.0) : in.ConsumeFloatingPoint<double>());
+                break;
+
+            default:
+                model.setGlideShape (in.ConsumeBool() ? brisquell::GlideShape::smooth : brisquell::GlideShape::linear);
+                break;
+        }
+    }
+
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 14))
+        switch (in.ConsumeIntegralInRange (0, 21))
         {
+            case 21:
+                editPlaying();
+                break;
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
             case 1: model.setAutoKey (in.ConsumeBool()); break;
             case 2: model.setAudit (in.ConsumeBool()); break;
@@ -415,18 +516,8 @@ private:
             case 11: if (auto* controller = pickController()) model.removeController (controller); break;
 
             case 12:
-                // Any character the name editor can hand over, lone surrogates and code points
-                // beyond Unicode from a paste included (the framework's strings carry up to 21 bits).
                 if (auto* controller = pickController())
-                {
-                    std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
-
-                    for (auto& c : name)
-                        c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
-
-                    name.push_back (0);
-                    controller->setName (juce::String (juce::CharPointer_UTF32 (name.data())));
-                }
+                    controller->setName (anyName());
                 break;
 
             case 13:
@@ -447,8 +538,47 @@ private:
                 break;
             }
 
+            // The scene's menu and the pane's.
+            case 15:
+                if (auto* scene = pickScene())
+                    scene->setName (anyName());
+                break;
+            case 16:
+                if (auto* scene = pickScene())
+                    scene->setColour (juce::Colour (in.ConsumeIntegral<juce::uint32>()));
+                break;
+            case 17:
+                if (auto* scene = pickScene())
+                    model.duplicateScene (*scene);
+                break;
+            case 18:
+                if (auto* scene = pickScene())
+                    model.randomiseScene (*scene);
+                break;
+            case 19:
+                model.setRandomSeed (in.ConsumeIntegral<juce::int64>());
+                model.keyRandomSceneAtCursor();
+                break;
+            case 20:
+                model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
+                break;
+
             default: model.addNextController(); break;
         }
+    }
+
+    /** Any name the rename fields can hand over, lone surrogates and code points beyond Unicode
+        from a paste included (the framework's strings carry up to 21 bits).
+    */
+    juce::String anyName()
+    {
+        std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
+
+        for (auto& c : name)
+            c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
+
+        name.push_back (0);
+        return juce::String (juce::CharPointer_UTF32 (name.data()));
     }
 
     /** Blocks run while another thread holds the model: their input must wait for a later

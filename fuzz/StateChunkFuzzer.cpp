@@ -20,19 +20,20 @@ namespace
 using brisquell::BrisquellPlugInInterface;
 using namespace brisquell::fuzzing;
 
-// A project's state: controllers with values in several scenes, an editor size, a pane view and
-// a session.
+// A project's state: controllers with values in several scenes, named and coloured scenes with
+// triggers, a sharper mix, an editor size, a pane view, cursor sources, a glide and a session.
 constexpr const char* previousDocument =
     "<brisquell><controllers>"
     "<controller ccno=\"7\" channel=\"1\" name=\"volume\"><value value=\"0\" scene=\"0\"/><value value=\"127\" scene=\"1\"/></controller>"
     "<controller ccno=\"74\" channel=\"16\" name=\"cutoff\"><value value=\"64\" scene=\"1\"/><value value=\"3\" scene=\"2\"/></controller>"
     "<controller ccno=\"1\" channel=\"3\" name=\"\"/>"
-    "</controllers><scenes>"
-    "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\"/>"
-    "<scene id=\"1\" colour=\"ff000000\" x=\"150\" y=\"-20\"/>"
-    "<scene id=\"2\" colour=\"ff000000\" x=\"75\" y=\"180\"/>"
+    "</controllers><scenes sharpness=\"2\">"
+    "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\" name=\"intro\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"60\"/>"
+    "<scene id=\"1\" colour=\"ffd62728\" x=\"150\" y=\"-20\"/>"
+    "<scene id=\"2\" colour=\"ff1f5fd4\" x=\"75\" y=\"180\" name=\"&#233;cho\" trigger=\"program\" triggerchannel=\"16\" triggernumber=\"0\"/>"
     "</scenes><gui width=\"640\" height=\"480\"/>"
     "<morphpanestate xoff=\"-12\" yoff=\"30\" xzoom=\"1.5\" yzoom=\"0.75\"/>"
+    "<cursorcontrol glide=\"0.75\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"2\" xnumber=\"31\" ysource=\"cc\" ychannel=\"2\" ynumber=\"63\"/>"
     "<session cursorx=\"50\" cursory=\"-7.5\" refreshrate=\"300\" autokey=\"0\" audit=\"1\" selection=\"2 0\"/></brisquell>";
 
 // A session element with nothing in it sets a new instance's cursor, rate, modes and selection:
@@ -106,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, size_t size)
     restore (processor, previousChunk);
     const auto before = saveState (processor);
 
-    if (processor.getModel().getNumScenes() != 3 || ! isWellFormedChunk (before))
+    if (processor.getModel().getNumScenes() != 3 || processor.getModel().getSharpness() != 2 || ! isWellFormedChunk (before))
         fail ("the previous state did not load");
 
     restore (processor, input);

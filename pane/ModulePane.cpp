@@ -233,6 +233,7 @@ void ModulePane::rebuild()
     }
 
     updateItems();
+    viewsRebuilt();
 }
 
 void ModulePane::removeAllViews()

@@ -185,6 +185,12 @@ public:
     void getCommandInfo (juce::CommandID commandID, juce::ApplicationCommandInfo& result) override;
     bool perform (const juce::ApplicationCommandTarget::InvocationInfo& info) override;
 
+protected:
+    /** Called at the end of every rebuild(), once the new views are in place (not for the one
+        the constructor makes, before a derived pane exists).
+    */
+    virtual void viewsRebuilt() {}
+
 private:
     friend class ModuleGUI;
 

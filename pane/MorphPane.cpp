@@ -1,4 +1,5 @@
 #include "pane/MorphPane.h"
+#include "pane/SceneGUI.h"
 
 namespace brisquell
 {
@@ -29,15 +30,58 @@ namespace
 
         JUCE_DECLARE_NON_COPYABLE (RefreshRateSlider)
     };
+
+    const juce::Colour targetColour (0xffff0000);
 } // namespace
+
+//==============================================================================
+GlideSettings::GlideSettings (Brisquell& owner) : model (owner)
+{
+    timeSlider.setRange (0.0, Brisquell::maxGlideTime, 0.001);
+    // Most glides last a few seconds: the middle of the slider is 2 s.
+    timeSlider.setSkewFactorFromMidPoint (2.0);
+    timeSlider.setTextValueSuffix (" s");
+    timeSlider.setValue (model.getGlideTime(), juce::dontSendNotification);
+    addAndMakeVisible (timeSlider);
+
+    shapeBox.addItem ("linear", linearId);
+    shapeBox.addItem ("smooth", smoothId);
+    shapeBox.setSelectedId (model.getGlideShape() == GlideShape::smooth ? smoothId : linearId, juce::dontSendNotification);
+    addAndMakeVisible (shapeBox);
+
+    setSize (240, 55);
+}
+
+GlideSettings::~GlideSettings()
+{
+    model.setGlideTime (timeSlider.getValue());
+    model.setGlideShape (shapeBox.getSelectedId() == smoothId ? GlideShape::smooth : GlideShape::linear);
+}
+
+void GlideSettings::resized()
+{
+    auto area = getLocalBounds();
+    timeSlider.setBounds (area.removeFromTop (25));
+    shapeBox.setBounds (area.reduced (4, 3));
+}
 
 //==============================================================================
 MorphPaneModel::MorphPaneModel (Brisquell& owner) : model (owner) {}
 
 MorphPaneModel::~MorphPaneModel()
 {
-    // Closing the dialog here writes its rate while the model surely still exists.
+    // Closing the dialogs here writes their settings while the model surely still exists.
     delete refreshRateDialog.getComponent();
+    delete glideDialog.getComponent();
+}
+
+juce::String MorphPaneModel::describeGlide (double seconds, GlideShape shape)
+{
+    if (! (seconds > 0.0))
+        return "Glide:off";
+
+    return "Glide:" + juce::String (seconds, 3).trimCharactersAtEnd ("0").trimCharactersAtEnd (".") + " s "
+           + (shape == GlideShape::smooth ? "smooth" : "linear");
 }
 
 //==============================================================================
@@ -45,6 +89,7 @@ juce::PopupMenu MorphPaneModel::createMenu() const
 {
     juce::PopupMenu menu;
     menu.addItem (addSceneItem, "add scene");
+    menu.addItem (newRandomSceneItem, "new random scene");
     menu.addItem (addControllerItem, "add controller");
     menu.addSeparator();
     menu.addItem (refreshRateItem, "Midi Out Refresh Rate:" + juce::String (model.getRefreshRate()));
@@ -52,8 +97,27 @@ juce::PopupMenu MorphPaneModel::createMenu() const
     menu.addItem (autoKeyItem, "auto-key Scene", true, model.isAutoKey());
     menu.addSeparator();
     menu.addItem (auditItem, "audit selected Scene", true, model.isAudit());
+    addMixItems (menu);
     menu.addItem (selectAllItem, "select all");
+    menu.addSeparator();
+
+    const auto learning = model.getLearnRequest();
+    menu.addItem (learnCursorXItem, "learn cursor X from MIDI", true, learning == LearnRequest::cursor (0));
+    menu.addItem (learnCursorYItem, "learn cursor Y from MIDI", true, learning == LearnRequest::cursor (1));
+    menu.addItem (forgetCursorMidiItem, "forget cursor MIDI");
+    menu.addItem (glideItem, describeGlide (model.getGlideTime(), model.getGlideShape()));
     return menu;
+}
+
+void MorphPaneModel::addMixItems (juce::PopupMenu& menu) const
+{
+    const auto current = model.getSharpness();
+    juce::PopupMenu sharpness;
+
+    for (const auto& [p, text] : { std::pair<int, const char*>{ 1, "1 (smooth)" }, { 2, "2" }, { 4, "4 (sharp)" } })
+        sharpness.addItem (sharpnessItemBase + p, text, true, p == current);
+
+    menu.addSubMenu ("sharpness", sharpness);
 }
 
 void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
@@ -69,7 +133,25 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
             break;
 
         case refreshRateItem:
-            launchRefreshRateDialog();
+            launchDialog (refreshRateDialog, [this]
+                          { return new RefreshRateSlider (model); });
+            break;
+
+        case glideItem:
+            launchDialog (glideDialog, [this]
+                          { return new GlideSettings (model); });
+            break;
+
+        case learnCursorXItem:
+            toggleLearning (LearnRequest::cursor (0));
+            break;
+
+        case learnCursorYItem:
+            toggleLearning (LearnRequest::cursor (1));
+            break;
+
+        case forgetCursorMidiItem:
+            model.forgetCursorSources();
             break;
 
         case autoLearnItem:
@@ -89,7 +171,14 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
                 shown->perform (juce::ApplicationCommandTarget::InvocationInfo (ModulePane::selectAllCommand));
             break;
 
+        case newRandomSceneItem:
+            model.keyRandomSceneAtCursor();
+            break;
+
         default:
+            if (Brisquell::isValidSharpness (itemId - sharpnessItemBase))
+                model.setSharpness (itemId - sharpnessItemBase);
+
             break;
     }
 }
@@ -124,26 +213,34 @@ void MorphPaneModel::addSceneAt (juce::Point<int> clickPosition)
     model.addScene (std::move (scene));
 }
 
-void MorphPaneModel::launchRefreshRateDialog()
+void MorphPaneModel::toggleLearning (LearnRequest request)
 {
-    if (auto* open = refreshRateDialog.getComponent())
+    model.requestLearn (model.getLearnRequest() == request ? LearnRequest() : request);
+}
+
+void MorphPaneModel::launchDialog (juce::Component::SafePointer<juce::DialogWindow>& dialog, std::function<juce::Component*()> makeContent)
+{
+    if (auto* open = dialog.getComponent())
     {
         open->toFront (true);
         return;
     }
 
     juce::DialogWindow::LaunchOptions options;
-    options.content.setOwned (new RefreshRateSlider (model));
+    options.content.setOwned (makeContent());
     options.dialogTitle = juce::String();
     options.componentToCentreAround = getPane();
     options.escapeKeyTriggersCloseButton = true;
     options.resizable = false;
-    refreshRateDialog = options.launchAsync();
+    dialog = options.launchAsync();
 }
 
 //==============================================================================
-std::unique_ptr<ModuleGUI> MorphPaneModel::createModuleGUI (int)
+std::unique_ptr<ModuleGUI> MorphPaneModel::createModuleGUI (int index)
 {
+    if (auto* scene = model.getScene (index))
+        return std::make_unique<SceneGUI> (*scene, sceneMenu);
+
     return nullptr;
 }
 
@@ -195,14 +292,54 @@ void MorphPaneModel::selectionChanged (const juce::Array<ModuleGUI*>& selectedVi
 }
 
 //==============================================================================
+/** Hears of the model's learn requests and the cursor's glides for the pane (the pane's own
+    change callback belongs to its selection).
+*/
+class MorphPane::ModelWatcher final : public juce::ChangeListener
+{
+public:
+    explicit ModelWatcher (MorphPane& p) : pane (p)
+    {
+        pane.model.addChangeListener (this);
+    }
+
+    ~ModelWatcher() override
+    {
+        pane.model.removeChangeListener (this);
+    }
+
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override
+    {
+        if (source == pane.model.getMidiControlSubject() || source == &pane.model.getCursor())
+            pane.updateFromModel();
+    }
+
+private:
+    MorphPane& pane;
+};
+
 MorphPane::MorphPane (Brisquell& owner, MorphPaneModel& paneModel)
     : ModulePane (paneModel),
       model (owner)
 {
     showModelSelection();
+
+    learnHint.setInterceptsMouseClicks (false, false);
+    learnHint.setFont (juce::Font (12.0f));
+    learnHint.setColour (juce::Label::textColourId, targetColour);
+    addAndMakeVisible (learnHint);
+
+    modelWatcher = std::make_unique<ModelWatcher> (*this);
+    updateFromModel();
+    updateSceneLooks();
+    startTimerHz (looksFramesPerSecond);
 }
 
-MorphPane::~MorphPane() = default;
+MorphPane::~MorphPane()
+{
+    modelWatcher.reset();
+    stopTimer();
+}
 
 void MorphPane::showModelSelection()
 {
@@ -213,6 +350,98 @@ void MorphPane::showModelSelection()
 
     for (int i = 0; i < selected.size(); ++i)
         selectItem (model.indexOfScene (selected.getUnchecked (i)), i == 0);
+}
+
+juce::String MorphPane::describeLearnRequest (LearnRequest request)
+{
+    switch (request.kind)
+    {
+        case LearnRequest::Kind::cursorX:
+            return "waiting for MIDI: cursor X";
+        case LearnRequest::Kind::cursorY:
+            return "waiting for MIDI: cursor Y";
+        case LearnRequest::Kind::trigger:
+            return "waiting for MIDI: scene trigger";
+        case LearnRequest::Kind::none:
+            break;
+    }
+
+    return {};
+}
+
+void MorphPane::updateFromModel()
+{
+    learnHint.setText (describeLearnRequest (model.getLearnRequest()), juce::dontSendNotification);
+
+    const auto glide = model.getGlide();
+    const auto target = glide.isRunning ? std::optional<juce::Point<float>> (glide.target) : std::nullopt;
+
+    if (target != shownTarget)
+    {
+        shownTarget = target;
+        repaint();
+    }
+}
+
+std::optional<juce::Rectangle<int>> MorphPane::getGlideTargetMarker() const
+{
+    if (! shownTarget)
+        return std::nullopt;
+
+    // The marker sits where the cursor's view will stand when it arrives.
+    return modelToPixels ({ (int) shownTarget->x, (int) shownTarget->y, ModuleGUI::viewSize, ModuleGUI::viewSize });
+}
+
+void MorphPane::paint (juce::Graphics& g)
+{
+    if (const auto marker = getGlideTargetMarker())
+    {
+        const auto area = marker->toFloat();
+        const auto centre = area.getCentre();
+
+        g.setColour (targetColour);
+        g.drawEllipse (area.reduced (6.0f), 2.0f);
+        g.drawLine (centre.x, area.getY() + 2.0f, centre.x, area.getBottom() - 2.0f, 1.0f);
+        g.drawLine (area.getX() + 2.0f, centre.y, area.getRight() - 2.0f, centre.y, 1.0f);
+    }
+}
+
+void MorphPane::resized()
+{
+    ModulePane::resized();
+    learnHint.setBounds (0, getHeight() - 20, getWidth(), 20);
+}
+
+void MorphPane::updateSceneLooks()
+{
+    // The version is read first: a change made while the looks are fetched is fetched again.
+    shownLooksVersion = model.getSceneLooksVersion();
+    const auto looks = model.getSceneLooks();
+
+    for (int i = 0; i < getNumViews(); ++i)
+    {
+        auto* view = dynamic_cast<SceneGUI*> (getView (i));
+
+        if (view == nullptr)
+            continue;
+
+        // Views made before the scene list changed wait for the rebuild its notification brings.
+        if (juce::isPositiveAndBelow (i, looks.size()) && looks[(size_t) i].scene == &view->getScene())
+            view->showLook (looks[(size_t) i]);
+        else
+            shownLooksVersion = 0;
+    }
+}
+
+void MorphPane::viewsRebuilt()
+{
+    updateSceneLooks();
+}
+
+void MorphPane::timerCallback()
+{
+    if (model.getSceneLooksVersion() != shownLooksVersion)
+        updateSceneLooks();
 }
 
 //==============================================================================
@@ -227,6 +456,19 @@ CursorGUI::CursorGUI (Cursor& cursorToShow)
 CursorGUI::~CursorGUI()
 {
     cursor.removeChangeListener (this);
+}
+
+juce::Rectangle<int> CursorGUI::getModelBounds() const
+{
+    const auto& model = cursor.getModel();
+
+    if (const auto glide = model.getGlide(); glide.isRunning)
+    {
+        const auto position = glide.getPositionAt (model.getSampleTime());
+        return { (int) juce::jlimit (-1.0e9f, 1.0e9f, position.x), (int) juce::jlimit (-1.0e9f, 1.0e9f, position.y), viewSize, viewSize };
+    }
+
+    return ModuleGUI::getModelBounds();
 }
 
 //==============================================================================
@@ -270,8 +512,21 @@ void CursorGUI::paint (juce::Graphics& g)
 //==============================================================================
 void CursorGUI::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
-    if (source == static_cast<juce::ChangeBroadcaster*> (&cursor))
-        updateBoundsFromModel();
+    if (source != static_cast<juce::ChangeBroadcaster*> (&cursor))
+        return;
+
+    updateBoundsFromModel();
+
+    if (cursor.getModel().isGliding() && ! isTimerRunning())
+        startTimerHz (glideFramesPerSecond);
+}
+
+void CursorGUI::timerCallback()
+{
+    updateBoundsFromModel();
+
+    if (! cursor.getModel().isGliding())
+        stopTimer();
 }
 
 } // namespace brisquell

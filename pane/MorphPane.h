@@ -1,8 +1,12 @@
 #pragma once
 
 #include "pane/ModulePane.h"
+#include "pane/SceneMenu.h"
 
 #include "engine/Brisquell.h"
+
+#include <functional>
+#include <optional>
 
 namespace brisquell
 {
@@ -30,7 +34,13 @@ public:
         autoKeyItem = 4,
         addControllerItem = 5,
         auditItem = 6,
-        selectAllItem = 7
+        selectAllItem = 7,
+        learnCursorXItem = 8,
+        learnCursorYItem = 9,
+        forgetCursorMidiItem = 10,
+        glideItem = 11,
+        newRandomSceneItem = 101,
+        sharpnessItemBase = 110 // plus the sharpness: 111, 112, 114
     };
 
     //==============================================================================
@@ -38,8 +48,9 @@ public:
     juce::PopupMenu createMenu() const;
 
     /** Carries out a menu choice. clickPosition is the release position in the pane's pixels
-        ("add scene" converts it through the pane's origin and zoom). 0 (dismissed) and unknown
-        ids do nothing.
+        ("add scene" converts it through the pane's origin and zoom). A learn item asks the model
+        to learn that axis's source from the next suitable MIDI message, or, chosen again while
+        the model waits for it, cancels. 0 (dismissed) and unknown ids do nothing.
     */
     void menuItemChosen (int itemId, juce::Point<int> clickPosition);
 
@@ -51,11 +62,20 @@ public:
     /** The open refresh-rate dialog (item 2), or none. */
     juce::DialogWindow* getRefreshRateDialog() const noexcept { return refreshRateDialog.getComponent(); }
 
+    /** The open glide dialog (item 11), or none. */
+    juce::DialogWindow* getGlideDialog() const noexcept { return glideDialog.getComponent(); }
+
+    /** The glide item's text: "Glide:off", or the time and shape ("Glide:1.5 s smooth"). */
+    static juce::String describeGlide (double seconds, GlideShape shape);
+
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
+    /** The menu that the scenes' views open, with its rename dialog. */
+    SceneMenu& getSceneMenu() noexcept { return sceneMenu; }
+
     //==============================================================================
-    /** None: every scene gets a plain ModuleGUI. */
+    /** A SceneGUI for the scene at index, or none when there is no such scene. */
     std::unique_ptr<ModuleGUI> createModuleGUI (int index) override;
 
     /** The number of scenes. */
@@ -75,20 +95,61 @@ public:
 
 private:
     void addSceneAt (juce::Point<int> clickPosition);
-    void launchRefreshRateDialog();
+    void toggleLearning (LearnRequest request);
+    void addMixItems (juce::PopupMenu& menu) const;
+
+    /** Opens a dialog with the content, centred on the pane, or brings the one open forward. */
+    void launchDialog (juce::Component::SafePointer<juce::DialogWindow>& dialog, std::function<juce::Component*()> makeContent);
 
     Brisquell& model;
-    juce::Component::SafePointer<juce::DialogWindow> refreshRateDialog;
+    SceneMenu sceneMenu{ model };
+    juce::Component::SafePointer<juce::DialogWindow> refreshRateDialog, glideDialog;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (MorphPaneModel)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorphPaneModel)
 };
 
 //==============================================================================
-/** The module pane bound to the model: one view per scene. When it is built it takes over the
-    model's scene selection. Message thread only.
+/** The glide dialog's content: the glide time (0 to 60 s) and the shape ("linear", "smooth").
+    Whichever way the dialog closes, it is deleted with its content, and what the content shows
+    then goes into the model.
 */
-class MorphPane final : public ModulePane
+class GlideSettings final : public juce::Component
+{
+public:
+    explicit GlideSettings (Brisquell& model);
+    ~GlideSettings() override;
+
+    juce::Slider& getTimeSlider() noexcept { return timeSlider; }
+    juce::ComboBox& getShapeBox() noexcept { return shapeBox; }
+
+    /** The shape box's item ids. */
+    enum ShapeIds
+    {
+        linearId = 1,
+        smoothId = 2
+    };
+
+    void resized() override;
+
+private:
+    Brisquell& model;
+    juce::Slider timeSlider;
+    juce::ComboBox shapeBox;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GlideSettings)
+};
+
+//==============================================================================
+/** The module pane bound to the model: one view per scene. When it is built it takes over the
+    model's scene selection. It keeps the scene views' labels, colours and shares of the mix in
+    step with the model at a screen's pace, asking the model only when something changed. While
+    a glide runs it marks the glide's target beneath the views; while the model waits to learn
+    from MIDI it says so in its bottom left corner.
+    Message thread only.
+*/
+class MorphPane final : public ModulePane,
+                        private juce::Timer
 {
 public:
     /** Builds the pane on the adapter (both the model and the adapter must outlive the pane) and
@@ -105,8 +166,48 @@ public:
     /** The model shown. */
     Brisquell& getBrisquell() const noexcept { return model; }
 
+    /** What the pane says while the model waits to learn ("waiting for MIDI: cursor X"), or an
+        empty text.
+    */
+    juce::String getLearnHint() const { return learnHint.getText(); }
+
+    /** The target marker's pixel bounds while it is shown (a running glide), or none. */
+    std::optional<juce::Rectangle<int>> getGlideTargetMarker() const;
+
+    /** The hint for a learn request: "waiting for MIDI: cursor X", "... cursor Y", "... scene
+        trigger", or empty for none.
+    */
+    static juce::String describeLearnRequest (LearnRequest request);
+
+    /** Gives every scene view the model's look of its scene now. The pane does so by itself
+        after a rebuild and whenever the model's looks changed; tests may call it.
+    */
+    void updateSceneLooks();
+
+    /** How often the views follow the model's looks, per second: a screen's pace, not the
+        output ticks'.
+    */
+    static constexpr int looksFramesPerSecond = 30;
+
+    //==============================================================================
+    /** Draws the glide's target marker (a red ring with a cross) while a glide runs. */
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+
+protected:
+    void viewsRebuilt() override;
+
 private:
+    class ModelWatcher;
+
+    void updateFromModel();
+    void timerCallback() override;
+
     Brisquell& model;
+    juce::Label learnHint;
+    std::optional<juce::Point<float>> shownTarget;
+    std::unique_ptr<ModelWatcher> modelWatcher;
+    juce::uint64 shownLooksVersion = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MorphPane)
 };
@@ -119,12 +220,24 @@ private:
     Message thread only.
 */
 class CursorGUI final : public ModuleGUI,
-                        public juce::ChangeListener
+                        public juce::ChangeListener,
+                        private juce::Timer
 {
 public:
     /** A view of the cursor, which must outlive it; listens to the cursor's moves. */
     explicit CursorGUI (Cursor& cursor);
     ~CursorGUI() override;
+
+    /** Where the view shows the cursor: on its way along a running glide, at the model's sample
+        clock (so that it travels smoothly whatever the output ticks); otherwise where it is.
+        Truncated to whole model units, 50 x 50.
+    */
+    juce::Rectangle<int> getModelBounds() const override;
+
+    /** How often the view follows a running glide, per second: a screen's pace, not the
+        output ticks'.
+    */
+    static constexpr int glideFramesPerSecond = 30;
 
     //==============================================================================
     void mouseDown (const juce::MouseEvent& event) override;
@@ -136,10 +249,12 @@ public:
     static constexpr float haloWidth = 1.0f;
 
     //==============================================================================
-    /** Lays the view out again when the cursor moved. */
+    /** Lays the view out again when the cursor moved, and follows a glide that started. */
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
 
 private:
+    void timerCallback() override;
+
     Cursor& cursor;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CursorGUI)

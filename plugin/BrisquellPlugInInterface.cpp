@@ -37,10 +37,6 @@ bool startsWithNumber (const juce::String& text)
     return juce::CharacterFunctions::isDigit (*p);
 }
 
-bool isControlChange (const juce::uint8* data, int numBytes) noexcept
-{
-    return data != nullptr && numBytes >= 3 && (data[0] & 0xf0) == 0xb0;
-}
 } // namespace
 
 //==============================================================================
@@ -48,6 +44,9 @@ BrisquellPlugInInterface::BrisquellPlugInInterface()
     : juce::AudioProcessor (BusesProperties()),
       stash ((size_t) stashCapacity)
 {
+    // Room for a busy block's output from the start; it grows, if need be, to the largest block.
+    output.ensureSize (2048);
+
     addParameter (new CursorParameter (*this, 0));
     addParameter (new CursorParameter (*this, 1));
 
@@ -94,18 +93,20 @@ void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, int numSampl
 
     // Another thread is briefly in the model: keep the input for the next block instead of
     // waiting. The sample clock runs on; the output ticks due now go out with the next block.
-    if (stashControlChanges (midi))
+    if (stashMessages (midi, numSamples))
     {
         midi.clear();
         elapsedSamples += numSamples;
+        model.setSampleClock (elapsedSamples, getIntegerSampleRate());
         return;
     }
 
     if (! mayWait)
     {
-        numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi));
+        numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi, numSamples));
         midi.clear();
         elapsedSamples += numSamples;
+        model.setSampleClock (elapsedSamples, getIntegerSampleRate());
         return;
     }
 
@@ -120,71 +121,154 @@ void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<double>&, juce::M
     midi.clear();
 }
 
+/*  The tick rule.
+
+    Output ticks lie on the sample clock (samples since construction); at a tick the model
+    writes what is due, if anything, and the next tick may come one interval later
+    (nextOutputTime).
+
+    As long as nothing plays from a controller (no glide time, no running glide, no cursor
+    source, no scene trigger, no learn request), the rule is the one hosts have always seen:
+    the whole block's input is applied at its start, and ticks fall at nextOutputTime, which
+    advances one interval per write. After a quiet spell it lies behind the clock, so writes
+    land at offset 0 of each block with output pending until it has caught up, one interval per
+    write; with an interval shorter than the block, one write per block.
+
+    Once something plays from a controller, the rule is exact on the absolute sample clock, so
+    that the same input at the same sample times gives the same output at the same times,
+    whatever the block size:
+    - every incoming message takes effect at its own sample time (its offset, kept inside the
+      block); what reaches the model between blocks (host parameters, the editor, parked moves)
+      takes effect at the next block's first sample;
+    - the model is active while output is pending or a glide runs; a tick falls at
+      max (nextOutputTime, the time the model became active), never before the block's start;
+      ticks before an event's time are worked out before the event, so a tick sees the input
+      up to and including its own sample time;
+    - at a tick a running glide first places the cursor at its position for that time; then
+      the due output is written; then nextOutputTime = the tick + interval. A glide thus ticks
+      on a grid that starts where it starts, and its first tick (at its start, where it has not
+      moved yet) writes nothing of its own.
+    Only a block that found the model busy breaks this: its input is applied with the next
+    block, at the sample times it arrived at, and its ticks come no earlier than that block.
+*/
 void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
 {
-    applyParkedCursorMovesLocked();
-    feedStash();
-
-    // All input of the block is applied before any of its output is worked out; the events'
-    // offsets only order them.
-    for (const auto metadata : midi)
-        model.handleIncomingMidi (metadata.data, metadata.numBytes);
-
-    const auto interval = model.getSamplesPerRefresh (getIntegerSampleRate());
+    const auto sampleRate = getIntegerSampleRate();
+    const auto interval = model.getSamplesPerRefresh (sampleRate);
     const auto blockEnd = elapsedSamples + numSamples;
 
-    midi.clear();
+    model.setSampleClock (elapsedSamples, sampleRate);
+    applyParkedCursorMovesLocked();
+    feedStash();
+    model.setSampleClock (elapsedSamples, sampleRate);
 
-    // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
-    while (nextOutputTime < blockEnd)
+    const auto isExact = model.usesExactTiming();
+    activeSince = elapsedSamples;
+    output.clear();
+
+    for (const auto metadata : midi)
     {
-        if (! model.needsOutput())
-            break;
+        if (! isExact)
+        {
+            model.handleIncomingMidi (metadata.data, metadata.numBytes, elapsedSamples);
+            continue;
+        }
 
-        auto offset = nextOutputTime - elapsedSamples;
+        const auto time = timeOfEvent (metadata.samplePosition, numSamples);
+        runTicksBefore (time, true, interval, output);
 
-        if (! (offset > 0.0))
-            offset = 0.0;
+        const auto wasActive = isModelActive();
+        model.handleIncomingMidi (metadata.data, metadata.numBytes, time);
 
-        model.renderOutput (midi, (int) offset);
-        nextOutputTime += interval;
+        if (! wasActive && isModelActive())
+            activeSince = time;
     }
 
+    // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
+    runTicksBefore (blockEnd, isExact, interval, output);
+    midi.swapWith (output);
+
     elapsedSamples = blockEnd;
+    model.setSampleClock (elapsedSamples, sampleRate);
 }
 
-bool BrisquellPlugInInterface::stashControlChanges (const juce::MidiBuffer& midi) noexcept
+void BrisquellPlugInInterface::runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& buffer)
 {
-    int numControlChanges = 0;
+    for (;;)
+    {
+        const auto isGliding = isExact && model.isGliding();
+
+        if (! isGliding && ! model.needsOutput())
+            return;
+
+        const auto due = isExact ? juce::jmax (nextOutputTime, activeSince, elapsedSamples) : nextOutputTime;
+
+        if (! (due < until))
+            return;
+
+        if (isGliding)
+            model.advanceGlideTo (due);
+
+        if (model.needsOutput())
+        {
+            auto offset = due - elapsedSamples;
+
+            if (! (offset > 0.0))
+                offset = 0.0;
+
+            model.renderOutput (buffer, (int) offset);
+        }
+
+        nextOutputTime = (isExact ? due : nextOutputTime) + interval;
+    }
+}
+
+bool BrisquellPlugInInterface::isModelActive() const
+{
+    return model.needsOutput() || model.isGliding();
+}
+
+double BrisquellPlugInInterface::timeOfEvent (int sampleOffset, int numSamples) const noexcept
+{
+    return elapsedSamples + juce::jlimit (0, juce::jmax (0, numSamples - 1), sampleOffset);
+}
+
+bool BrisquellPlugInInterface::stashMessages (const juce::MidiBuffer& midi, int numSamples) noexcept
+{
+    int numKept = 0;
 
     for (const auto metadata : midi)
-        if (isControlChange (metadata.data, metadata.numBytes))
-            ++numControlChanges;
+        if (MidiSorter::isSortable (metadata.data, metadata.numBytes))
+            ++numKept;
 
-    if (numControlChanges > stashCapacity - numStashed)
+    if (numKept > stashCapacity - numStashed)
         return false;
 
-    // Only control changes reach the model; everything else would be ignored there anyway.
-    for (const auto metadata : midi)
-        if (isControlChange (metadata.data, metadata.numBytes))
-            stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
-
+    stashWhatFits (midi, numSamples);
     return true;
 }
 
-int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi) noexcept
+int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi, int numSamples) noexcept
 {
     int numDropped = 0;
 
+    // Only what the model can use is kept; everything else would be ignored there anyway.
     for (const auto metadata : midi)
     {
-        if (! isControlChange (metadata.data, metadata.numBytes))
+        if (! MidiSorter::isSortable (metadata.data, metadata.numBytes))
             continue;
 
-        if (numStashed < stashCapacity)
-            stash[numStashed++] = { metadata.data[0], metadata.data[1], metadata.data[2] };
-        else
+        if (numStashed == stashCapacity)
+        {
             ++numDropped;
+            continue;
+        }
+
+        auto& kept = stash[numStashed++];
+        kept.time = timeOfEvent (metadata.samplePosition, numSamples);
+        kept.size = juce::jmin (3, metadata.numBytes);
+        kept.bytes = {};
+        std::copy (metadata.data, metadata.data + kept.size, kept.bytes.begin());
     }
 
     return numDropped;
@@ -193,7 +277,7 @@ int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi) noexc
 void BrisquellPlugInInterface::feedStash()
 {
     for (int i = 0; i < numStashed; ++i)
-        model.handleIncomingMidi (stash[i].data(), 3);
+        model.handleIncomingMidi (stash[i].bytes.data(), stash[i].size, stash[i].time);
 
     numStashed = 0;
 }
@@ -347,14 +431,17 @@ const juce::String BrisquellPlugInInterface::getProgramName (int index)
 void BrisquellPlugInInterface::changeProgramName (int, const juce::String&) {}
 
 //==============================================================================
-// Every name a controller keeps is written with at most one reference per character: the next
-// restore must accept it.
-static_assert (chunk::maxReferencesPerValue >= Controller::maxNameLength);
+// Every name a controller or a scene keeps is written with at most one reference per character:
+// the next restore must accept it.
+static_assert (chunk::maxReferencesPerValue >= maxStorableNameLength);
 
 void BrisquellPlugInInterface::getStateInformation (juce::MemoryBlock& destination)
 {
+    // The chunk replaces whatever the block held: a host may hand over a block it used before.
     if (auto document = model.createStateXml ("brisquell"))
         chunk::write (*document, destination);
+    else
+        destination.reset();
 }
 
 void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeInBytes)

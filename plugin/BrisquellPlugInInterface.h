@@ -18,9 +18,10 @@ namespace brisquell
     Threads and locking
     -------------------
     processBlock runs on the host's audio thread and only try-locks the model. When another
-    thread is briefly inside the model, the block's control changes go into a preallocated
-    stash and the block writes no output; the next block that gets the lock hands the stash to
-    the model before its own input. So the audio thread never waits, and no input is lost.
+    thread is briefly inside the model, the block's messages that the model can use go into a
+    preallocated stash, with the sample times they arrived at, and the block writes no output;
+    the next block that gets the lock hands the stash to the model, in order, before its own
+    input. So the audio thread never waits, and no input is lost.
 
     Host parameter calls can come on any thread, the audio thread included. A cursor move
     whose thread finds the model busy is parked in an atomic and applied by the next block, by
@@ -48,7 +49,7 @@ public:
     double getNextOutputTime() const noexcept { return nextOutputTime; }
     double getElapsedSamples() const noexcept { return elapsedSamples; }
 
-    /** The number of control changes the stash can hold while the model is busy. */
+    /** The number of messages the stash can hold while the model is busy. */
     static constexpr int stashCapacity = 65536;
 
     //==============================================================================
@@ -58,21 +59,22 @@ public:
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
 
-    /** Hands the block's incoming control changes to the model, clears the MIDI buffer and
-        writes the due control changes at the output ticks that fall inside the block. Incoming
-        MIDI is never passed through. Audio thread; allocates nothing once the buffer has room.
+    /** Hands the block's incoming MIDI to the model, clears the MIDI buffer and writes the due
+        control changes at the output ticks that fall inside the block (see runBlock for the
+        tick rule). Incoming MIDI is never passed through. Audio thread; allocates nothing once
+        the buffers have room.
     */
     void processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi) override;
 
     /** processBlock's work for a caller that must never wait, such as a JACK process callback:
         where processBlock would wait for the model (it is busy and the stash is full), the
-        control changes that do not fit into the stash are dropped and counted instead. Audio
-        thread; allocates nothing once the buffer has room.
+        messages that do not fit into the stash are dropped and counted instead. Audio thread;
+        allocates nothing once the buffers have room.
     */
     void processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples);
 
-    /** How many incoming control changes processBlockWithoutWaiting has dropped so far. Any
-        thread.
+    /** How many incoming messages that the model would have used (control changes, note-ons,
+        program changes, pitch bend) processBlockWithoutWaiting has dropped so far. Any thread.
     */
     juce::uint64 getNumDroppedControlChanges() const noexcept { return numDroppedControlChanges.load(); }
 
@@ -179,21 +181,35 @@ private:
     void processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait);
 
     /** The block's work once the model's lock is held: parked moves, stashed and new input,
-        then the output ticks. Audio thread.
+        and the output ticks. Audio thread.
     */
     void runBlock (juce::MidiBuffer& midi, int numSamples);
 
-    /** Copies the block's control changes into the stash; false (and nothing copied) when they
-        do not all fit. Audio thread; allocates nothing.
+    /** Writes the output of every tick due before the sample time `until` into the buffer.
+        Audio thread, lock held.
     */
-    bool stashControlChanges (const juce::MidiBuffer& midi) noexcept;
+    void runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& output);
 
-    /** Copies the block's control changes into the stash as long as there is room; answers how
-        many did not fit. Audio thread; allocates nothing.
+    /** True while the model has output pending or a glide runs. Audio thread, lock held. */
+    bool isModelActive() const;
+
+    /** The sample time of an event at the offset, which is kept inside the block. */
+    double timeOfEvent (int sampleOffset, int numSamples) const noexcept;
+
+    /** Copies the block's messages that the model can use into the stash, with their sample
+        times; false (and nothing copied) when they do not all fit. Audio thread; allocates
+        nothing.
     */
-    int stashWhatFits (const juce::MidiBuffer& midi) noexcept;
+    bool stashMessages (const juce::MidiBuffer& midi, int numSamples) noexcept;
 
-    /** Hands the stashed control changes to the model, oldest first. Audio thread, lock held. */
+    /** Copies the block's messages that the model can use into the stash as long as there is
+        room; answers how many did not fit. Audio thread; allocates nothing.
+    */
+    int stashWhatFits (const juce::MidiBuffer& midi, int numSamples) noexcept;
+
+    /** Hands the stashed messages to the model, oldest first, each at its sample time. Audio
+        thread, lock held.
+    */
     void feedStash();
 
     /** The cursor parameters' value and its setter: see CursorParameter. Any thread. */
@@ -216,8 +232,20 @@ private:
     double elapsedSamples = 0.0;
     Brisquell model;
 
-    // Audio thread only: control changes that arrived while the model was busy.
-    using StashedMessage = std::array<juce::uint8, 3>;
+    // Audio thread only. The sample time since which the model has been active (output pending
+    // or a glide running), under the exact tick rule; and the buffer the block's output is
+    // written into while its input is still being read.
+    double activeSince = 0.0;
+    juce::MidiBuffer output;
+
+    // Audio thread only: messages that arrived while the model was busy.
+    struct StashedMessage
+    {
+        double time;
+        std::array<juce::uint8, 3> bytes;
+        int size;
+    };
+
     juce::HeapBlock<StashedMessage> stash;
     int numStashed = 0;
     std::atomic<juce::uint64> numDroppedControlChanges { 0 };

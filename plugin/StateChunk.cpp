@@ -480,7 +480,9 @@ void write (const juce::XmlElement& document, juce::MemoryBlock& destination)
     const auto text = written.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     const auto numBytes = text.getNumBytesAsUTF8();
 
-    destination.setSize (numBytes + headerSize + 2, true);
+    // Every byte is written, the terminator and the spare byte too: a block that held more
+    // before keeps nothing of it, and one that held less has nothing left uninitialised.
+    destination.setSize (numBytes + headerSize + 2, false);
     auto* bytes = static_cast<char*> (destination.getData());
 
     const auto writeLittleEndian = [] (char* out, juce::uint32 value)
@@ -492,6 +494,8 @@ void write (const juce::XmlElement& document, juce::MemoryBlock& destination)
     writeLittleEndian (bytes, magic);
     writeLittleEndian (bytes + 4, (juce::uint32) numBytes);
     std::memcpy (bytes + headerSize, text.toRawUTF8(), numBytes);
+    bytes[headerSize + numBytes] = 0;
+    bytes[headerSize + numBytes + 1] = 0;
 }
 
 juce::String extractText (const void* data, size_t numBytes)

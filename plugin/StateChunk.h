@@ -35,9 +35,9 @@ constexpr size_t headerSize = 8;
 constexpr int maxNestingDepth = 32;
 
 /** Limits on what the framework's parser and the document's readers would spend more than
-    linear time on, far beyond anything the plug-in writes (its elements have at most four
-    attributes, its documents 23 names, and an attribute value at most one reference per
-    character of a controller's name, see Controller::maxNameLength):
+    linear time on, far beyond anything the plug-in writes (its elements have at most eight
+    attributes, its documents about 40 names, and an attribute value at most one reference per
+    character of a controller's or a scene's name, see maxStorableNameLength):
     - the framework's parser builds an attribute value with one append per reference, each
       copying what was read before;
     - the readers look attributes up by position in a linked list;

@@ -18,8 +18,10 @@ configure_and_build() {
 }
 
 # A bare X server has no window manager, so the atoms one would create do not exist, and JUCE
-# fails with BadAtom when it sets a window's WM_PROTOCOLS. Interning them (the server keeps them,
-# as it runs with -noreset) lets plug-in and test windows open.
+# fails with BadAtom when it sets a window's WM_PROTOCOLS. The plug-in's editor makes them itself
+# (tests/host/EditorOnBareDisplayTest.cpp); the tests' own windows (menus and dialogs opened
+# without an editor) need them too. Interning them here (the server keeps them, as it runs with
+# -noreset) lets those open.
 intern_window_manager_atoms() {
     local atom
     for atom in WM_PROTOCOLS WM_TAKE_FOCUS WM_DELETE_WINDOW _NET_WM_PING WM_CHANGE_STATE WM_STATE; do

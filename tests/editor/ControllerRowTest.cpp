@@ -155,6 +155,69 @@ TEST_F (ControllerRow, DraggingTheValueUpRaisesItOneStepPerTwoPixelsWithinZeroTo
     EXPECT_NE (dynamic_cast<NumberBox*> (box.getCurrentTextEditor()), nullptr) << "a click opens a number box";
 }
 
+TEST_F (ControllerRow, RegressionANumberTypedWhileMidiFlowsStaysUntilItIsFinished)
+{
+    // Every notification used to refresh the whole row, which closed the value's entry and
+    // dropped what was typed: with MIDI flowing, nothing could be typed at all.
+    auto* scene = addSceneAt (model, 0, 0);
+    controller->setValueInScene (10, *scene);
+    deliver();
+    auto& box = row->getValueBox();
+
+    const auto midiFlows = [&] (int value, int channel)
+    {
+        for (int i = 0; i < 3; ++i)
+        {
+            controller->setValueInScene (value, *scene);
+            controller->setChannel (channel);
+            model.notifyChange (controller);
+            deliver();
+            test::runMessageLoopFor (5);
+        }
+    };
+
+    const auto typeWhileMidiFlows = [&] (const juce::String& typed, int value, int channel)
+    {
+        return test::whileFocusHolds ([&]
+                                      {
+            if (box.isBeingEdited())
+                box.hideEditor (true);
+
+            window->takeFocus();
+            box.showEditor();
+            auto* entry = box.getCurrentTextEditor();
+
+            if (entry == nullptr || ! entry->hasKeyboardFocus (true))
+                return false;
+
+            for (auto c : typed)
+                entry->keyPressed (test::characterKey (c));
+
+            midiFlows (value, channel);
+            return box.isBeingEdited() && box.getCurrentTextEditor()->getText() == typed; });
+    };
+
+    ASSERT_TRUE (typeWhileMidiFlows ("99", 24, 3)) << "the entry was closed or lost what was typed";
+    EXPECT_EQ (row->getChannelBox().getText(), "3") << "the row's other widgets still refresh";
+    EXPECT_EQ (scene->getValueFor (*controller), 24);
+
+    // Return hands the typed number on.
+    box.getCurrentTextEditor()->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited(); }));
+    EXPECT_EQ (scene->getValueFor (*controller), 99);
+    deliver();
+    EXPECT_EQ (shownValue(), "99");
+
+    // Escape drops it, and the box shows what arrived meanwhile, not what it showed before.
+    ASSERT_TRUE (typeWhileMidiFlows ("5", 30, 4));
+    box.getCurrentTextEditor()->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited() && shownValue() == "30"; }))
+        << shownValue();
+    EXPECT_EQ (scene->getValueFor (*controller), 30);
+}
+
 TEST_F (ControllerRow, ChannelAndCcNumbersAreShownClampedAndEditedWithoutANotification)
 {
     controller->setChannel (20);

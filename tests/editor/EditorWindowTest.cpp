@@ -2,7 +2,9 @@
 #include "ModelHelpers.h"
 #include "editor/BrisquellGUI.h"
 #include "engine/StateDocument.h"
+#include "pane/SceneGUI.h"
 #include "plugin/BrisquellPlugInInterface.h"
+#include "support/MenuKeys.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +158,43 @@ TEST_F (EditorWindow, AfterEverySceneListChangeTheLastSceneIsTheOnlySelection)
     EXPECT_EQ (gui.getMorphPane().getNumItems(), 1) << "the cursor view stays";
 }
 
+TEST_F (EditorWindow, TheScenesMenuDuplicatesAndTheViewsShowLabelsAndSharesOfTheWholeEditor)
+{
+    auto& gui = open();
+    auto* cutoff = model.addController (74, 1);
+    auto* scene = addSceneAt (model, 20, 20);
+    cutoff->setValueInScene (90, *scene);
+    scene->setName ("pad");
+    settle();
+
+    // A right click on the scene's view in the editor, then "duplicate" by keyboard.
+    auto& pane = gui.getMorphPane();
+    auto* view = dynamic_cast<SceneGUI*> (pane.getView (0));
+    ASSERT_NE (view, nullptr);
+    const auto centre = view->getLocalBounds().getCentre().toFloat();
+    view->mouseDown (test::makeMouseEvent (*view, centre, test::rightButton(), centre));
+    view->mouseUp (test::makeMouseEvent (*view, centre, test::rightButton(), centre));
+    auto& sceneMenu = static_cast<MorphPaneModel&> (pane.getPaneModel()).getSceneMenu();
+    ASSERT_TRUE (test::pickFromOpenMenu ({ test::reachablePositionOf (sceneMenu.create (*scene), "duplicate") }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return pane.getNumViews() == 2; }));
+    settle();
+
+    auto* copy = model.getScene (1);
+    EXPECT_EQ (model.getSelectedScenes(), juce::Array<Scene*> ({ copy }));
+    EXPECT_EQ (copy->getValueFor (*cutoff), 90);
+
+    // Both views carry the name; the cursor at (0, 0) is nearer the original.
+    auto* original = dynamic_cast<SceneGUI*> (pane.getView (0));
+    auto* duplicate = dynamic_cast<SceneGUI*> (pane.getView (1));
+    ASSERT_TRUE (original != nullptr && duplicate != nullptr);
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return duplicate->getLook().label == "pad" && duplicate->getLook().share > 0.0f; }));
+    EXPECT_GT (original->getLook().share, duplicate->getLook().share);
+    EXPECT_FLOAT_EQ (original->getLook().share + duplicate->getLook().share, 1.0f);
+    EXPECT_TRUE (duplicate->isSelected());
+}
+
 TEST_F (EditorWindow, ASelectionFromAnOutdatedRebuildNeverReplacesANewerScene)
 {
     auto& gui = open();
@@ -291,5 +330,62 @@ TEST_F (EditorWindow, TwoHundredOpenAndCloseCyclesLeaveNothingBehind)
     EXPECT_GE (model.getNumScenes(), 2);
 }
 
+} // namespace
+} // namespace brisquell
+
+namespace brisquell
+{
+namespace
+{
+/** Runs one block of the processor with the messages at their offsets; answers what it sent. */
+juce::MidiBuffer runBlock (BrisquellPlugInInterface& processor, std::initializer_list<std::pair<int, juce::MidiMessage>> input, int numSamples = 512)
+{
+    juce::AudioBuffer<float> audio (0, numSamples);
+    juce::MidiBuffer midi;
+
+    for (auto& [offset, message] : input)
+        midi.addEvent (message, offset);
+
+    processor.processBlock (audio, midi);
+    return midi;
+}
+
+TEST_F (EditorWindow, WhatTheEditorAsksToLearnComesFromTheNextMessageTheProcessorGets)
+{
+    processor.setRateAndBufferSizeDetails (48000.0, 512);
+    auto* scene = addSceneAt (model, 200, 200);
+    model.setSelectedScenes ({});
+    auto& gui = open();
+    auto& paneModel = dynamic_cast<MorphPaneModel&> (gui.getMorphPane().getPaneModel());
+    settle();
+
+    paneModel.menuItemChosen (MorphPaneModel::learnCursorYItem, {});
+    scene->menuItemChosen (Scene::learnTriggerItem);
+    settle();
+    EXPECT_EQ (gui.getMorphPane().getLearnHint(), "waiting for MIDI: scene trigger") << "the later request stands";
+
+    runBlock (processor, { { 100, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
+    settle();
+    EXPECT_EQ (scene->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 2, 48 }));
+    EXPECT_EQ (gui.getMorphPane().getLearnHint(), "");
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (200, 200)) << "the note recalled its scene";
+
+    // With a glide set in its dialog, the next recall travels, and the pane marks where to.
+    model.getCursor().setPosition (0, 0);
+    paneModel.menuItemChosen (MorphPaneModel::glideItem, {});
+    juce::Component::SafePointer<juce::DialogWindow> dialog (paneModel.getGlideDialog());
+    ASSERT_NE (dialog, nullptr);
+    dynamic_cast<GlideSettings*> (dialog->getContentComponent())->getTimeSlider().setValue (1.0);
+    static_cast<juce::DocumentWindow*> (dialog.getComponent())->closeButtonPressed();
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return dialog == nullptr; }));
+
+    runBlock (processor, { { 0, juce::MidiMessage::noteOn (2, 48, (juce::uint8) 90) } });
+    runBlock (processor, {});
+    EXPECT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return gui.getMorphPane().getGlideTargetMarker().has_value(); }));
+    EXPECT_GT (model.getCursor().getPosition().x, 0.0f);
+    EXPECT_LT (model.getCursor().getPosition().x, 200.0f);
+}
 } // namespace
 } // namespace brisquell

@@ -253,10 +253,229 @@ TEST (StateDocument, NamesAreKeptAsADocumentCanCarryThem)
     const juce::juce_wchar replaced[] = { 'a', 0xfffd, 'b', 0xfffd, 0xfffd, 0x1f39b, 0 };
     EXPECT_EQ (controller->getName(), juce::String (juce::CharPointer_UTF32 (replaced)));
 
-    controller->setName (juce::String::repeatedString ("\xc3\xa9", Controller::maxNameLength + 10));
-    EXPECT_EQ (controller->getName().length(), Controller::maxNameLength);
+    controller->setName (juce::String::repeatedString ("\xc3\xa9", maxStorableNameLength + 10));
+    EXPECT_EQ (controller->getName().length(), maxStorableNameLength);
 
-    const auto name = juce::String::repeatedString ("n", Controller::maxNameLength + 1);
+    const auto name = juce::String::repeatedString ("n", maxStorableNameLength + 1);
     restoreText (model, "<b><controllers><controller name=\"" + name + "\"/></controllers></b>");
     EXPECT_EQ (model.getController (0)->getName(), name.dropLastCharacters (1));
+}
+
+//==============================================================================
+namespace
+{
+/** Two scenes with triggers, both cursor sources, a glide of 1.5 s, smooth. */
+void buildPlayable (Brisquell& model)
+{
+    auto* first = addSceneAt (model, 10, 20);
+    addSceneAt (model, 30, 40);
+    auto* third = addSceneAt (model, 50, 60);
+    model.setSceneTrigger (*first, { SceneTrigger::Kind::note, 1, 60 });
+    model.setSceneTrigger (*third, { SceneTrigger::Kind::programChange, 16, 127 });
+    model.setCursorSource (0, { CursorSource::Kind::controlChangePair, 2, 1 });
+    model.setCursorSource (1, { CursorSource::Kind::pitchBend, 16, 0 });
+    model.setGlideTime (1.5);
+    model.setGlideShape (GlideShape::smooth);
+}
+} // namespace
+
+TEST (StateDocument, SourcesTriggersAndGlideGoIntoNewAttributesAndALastElement)
+{
+    Brisquell model;
+    buildPlayable (model);
+    model.setSelectedScenes ({}); // no session element
+
+    EXPECT_EQ (documentOf (model),
+               "<brisquell><controllers/><scenes>"
+               "<scene id=\"0\" colour=\"ff000000\" x=\"10\" y=\"20\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"60\"/>"
+               "<scene id=\"1\" colour=\"ff000000\" x=\"30\" y=\"40\"/>"
+               "<scene id=\"2\" colour=\"ff000000\" x=\"50\" y=\"60\" trigger=\"program\" triggerchannel=\"16\" triggernumber=\"127\"/>"
+               "</scenes><gui width=\"300\" height=\"300\"/>"
+               "<cursorcontrol glide=\"1.5\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"2\" xnumber=\"1\" ysource=\"pitchbend\" ychannel=\"16\"/>"
+               "</brisquell>");
+
+    // A pane view comes before it, and a 7-bit source with the glide off still needs it.
+    model.setMorphPaneState (PaneView{ 1, 2, std::nullopt, std::nullopt });
+    model.setGlideTime (0.0);
+    model.setGlideShape (GlideShape::linear);
+    model.setCursorSource (0, { CursorSource::Kind::controlChange, 3, 119 });
+    model.setCursorSource (1, {});
+    EXPECT_TRUE (documentOf (model).endsWith ("<morphpanestate xoff=\"1\" yoff=\"2\"/>"
+                                              "<cursorcontrol glide=\"0\" shape=\"linear\" xsource=\"cc\" xchannel=\"3\" xnumber=\"119\"/></brisquell>"));
+}
+
+TEST (StateDocument, WithoutSourcesTriggersOrGlideTheDocumentIsAsBefore)
+{
+    Brisquell model;
+    buildSample (model);
+    const auto before = documentOf (model);
+
+    // Used and then undone: nothing of it is written.
+    model.setGlideTime (2.0);
+    model.setGlideShape (GlideShape::smooth);
+    model.setCursorSource (1, { CursorSource::Kind::pitchBend, 1, 0 });
+    model.setSceneTrigger (*model.getScene (0), { SceneTrigger::Kind::note, 1, 1 });
+    model.requestLearn (LearnRequest::cursor (0));
+    model.setGlideTime (0.0);
+    model.setGlideShape (GlideShape::linear);
+    model.forgetCursorSources();
+    model.setSceneTrigger (*model.getScene (0), {});
+
+    EXPECT_EQ (documentOf (model), before);
+    EXPECT_FALSE (before.contains ("trigger"));
+    EXPECT_FALSE (before.contains ("cursorcontrol"));
+}
+
+TEST (StateDocument, SourcesTriggersAndGlideRoundTrip)
+{
+    Brisquell source;
+    buildPlayable (source);
+    const auto saved = documentOf (source);
+
+    Brisquell model;
+    model.setGlideTime (9.0);
+    restoreText (model, saved);
+
+    EXPECT_EQ (documentOf (model), saved);
+    EXPECT_EQ (model.getGlideTime(), 1.5);
+    EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
+    EXPECT_EQ (model.getCursorSource (0), (CursorSource{ CursorSource::Kind::controlChangePair, 2, 1 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource{ CursorSource::Kind::pitchBend, 16, 0 }));
+    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 1, 60 }));
+    EXPECT_EQ (model.getScene (1)->getTrigger(), SceneTrigger());
+
+    // The restored triggers recall their scenes.
+    const juce::uint8 programChange[] = { 0xcf, 127 };
+    model.setSampleClock (0.0, 1000.0);
+    model.handleIncomingMidi (programChange, 2);
+    EXPECT_EQ (model.getCursorTarget(), juce::Point<float> (50, 60));
+
+    // A document from before knows none of it: restored, nothing plays from a controller.
+    restoreText (model, "<brisquell><controllers/><scenes><scene x=\"1\" y=\"1\"/></scenes></brisquell>");
+    EXPECT_EQ (model.getGlideTime(), 0.0);
+    EXPECT_EQ (model.getCursorSource (0), CursorSource());
+    EXPECT_EQ (model.getScene (0)->getTrigger(), SceneTrigger());
+    EXPECT_FALSE (model.usesExactTiming());
+}
+
+TEST (StateDocument, BadSourcesTriggersAndGlideSettingsGetClearDefaultsAndLoseNothingElse)
+{
+    struct Case
+    {
+        const char* cursorControl;
+        double glideTime;
+        GlideShape shape;
+        CursorSource x, y;
+    };
+
+    const CursorSource none;
+
+    for (const auto& c : { Case{ "glide=\"-3\" shape=\"SMOOTH\"", 0.0, GlideShape::smooth, none, none },
+                           Case{ "glide=\"600\" shape=\"wobbly\"", 60.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"nan\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"1e999\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "glide=\"2.5s\"", 2.5, GlideShape::linear, none, none },
+                           Case{ "xsource=\"cc\" xchannel=\"17\" xnumber=\"1\" ysource=\"CC14\" ychannel=\"1\" ynumber=\"32\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "xsource=\"cc\" xchannel=\"1\" xnumber=\"127\" ysource=\"pitchbend\" ychannel=\"0\"", 0.0, GlideShape::linear, none, none },
+                           Case{ "xsource=\"aftertouch\" xchannel=\"1\" ysource=\"PitchBend\" ychannel=\"9\" ynumber=\"99\"", 0.0, GlideShape::linear, none, { CursorSource::Kind::pitchBend, 9, 0 } },
+                           Case{ "xsource=\"cc\" xchannel=\"1.9\" xnumber=\"+5\"", 0.0, GlideShape::linear, { CursorSource::Kind::controlChange, 1, 5 }, none } })
+    {
+        Brisquell model;
+        restoreText (model, juce::String ("<b><controllers><controller ccno=\"7\"><value value=\"5\" scene=\"0\"/></controller></controllers>"
+                                          "<scenes><scene x=\"1\" y=\"2\" trigger=\"note\" triggerchannel=\"0\" triggernumber=\"1\"/>"
+                                          "<scene x=\"3\" y=\"4\" trigger=\"program\" triggerchannel=\"2\" triggernumber=\"128\"/>"
+                                          "<scene x=\"5\" y=\"6\" trigger=\"chord\" triggerchannel=\"1\" triggernumber=\"1\"/>"
+                                          "<scene x=\"7\" y=\"8\" TRIGGER=\"Program\" triggerchannel=\"16\"/></scenes>"
+                                          "<cursorcontrol ")
+                                + c.cursorControl + "/></b>");
+
+        EXPECT_EQ (model.getGlideTime(), c.glideTime) << c.cursorControl;
+        EXPECT_EQ (model.getGlideShape(), c.shape) << c.cursorControl;
+        EXPECT_EQ (model.getCursorSource (0), c.x) << c.cursorControl;
+        EXPECT_EQ (model.getCursorSource (1), c.y) << c.cursorControl;
+
+        // The scenes and their values are all there; only the last trigger is usable.
+        ASSERT_EQ (model.getNumScenes(), 4);
+        EXPECT_EQ (model.getScene (2)->getPosition(), juce::Point<float> (5, 6));
+        EXPECT_EQ (model.getScene (0)->getValueFor (*model.getController (0)), 5);
+
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ (model.getScene (i)->getTrigger(), SceneTrigger()) << i;
+
+        EXPECT_EQ (model.getScene (3)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 16, 0 }));
+    }
+}
+
+TEST (StateDocument, SceneNamesColoursAndTheSharpnessAreWrittenOnlyWhenChosen)
+{
+    Brisquell model;
+    buildSample (model);
+    const auto plain = documentOf (model);
+
+    model.getScene (0)->setName ("Lead <1> & \"2\"");
+    model.getScene (1)->setColour (juce::Colour (0xff2ca02c));
+    model.setSharpness (4);
+    EXPECT_EQ (documentOf (model),
+               plain.replace ("<scenes>", "<scenes sharpness=\"4\">")
+                   .replace ("x=\"12.5\" y=\"-12.5\"/>", "x=\"12.5\" y=\"-12.5\" name=\"Lead &lt;1&gt; &amp; &quot;2&quot;\"/>")
+                   .replace ("<scene id=\"1\" colour=\"ff000000\"", "<scene id=\"1\" colour=\"ff2ca02c\""));
+
+    // Taken back, the document is as it was before, byte for byte.
+    model.getScene (0)->setName ({});
+    model.getScene (1)->setColour (std::nullopt);
+    model.setSharpness (1);
+    EXPECT_EQ (documentOf (model), plain);
+}
+
+TEST (StateDocument, SceneNamesColoursAndTheSharpnessComeBack)
+{
+    Brisquell source;
+    addSceneAt (source, 0, 0)->setName (juce::String (juce::CharPointer_UTF8 ("pad \xf0\x9f\x8e\xb9\t\x01 \xc3\xa9")));
+    addSceneAt (source, 10, 0)->setColour (juce::Colour (0xff9467bd));
+    auto* both = addSceneAt (source, 20, 0);
+    both->setName (juce::String::repeatedString ("long ", maxStorableNameLength / 5));
+    both->setColour (juce::Colour (0x40123456));
+    source.setSharpness (2);
+    const auto saved = documentOf (source);
+
+    Brisquell model;
+    restoreText (model, saved);
+    ASSERT_EQ (model.getNumScenes(), 3);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ (model.getScene (i)->getName(), source.getScene (i)->getName()) << i;
+        EXPECT_EQ (model.getScene (i)->getColour(), source.getScene (i)->getColour()) << i;
+    }
+
+    EXPECT_EQ (model.getSharpness(), 2);
+    EXPECT_EQ (documentOf (model), saved);
+
+    // A document without the attribute (every earlier one) means the original blend.
+    restoreText (model, "<b><scenes><scene x=\"1\" y=\"1\"/></scenes></b>");
+    EXPECT_EQ (model.getSharpness(), 1);
+}
+
+TEST (StateDocument, ColoursAndSharpnessesThatMeanNothingReadAsNone)
+{
+    Brisquell model;
+    restoreText (model, "<b><scenes SHARPNESS=\"3\">"
+                        "<scene colour=\"ff000000\"/><scene colour=\"FF000000\"/><scene COLOUR=\"FF17BECF\"/>"
+                        "<scene colour=\"17becf\"/><scene colour=\"ff17becfff\"/><scene colour=\" ff17becf\"/>"
+                        "<scene colour=\"red\"/><scene colour=\"\"/><scene/><scene colour=\"0000000g\"/>"
+                        "<scene colour=\"00000000\"/></scenes></b>");
+
+    ASSERT_EQ (model.getNumScenes(), 11);
+    EXPECT_EQ (model.getSharpness(), 1);
+    EXPECT_EQ (model.getScene (2)->getColour(), juce::Colour (0xff17becf));
+    EXPECT_EQ (model.getScene (10)->getColour(), juce::Colour (0x00000000)) << "transparent black is a colour, drawn opaque";
+
+    for (int i : { 0, 1, 3, 4, 5, 6, 7, 8, 9 })
+        EXPECT_FALSE (model.getScene (i)->getColour().has_value()) << i;
+
+    for (auto [text, expected] : { std::pair<const char*, int>{ "2", 2 }, { "4.9", 4 }, { "-4", 1 }, { "8", 1 }, { "x", 1 } })
+    {
+        restoreText (model, juce::String ("<b><scenes sharpness=\"") + text + "\"/></b>");
+        EXPECT_EQ (model.getSharpness(), expected) << text;
+    }
 }

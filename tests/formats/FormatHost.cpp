@@ -228,6 +228,17 @@ juce::MemoryBlock stateCarrying (Format format, const juce::MemoryBlock& chunk)
     return juce::MemoryBlock (turtle.toRawUTF8(), turtle.getNumBytesAsUTF8());
 }
 
+juce::MemoryBlock chunkWithText (const juce::String& text)
+{
+    juce::MemoryOutputStream out;
+    out.writeInt (0x21324356);
+    out.writeInt ((int) text.getNumBytesAsUTF8());
+    out << text;
+    out.writeByte (0);
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
 juce::MemoryBlock chunkInside (Format format, const juce::MemoryBlock& state)
 {
     juce::MemoryBlock carried;

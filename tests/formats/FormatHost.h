@@ -67,6 +67,9 @@ void restoreState (juce::AudioPluginInstance& plugin, const juce::MemoryBlock& s
 */
 juce::MemoryBlock stateCarrying (Format format, const juce::MemoryBlock& chunk);
 
+/** A state chunk carrying the document text, laid out as the plug-in writes its chunks. */
+juce::MemoryBlock chunkWithText (const juce::String& text);
+
 /** The state chunk inside the host's state for the format; empty when there is none. */
 juce::MemoryBlock chunkInside (Format format, const juce::MemoryBlock& state);
 

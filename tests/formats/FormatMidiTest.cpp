@@ -81,3 +81,31 @@ TEST_P (FormatTest, IncomingMidiNeverComesBackOut)
     EXPECT_EQ (runBlock (*plugin, 512, { cc (300, 1, 7, 99), { 400, { 0x90, 60, 100 } } }), (std::vector<Event>{ cc (0, 1, 7, 99) }));
     EXPECT_TRUE (runBlock (*plugin, 512).empty());
 }
+
+// Cursor sources and scene triggers live in the shared processor: each format hands the
+// messages on and the processor does the rest, from each message's offset.
+TEST_P (FormatTest, SourcesAndTriggersPlayTheCursor)
+{
+    auto plugin = loadPlugin (GetParam(), 44100.0, 4410);
+    ASSERT_NE (plugin, nullptr);
+
+    // CC 7 is 0 at scene A (0, 0) and 127 at scene B (200, 0); C4 on channel 1 recalls A,
+    // program 2 on channel 3 recalls B; x follows the 14-bit pair CC 1 / CC 33, y pitch bend on
+    // channel 2.
+    restoreState (*plugin, stateCarrying (GetParam(), chunkWithText (R"(<brisquell><controllers><controller ccno="7" channel="1" name="7"><value value="0" scene="0"/>)"
+                                                                     R"(<value value="127" scene="1"/></controller></controllers><scenes>)"
+                                                                     R"(<scene x="0" y="0" trigger="note" triggerchannel="1" triggernumber="60"/>)"
+                                                                     R"(<scene x="200" y="0" trigger="program" triggerchannel="3" triggernumber="2"/></scenes>)"
+                                                                     R"(<cursorcontrol xsource="cc14" xchannel="1" xnumber="1" ysource="pitchbend" ychannel="2"/></brisquell>)")));
+    runBlock (*plugin, 4410);
+
+    EXPECT_EQ (runBlock (*plugin, 4410, { { 300, { 0xc2, 2 } } }), (std::vector<Event>{ cc (300, 1, 7, 127) }));
+    EXPECT_EQ (runBlock (*plugin, 4410, { { 10, { 0x90, 60, 100 } } }), (std::vector<Event>{ cc (10, 1, 7, 0) }));
+
+    // The framework's VST3 hosting, the second host's, hands control changes and pitch bend to
+    // the plug-in as parameter changes without their offsets: they arrive at offset 0.
+    const auto offset = [] (int sent)
+    { return GetParam() == Format::vst3 ? 0 : sent; };
+    EXPECT_EQ (runBlock (*plugin, 4410, { { 20, { 0xb0, 1, 64 } } }), (std::vector<Event>{ cc (offset (20), 1, 7, 64) })) << "x 100";
+    EXPECT_EQ (runBlock (*plugin, 4410, { { 30, { 0xe1, 0x7f, 0x7f } } }), (std::vector<Event>{ cc (offset (30), 1, 7, 64) })) << "y 200";
+}

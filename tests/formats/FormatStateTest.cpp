@@ -11,17 +11,6 @@ juce::MemoryBlock fixture (const char* name)
     return data;
 }
 
-juce::MemoryBlock chunkWithText (const juce::String& text)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out << text;
-    out.writeByte (0);
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
-
 /** Three learned controllers with values in two scenes. */
 void buildState (Format format, juce::AudioPluginInstance& plugin)
 {
@@ -80,6 +69,12 @@ TEST_P (FormatTest, StateIsTheVst2ChunkByteForByte)
 
     EXPECT_EQ (chunkInside (format, saveState (*plugin)), chunk);
     EXPECT_EQ (sentNumbers (runBlock (*plugin, 512)), (std::vector<int>{ 22, 21, 20 }));
+
+    // Named, coloured scenes and a sharper mix move the same way.
+    const auto named = fixture ("named-coloured-scenes.chunk");
+    ASSERT_GT (named.getSize(), 10u);
+    restoreState (*plugin, stateCarrying (format, named));
+    EXPECT_EQ (chunkInside (format, saveState (*plugin)), named);
 }
 
 TEST_P (FormatTest, BadStateChangesNothing)

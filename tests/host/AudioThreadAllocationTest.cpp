@@ -38,6 +38,23 @@ struct AllocationCounter
     ~AllocationCounter() { isCounting = false; }
     long count() const { return numAllocations.load(); }
 };
+
+/** Runs 200 blocks, so that every buffer on the way grows to its steady size, then 2,000 more
+    and answers the heap allocations among those; numSent adds up what the counted ones sent.
+*/
+template <typename SteadyBlock>
+long allocationsInSteadyBlocks (SteadyBlock&& steadyBlock, size_t& numSent)
+{
+    for (int block = 0; block < 200; ++block)
+        steadyBlock (block);
+
+    AllocationCounter counter;
+
+    for (int block = 200; block < 2200; ++block)
+        numSent += steadyBlock (block);
+
+    return counter.count();
+}
 } // namespace
 
 #if BRISQUELL_COUNTS_ALLOCATIONS
@@ -169,22 +186,66 @@ TEST (AudioThreadAllocations, SteadyBlocksAllocateNothing)
         return plugin->processBlock (128).size();
     };
 
-    // Let every buffer on the way grow to its steady size.
-    for (int block = 0; block < 200; ++block)
-        steadyBlock (block);
-
     size_t numSent = 0;
-    long numAllocated = 0;
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
+    EXPECT_GT (numSent, 2000u * 4);
+}
 
+// Playing from a controller: a source moves the cursor's target in every block, a trigger
+// recalls a scene now and then, and the cursor glides all the while; the block is split at
+// every message and tick. Still not one heap allocation on the audio thread.
+TEST (AudioThreadAllocations, GlidingBlocksWithSourcesAndTriggersAllocateNothing)
+{
+    if (! BRISQUELL_COUNTS_ALLOCATIONS)
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    startProcessing (*plugin, 48000.0f, 128);
+
+    std::string controllers, scenes;
+
+    for (int c = 0; c < 8; ++c)
     {
-        AllocationCounter counter;
+        controllers += "<controller ccno=\"" + std::to_string (20 + c) + "\" channel=\"1\" name=\"c\">";
 
-        for (int block = 200; block < 2200; ++block)
-            numSent += steadyBlock (block);
+        for (int s = 0; s < 4; ++s)
+            controllers += "<value value=\"" + std::to_string ((c * 13 + s * 31) % 128) + "\" scene=\"" + std::to_string (s) + "\"/>";
 
-        numAllocated = counter.count();
+        controllers += "</controller>";
     }
 
-    EXPECT_EQ (numAllocated, 0);
-    EXPECT_GT (numSent, 2000u * 4);
+    for (int s = 0; s < 4; ++s)
+        scenes += "<scene x=\"" + std::to_string ((s % 2) * 200) + "\" y=\"" + std::to_string ((s / 2) * 200)
+                  + "\" trigger=\"note\" triggerchannel=\"1\" triggernumber=\"" + std::to_string (60 + s) + "\"/>";
+
+    plugin->setChunk (chunkOfText ("<brisquell><controllers>" + controllers + "</controllers><scenes>" + scenes + "</scenes>"
+                                                                                                                  "<cursorcontrol glide=\"0.5\" shape=\"smooth\" xsource=\"cc14\" xchannel=\"1\" xnumber=\"1\" ysource=\"pitchbend\" ychannel=\"1\"/>"
+                                                                                                                  "</brisquell>"));
+
+    std::vector<host::MidiEvent> input (4);
+    size_t numSent = 0;
+
+    // Made in place: building them from byte lists would allocate on this thread.
+    const auto threeBytes = [] (int offset, int status, int data1, int data2)
+    {
+        host::MidiEvent e;
+        e.offset = offset;
+        e.bytes = { (std::uint8_t) status, (std::uint8_t) data1, (std::uint8_t) data2, 0 };
+        e.size = 3;
+        return e;
+    };
+
+    const auto steadyBlock = [&] (int block)
+    {
+        input[0] = cc (5, 1, 1, block % 128);
+        input[1] = cc (40, 1, 33, (block * 7) % 128);
+        input[2] = threeBytes (80, 0xe0, block % 128, (block / 3) % 128);
+        input[3] = threeBytes (100, 0x90, 60 + block % 4, block % 10 == 0 ? 100 : 0);
+        plugin->sendEvents (input);
+        return plugin->processBlock (128).size();
+    };
+
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
+    EXPECT_GT (numSent, 900u * 8) << "a tick every 240 samples sends all eight controllers";
 }

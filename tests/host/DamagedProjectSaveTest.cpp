@@ -13,24 +13,6 @@ using namespace brisquell::test;
 
 namespace
 {
-std::vector<std::uint8_t> chunkOfText (const std::string& text)
-{
-    std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
-
-    for (int i = 0; i < 4; ++i)
-        chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));
-
-    chunk.insert (chunk.end(), text.begin(), text.end());
-    chunk.push_back (0);
-    chunk.push_back (0);
-    return chunk;
-}
-
-std::string textOf (const std::vector<std::uint8_t>& chunk)
-{
-    return chunk.size() > 10 ? std::string (chunk.begin() + 8, chunk.end() - 2) : std::string();
-}
-
 /** Restores the text, saves, restores that into a new instance and saves again; answers the
     first save's text after checking that the second is the same.
 */

@@ -135,3 +135,27 @@ TEST (Editor, AudioThreadProcessesWhileTheUiThreadIdles)
     EXPECT_GT (numSent.load(), 3000);
     EXPECT_EQ (plugin->getChunk().size() > 10, true);
 }
+
+TEST (Editor, TheHostFitsItsWindowToTheSizeTheEditorAnswersOnceOpen)
+{
+    if (! hasDisplay())
+        GTEST_SKIP() << "no X display";
+
+    std::string error;
+    auto stub = host::Plugin::load (BRISQUELL_STUB_EDITOR_PLUGIN_PATH, {}, error);
+    ASSERT_NE (stub, nullptr) << error;
+
+    int width = 0, height = 0;
+    ASSERT_TRUE (stub->getEditorSize (width, height));
+    ASSERT_EQ (width, 200) << "the stub answers its closed size";
+
+    auto window = openWindow (*stub);
+    ASSERT_NE (window, nullptr);
+    EXPECT_EQ (window->getWidth(), 320);
+    EXPECT_EQ (window->getHeight(), 240);
+
+    window->pump();
+    ASSERT_TRUE (window->queryServerSize (width, height));
+    EXPECT_EQ (width, 320);
+    EXPECT_EQ (height, 240);
+}

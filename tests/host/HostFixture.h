@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +43,34 @@ inline std::vector<host::MidiEvent> runBlock (host::Plugin& plugin, int numSampl
 inline host::MidiEvent cc (int offset, int channel, int number, int value)
 {
     return host::MidiEvent::controlChange (offset, channel, number, value);
+}
+
+/** The state chunk a host keeps for a document text: magic, length, text, terminator, spare. */
+inline std::vector<std::uint8_t> chunkOfText (const std::string& text)
+{
+    std::vector<std::uint8_t> chunk{ 'V', 'C', '2', '!' };
+
+    for (int i = 0; i < 4; ++i)
+        chunk.push_back ((std::uint8_t) ((text.size() >> (8 * i)) & 0xff));
+
+    chunk.insert (chunk.end(), text.begin(), text.end());
+    chunk.push_back (0);
+    chunk.push_back (0);
+    return chunk;
+}
+
+/** The document text a chunk carries (empty for one too short to carry any). */
+inline std::string textOf (const std::vector<std::uint8_t>& chunk)
+{
+    return chunk.size() > 10 ? std::string (chunk.begin() + 8, chunk.end() - 2) : std::string();
+}
+
+/** A saved chunk from tests/plugin/fixtures. */
+inline std::vector<std::uint8_t> readFixture (const std::string& name)
+{
+    std::ifstream stream (std::string (BRISQUELL_PLUGIN_FIXTURES) + "/" + name, std::ios::binary);
+    EXPECT_TRUE (stream.good()) << name;
+    return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
 }
 
 inline bool hasDisplay()

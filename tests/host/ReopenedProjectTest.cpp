@@ -3,34 +3,11 @@
 #include "HostFixture.h"
 #include "tools/host/Session.h"
 
-#include <fstream>
-#include <iterator>
-
 using namespace brisquell;
 using namespace brisquell::test;
 
 namespace
 {
-std::vector<std::uint8_t> readFixture (const std::string& name)
-{
-    std::ifstream stream (std::string (BRISQUELL_PLUGIN_FIXTURES) + "/" + name, std::ios::binary);
-    EXPECT_TRUE (stream.good()) << name;
-    return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
-}
-
-std::string textOf (const std::vector<std::uint8_t>& chunk)
-{
-    return chunk.size() > 10 ? std::string (chunk.begin() + 8, chunk.end() - 2) : std::string();
-}
-
-/** The state chunk for a document text. */
-std::vector<std::uint8_t> chunkOf (const std::string& text)
-{
-    const auto bytes = std::string ("VC2!") + (char) (text.size() & 0xff) + (char) (text.size() >> 8) + std::string (2, '\0')
-                       + text + std::string (2, '\0');
-    return { bytes.begin(), bytes.end() };
-}
-
 /** Runs blocks of the size, moving the cursor before each, until one sends something; answers
     how many blocks that took and the first event's offset in its block.
 */
@@ -101,7 +78,7 @@ TEST (ReopenedProject, RateAndModesComeBackAndKeepWorking)
     // Without audit, and nothing selected: what auto-learn and auto-key would otherwise do.
     const std::string savedModes = " autokey=\"0\" audit=\"1\" selection=\"2 0\"";
     text.replace (text.find (savedModes), savedModes.size(), " autolearn=\"0\" autokey=\"0\"");
-    plugin->setChunk (chunkOf (text));
+    plugin->setChunk (chunkOfText (text));
     ASSERT_EQ (textOf (plugin->getChunk()), text);
 
     // 1000 ticks a second at 44100 Hz: one every 44 samples, in the sixth block of 8 samples.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Processes.h"
+
 #include <jack/jack.h>
 
 #include <array>
@@ -8,41 +10,8 @@
 #include <string>
 #include <vector>
 
-struct _XDisplay; // Xlib's Display
-
 namespace brisquell::test
 {
-
-//==============================================================================
-/** A child process with its stdout and stderr in one file; ended when it is dropped. */
-class Subprocess
-{
-public:
-    /** Starts the command with the process's environment, and the given "NAME=value" entries
-        in place of the ones of the same names.
-    */
-    explicit Subprocess (const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
-    ~Subprocess();
-
-    /** Everything the process has written so far. */
-    std::string getOutput() const;
-
-    /** Waits until the output holds the text; false after the timeout. */
-    bool waitForOutput (const std::string& text, int timeoutMilliseconds = 20000) const;
-
-    /** Waits for the process to end: its exit code, or 128 + the signal that ended it; -1 when
-        it still runs after the timeout.
-    */
-    int waitForExit (int timeoutMilliseconds = 20000);
-
-    void sendSignal (int signal) const;
-    bool isRunning();
-
-private:
-    int pid = -1;
-    int exitStatus = -1;
-    std::string outputPath;
-};
 
 //==============================================================================
 /** jackd with the dummy driver (48 kHz, 128 frames, synchronous, no real-time scheduling) under
@@ -133,36 +102,8 @@ private:
     std::atomic<size_t> numSent{ 0 }, numRecorded{ 0 };
 };
 
-//==============================================================================
-/** An X server of the test's own (Xvfb on a free display number), so that no other test's
-    window takes the keyboard focus from the test's; stopped when dropped.
-*/
-class PrivateDisplay
-{
-public:
-    PrivateDisplay();
-    ~PrivateDisplay();
-
-    /** The open connection, or none when no server could be started. */
-    ::_XDisplay* get() const noexcept { return display; }
-
-    /** "DISPLAY=:N", for the processes that are to show their windows there. */
-    std::string environment() const { return "DISPLAY=" + name; }
-
-private:
-    std::string name;
-    std::unique_ptr<Subprocess> server;
-    ::_XDisplay* display = nullptr;
-};
-
 /** The built app and a fixture file. */
 std::string appPath();
 std::string fixturePath (const std::string& name);
-
-/** A new, empty folder for the test's files. */
-std::string makeScratchFolder();
-
-std::string readFile (const std::string& path);
-void writeFile (const std::string& path, const std::string& content);
 
 } // namespace brisquell::test

@@ -107,6 +107,55 @@ TEST (MidiPeriod, ControlChangesGoInAndOutAtTheirFrames)
     EXPECT_EQ (p.processor.getElapsedSamples(), 8 * 128.0);
 }
 
+TEST (MidiPeriod, SourcesTriggersAndGlidesPlayTheCursorFromTheirFrames)
+{
+    // CC 7 is 0 at scene A (0, 0) and 127 at scene B (200, 0); C4 recalls B, pitch bend drives x.
+    Period p;
+    auto& model = p.processor.getModel();
+    model.setAutoKey (false);
+    auto* controller = model.addController (7, 1);
+
+    for (auto x : { 0.0f, 200.0f })
+    {
+        auto scene = std::make_unique<Scene> (model);
+        scene->setPosition (x, 0.0f);
+        auto* added = scene.get();
+        model.addScene (std::move (scene));
+        controller->setValueInScene (x > 0.0f ? 127 : 0, *added);
+    }
+
+    model.setSceneTrigger (*model.getScene (1), { SceneTrigger::Kind::note, 1, 60 });
+    model.setCursorSource (0, { CursorSource::Kind::pitchBend, 1, 0 });
+
+    // What the periods send, at JACK's absolute frame times.
+    std::vector<std::pair<jack_nframes_t, int>> sent;
+    jack_nframes_t periodStart = 0;
+
+    const auto run = [&] (int numPeriods)
+    {
+        for (int i = 0; i < numPeriods; ++i, periodStart += 128)
+        {
+            p.run();
+
+            for (size_t e = 0; e < p.output.frames().size(); ++e)
+                sent.push_back ({ periodStart + p.output.frames()[e], p.output.events()[e][2] });
+        }
+    };
+
+    run (3);
+    const unsigned char noteOn[]{ 0x90, 60, 100 }, bendDown[]{ 0xe0, 0, 0 };
+    jack_midi_event_write (p.input.get(), 50, noteOn, 3);
+    run (1);
+
+    // Then back over 240 frames (5 ms) from the pitch bend's frame, 612: the tick at 674 finds
+    // it at x 148 (CC 7 113), the one at 914 arrived.
+    model.setGlideTime (0.005);
+    jack_midi_event_write (p.input.get(), 100, bendDown, 3);
+    run (4);
+
+    EXPECT_EQ (sent, (std::vector<std::pair<jack_nframes_t, int>>{ { 0, 0 }, { 434, 127 }, { 674, 113 }, { 914, 0 } }));
+}
+
 TEST (MidiPeriod, OutputBeyondThePortsRoomIsCountedAsLost)
 {
     Period p;

@@ -45,8 +45,9 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
     open();
     model.setAudit (false);
 
-    const std::vector<MenuEntry> expected {
+    const std::vector<MenuEntry> expected{
         { 1, "add scene", false, false },
+        { 101, "new random scene", false, false },
         { 5, "add controller", false, false },
         { 0, {}, false, true },
         { 2, "Midi Out Refresh Rate:200", false, false },
@@ -54,7 +55,13 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
         { 4, "auto-key Scene", true, false },
         { 0, {}, false, true },
         { 6, "audit selected Scene", false, false },
+        { 0, "sharpness", false, false },
         { 7, "select all", false, false },
+        { 0, {}, false, true },
+        { 8, "learn cursor X from MIDI", false, false },
+        { 9, "learn cursor Y from MIDI", false, false },
+        { 10, "forget cursor MIDI", false, false },
+        { 11, "Glide:off", false, false },
     };
     EXPECT_EQ (entriesOf (paneModel->createMenu()), expected);
 
@@ -65,10 +72,10 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
 
     const auto entries = entriesOf (paneModel->createMenu());
     ASSERT_EQ (entries.size(), expected.size());
-    EXPECT_EQ (entries[3].text, "Midi Out Refresh Rate:4321");
-    EXPECT_FALSE (entries[4].isTicked);
+    EXPECT_EQ (entries[4].text, "Midi Out Refresh Rate:4321");
     EXPECT_FALSE (entries[5].isTicked);
-    EXPECT_TRUE (entries[7].isTicked);
+    EXPECT_FALSE (entries[6].isTicked);
+    EXPECT_TRUE (entries[8].isTicked);
 }
 
 TEST_F (MorphPaneMenu, ModeItemsInvertTheirFlagAndUnknownChoicesDoNothing)
@@ -89,7 +96,7 @@ TEST_F (MorphPaneMenu, ModeItemsInvertTheirFlagAndUnknownChoicesDoNothing)
     paneModel->menuItemChosen (MorphPaneModel::auditItem, {});
     EXPECT_FALSE (model.isAudit());
 
-    for (int nothing : { 0, 8, -1 })
+    for (int nothing : { 0, 12, -1 })
         paneModel->menuItemChosen (nothing, { 10, 10 });
 
     EXPECT_EQ (model.getNumScenes(), 0);
@@ -234,7 +241,7 @@ TEST_F (MorphPaneMenu, RefreshRateDialogSetsTheRateWhenItCloses)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return dialog == nullptr; }));
     EXPECT_EQ (model.getRefreshRate(), 1234);
     EXPECT_EQ (paneModel->getRefreshRateDialog(), nullptr);
-    EXPECT_EQ (entriesOf (paneModel->createMenu())[3].text, "Midi Out Refresh Rate:1234");
+    EXPECT_EQ (entriesOf (paneModel->createMenu())[4].text, "Midi Out Refresh Rate:1234");
 }
 
 TEST_F (MorphPaneMenu, ClosingThePaneClosesTheDialogAndKeepsItsRate)

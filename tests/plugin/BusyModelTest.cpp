@@ -1,5 +1,6 @@
 #include "ProcessorHarness.h"
 #include "support/MessageLoop.h"
+#include "support/ModelBuilders.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,32 @@ TEST (BusyModel, ParkedMoveIsAppliedByTheNextBlockBeforeItsInput)
     harness.run (512, midiOf ({ { 0, juce::MidiMessage::controllerEvent (1, 7, 1) } }));
     ASSERT_EQ (harness.model().getNumScenes(), 1);
     EXPECT_EQ (harness.model().getScene (0)->getPosition().x, 200.0f);
+}
+
+TEST (BusyModel, SourcesTriggersAndPitchBendWaitInOrderWithTheirSampleTimes)
+{
+    ProcessorHarness harness (1000.0, 512);
+    auto& model = harness.model();
+    auto* scene = addSceneAt (model, 200, 0);
+    model.setSceneTrigger (*scene, { SceneTrigger::Kind::programChange, 1, 3 });
+    model.setCursorSource (1, { CursorSource::Kind::pitchBend, 1, 0 });
+    model.setGlideTime (1.0);
+    harness.run (512);
+
+    {
+        ModelBusy busy (model);
+        const auto written = harness.run (512, midiOf ({ { 100, juce::MidiMessage::pitchWheel (1, 16383) }, { 200, juce::MidiMessage::programChange (1, 3) } }));
+        EXPECT_TRUE (written.empty());
+    }
+
+    // The pitch bend came first, so the program change's scene is the target; the glide left
+    // when the program change came, at 512 + 200, not when the model was free again.
+    harness.run (0);
+    const auto glide = model.getGlide();
+    EXPECT_TRUE (glide.isRunning);
+    EXPECT_EQ (glide.target, juce::Point<float> (200, 0));
+    EXPECT_EQ (glide.startTime, 712.0);
+    EXPECT_EQ (glide.start, juce::Point<float> (0, 20)) << "a tenth of the way down from the bend, which came at 612";
 }
 
 TEST (BusyModel, AChunkWithTheSessionOutranksAMoveParkedBeforeIt)

@@ -173,6 +173,45 @@ TEST (StateChunk, FixtureWithAZoomedViewRestoresTheViewAndResavesIdentically)
     EXPECT_EQ (saveState (processor), saved);
 }
 
+TEST (StateChunk, FixturePlayedFromAControllerRestoresItsSourcesTriggersAndGlideAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "played-from-a-controller.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumScenes(), 3);
+    EXPECT_EQ (model.getScene (0)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::note, 1, 60 }));
+    EXPECT_EQ (model.getScene (1)->getTrigger(), SceneTrigger());
+    EXPECT_EQ (model.getScene (2)->getTrigger(), (SceneTrigger{ SceneTrigger::Kind::programChange, 10, 5 }));
+    EXPECT_EQ (model.getCursorSource (0), (CursorSource{ CursorSource::Kind::controlChangePair, 1, 1 }));
+    EXPECT_EQ (model.getCursorSource (1), (CursorSource{ CursorSource::Kind::pitchBend, 2, 0 }));
+    EXPECT_EQ (model.getGlideTime(), 2.5);
+    EXPECT_EQ (model.getGlideShape(), GlideShape::smooth);
+
+    EXPECT_EQ (saveState (processor), saved);
+}
+
+TEST (StateChunk, FixturesFromBeforeLoadWithNothingPlayedFromAController)
+{
+    for (const auto* name : { "three-scenes.chunk", "zoomed-view.chunk" })
+    {
+        BrisquellPlugInInterface processor;
+        auto& model = processor.getModel();
+        model.setGlideTime (3.0);
+        model.setCursorSource (0, { CursorSource::Kind::pitchBend, 1, 0 });
+        ASSERT_FALSE (restoreFixture (processor, name).isEmpty());
+
+        EXPECT_EQ (model.getGlideTime(), 0.0) << name;
+        EXPECT_EQ (model.getCursorSource (0), CursorSource()) << name;
+
+        for (int i = 0; i < model.getNumScenes(); ++i)
+            EXPECT_EQ (model.getScene (i)->getTrigger(), SceneTrigger()) << name;
+
+        EXPECT_FALSE (model.usesExactTiming()) << name << ": its output follows the old rule";
+    }
+}
+
 //==============================================================================
 TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
 {
@@ -367,4 +406,46 @@ TEST (StateChunk, TextInADocumentIsLeftOutInsteadOfBreakingTheWriter)
     juce::MemoryBlock block;
     chunk::write (*document, block);
     EXPECT_EQ (chunk::extractText (block.getData(), block.getSize()), "<b><v a=\"1\"><w/></v></b>");
+}
+
+TEST (StateChunk, RegressionAChunkWrittenIntoAUsedBlockReplacesAllOfIt)
+{
+    BrisquellPlugInInterface processor;
+    populate (processor.getModel());
+    const auto expected = saveState (processor);
+
+    // Larger, just as large and smaller than the chunk, each full of other bytes: a host that
+    // hands the same block over again, or one that held an earlier, longer state.
+    for (const auto size : { expected.getSize() * 3, expected.getSize(), expected.getSize() - 20, (size_t) 1 })
+    {
+        juce::MemoryBlock used (size);
+        used.fillWith (0xab);
+        processor.getStateInformation (used);
+        EXPECT_EQ (used, expected) << size << " bytes before";
+    }
+
+    // A document written by the plug-in ends in the terminator and the spare byte.
+    juce::MemoryBlock used (expected.getSize());
+    used.fillWith (0xff);
+    chunk::write (*processor.getModel().createStateXml ("brisquell"), used);
+    EXPECT_EQ (used, expected);
+}
+
+TEST (StateChunk, FixtureWithNamedColouredScenesAndASharperMixRestoresAndResavesIdentically)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "named-coloured-scenes.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumScenes(), 4);
+    EXPECT_EQ (model.getSharpness(), 2);
+    EXPECT_EQ (model.getScene (0)->getName(), juce::String (juce::CharPointer_UTF8 ("Lead \"A\" & <B> \xc3\xa9\xf0\x9f\x8e\xb9")));
+    EXPECT_EQ (model.getScene (0)->getColour(), juce::Colour (0xffd62728));
+    EXPECT_EQ (model.getScene (1)->getName(), "");
+    EXPECT_FALSE (model.getScene (1)->getColour().has_value());
+    EXPECT_EQ (model.getScene (2)->getName(), "pad");
+    EXPECT_EQ (model.getScene (3)->getColour(), juce::Colour (0xff17becf));
+
+    EXPECT_EQ (saveState (processor), saved);
 }

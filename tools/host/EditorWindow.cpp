@@ -46,14 +46,10 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
         return nullptr;
     }
 
-    int width = 0, height = 0;
-
-    if (! plugin.getEditorSize (width, height))
-    {
-        XCloseDisplay (display);
-        error = "the plug-in answers no editor size (effEditGetRect)";
-        return nullptr;
-    }
+    // The window starts at the size the editor answers before it opens, or a provisional one
+    // when it answers none yet; it is fitted to the answer once the editor is open.
+    int width = provisionalWidth, height = provisionalHeight;
+    plugin.getEditorSize (width, height);
 
     if (hasOwnSize)
     {
@@ -83,6 +79,13 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
     }
 
     plugin.setSizeWindowHandler ([w = result.get()] (int newWidth, int newHeight) { return w->resizeTo (newWidth, newHeight); });
+
+    // A plug-in may settle its editor's size only as the editor opens: ask again, as hosts do,
+    // unless the window's size is the host's own choice.
+    if (int openWidth = 0, openHeight = 0; ! hasOwnSize && plugin.getEditorSize (openWidth, openHeight)
+                                           && (openWidth != result->width || openHeight != result->height))
+        result->resizeTo (openWidth, openHeight);
+
     result->pump();
     return result;
 }

@@ -10,8 +10,10 @@ namespace brisquell::host
 
 //==============================================================================
 /** A top-level X11 window that holds a plug-in's editor: it asks the editor's size
-    (effEditGetRect), creates and maps a window of that size (or of a size the host chooses, as a
-    host with its own controls around the editor does), and hands its id to effEditOpen.
+    (effEditGetRect), creates and maps a window of that size (provisionalWidth x
+    provisionalHeight when the plug-in answers none yet; or of a size the host chooses, as a host
+    with its own controls around the editor does), hands its id to effEditOpen, then (unless the
+    host chose the size) asks the size again and fits the window to the answer, as hosts do.
     pump() handles the window's events and calls effEditIdle; the destructor closes the editor
     (effEditClose) before the window goes. The plug-in's size requests resize the window, and
     resizeByUser() resizes it as a user dragging its edge does. Use it on one thread, the host's
@@ -27,6 +29,9 @@ public:
 
     /** Opens the editor in a window of the given size instead of the editor's. */
     static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight);
+
+    /** The window's size while the plug-in answers no editor size before opening it. */
+    static constexpr int provisionalWidth = 400, provisionalHeight = 300;
 
     /** Closes the editor, then destroys the window and the display connection. */
     ~EditorWindow();

@@ -43,12 +43,16 @@ void usage (std::ostream& out)
            "Script lines (blocks count from 0; '#' starts a comment):\n"
            "  <block> <offset> cc <channel> <number> <value>\n"
            "  <block> <offset> note-on|note-off <channel> <note> <velocity>\n"
+           "  <block> <offset> program <channel> <number>\n"
+           "  <block> <offset> pitch-bend <channel> <value 0..16383>\n"
            "  <block> <offset> midi <hex bytes...>\n"
            "  <block> cursor <x|-> <y|->            host parameters 0 and 1, each 0..1\n"
            "  <block> sweep <x0> <y0> <x1> <y1> <blocks>\n"
            "  <block> say <text>\n"
            "  <block> save|load <file>\n"
            "  <block> reload                       save and restore the state, as a host reopening its project\n"
+           "  <block> set <element> <n> <name>=<value>...\n"
+           "                                       set attributes of the n-th such element of the state\n"
            "  <block> deselect                     save and restore the state without its scene selection\n"
            "  <block> window <width> <height>      resize the editor's window as a user would (with --editor)\n";
 }

@@ -146,6 +146,34 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
         return true;
     }
 
+    if (verb == "set")
+    {
+        if (words.size() < 5 || ! readInt (words[3], 0, maxBlock, action.index))
+        {
+            error = "set takes an element name, its number (from 0) and name=value pairs";
+            return false;
+        }
+
+        action.kind = Action::Kind::set;
+        action.text = words[2];
+
+        for (size_t i = 4; i < words.size(); ++i)
+        {
+            const auto equals = words[i].find ('=');
+
+            if (equals == std::string::npos || equals == 0)
+            {
+                error = "set takes attributes as name=value, not \"" + words[i] + "\"";
+                return false;
+            }
+
+            action.attributes.emplace_back (words[i].substr (0, equals), words[i].substr (equals + 1));
+        }
+
+        actions.push_back (action);
+        return true;
+    }
+
     if (verb == "cursor")
     {
         if (words.size() != 4)
@@ -206,12 +234,30 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
 
     if (words.size() < 3)
     {
-        error = "a MIDI line needs cc, note-on, note-off or midi after the offset";
+        error = "a MIDI line needs cc, note-on, note-off, program, pitch-bend or midi after the offset";
         return false;
     }
 
     const auto& type = words[2];
     action.kind = Action::Kind::midi;
+
+    if (type == "program" || type == "pitch-bend")
+    {
+        const auto isProgram = type == "program";
+        int channel = 0, value = 0;
+
+        if (words.size() != 5 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, isProgram ? 127 : 16383, value))
+        {
+            error = type + (isProgram ? " takes a channel (1..16) and a number (0..127)" : " takes a channel (1..16) and a value (0..16383)");
+            return false;
+        }
+
+        const auto status = (std::uint8_t) ((isProgram ? 0xc0 : 0xe0) | (channel - 1));
+        action.event = isProgram ? MidiEvent::fromBytes (offset, { status, (std::uint8_t) value })
+                                 : MidiEvent::fromBytes (offset, { status, (std::uint8_t) (value & 0x7f), (std::uint8_t) (value >> 7) });
+        actions.push_back (action);
+        return true;
+    }
 
     if (type == "cc" || type == "note-on" || type == "note-off")
     {
@@ -258,8 +304,112 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
         return true;
     }
 
-    error = "unknown MIDI kind \"" + type + "\" (cc, note-on, note-off or midi)";
+    error = "unknown MIDI kind \"" + type + "\" (cc, note-on, note-off, program, pitch-bend or midi)";
     return false;
+}
+
+namespace
+{
+std::string escapeAttribute (const std::string& value)
+{
+    std::string escaped;
+
+    for (auto c : value)
+    {
+        switch (c)
+        {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
+                break;
+        }
+    }
+
+    return escaped;
+}
+
+/** The position of the index-th start tag "<name" (followed by a blank, "/" or ">"). */
+size_t findStartTag (const std::string& text, const std::string& name, int index)
+{
+    const auto opening = "<" + name;
+
+    for (auto pos = text.find (opening); pos != std::string::npos; pos = text.find (opening, pos + 1))
+    {
+        const auto next = pos + opening.size() < text.size() ? text[pos + opening.size()] : '\0';
+
+        if ((next == ' ' || next == '/' || next == '>') && index-- == 0)
+            return pos;
+    }
+
+    return std::string::npos;
+}
+} // namespace
+
+bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index, const std::vector<std::pair<std::string, std::string>>& attributes)
+{
+    // The layout of the plug-in's chunk: "VC2!", the text's length (little-endian), the text,
+    // two zero bytes.
+    if (chunk.size() < 10 || std::string (chunk.begin(), chunk.begin() + 4) != "VC2!")
+        return false;
+
+    const auto length = (size_t) chunk[4] | ((size_t) chunk[5] << 8) | ((size_t) chunk[6] << 16) | ((size_t) chunk[7] << 24);
+
+    if (length > chunk.size() - 8)
+        return false;
+
+    auto text = std::string (chunk.begin() + 8, chunk.begin() + 8 + (std::ptrdiff_t) length);
+    auto tag = findStartTag (text, element, index);
+
+    if (tag == std::string::npos)
+    {
+        const auto rootEnd = text.rfind ("</");
+
+        if (index != 0 || rootEnd == std::string::npos)
+            return false;
+
+        text.insert (rootEnd, "<" + element + "/>");
+        tag = rootEnd;
+    }
+
+    for (const auto& [name, value] : attributes)
+    {
+        const auto tagEnd = text.find ('>', tag);
+        const auto written = name + "=\"" + escapeAttribute (value) + "\"";
+        const auto existing = text.find (" " + name + "=\"", tag);
+
+        if (existing != std::string::npos && existing < tagEnd)
+        {
+            const auto valueEnd = text.find ('"', existing + name.size() + 3);
+            text.replace (existing + 1, valueEnd + 1 - (existing + 1), written);
+        }
+        else
+        {
+            const auto insertAt = text[tagEnd - 1] == '/' ? tagEnd - 1 : tagEnd;
+            text.insert (insertAt, " " + written);
+        }
+    }
+
+    std::vector<std::uint8_t> result{ 'V', 'C', '2', '!' };
+
+    for (int shift = 0; shift < 32; shift += 8)
+        result.push_back ((std::uint8_t) ((text.size() >> shift) & 0xff));
+
+    result.insert (result.end(), text.begin(), text.end());
+    result.push_back (0);
+    result.push_back (0);
+    chunk = std::move (result);
+    return true;
 }
 
 bool parseScript (const std::string& text, std::vector<Action>& actions, std::string& error)

@@ -15,6 +15,8 @@ namespace brisquell::host
         <block> <offset> cc <channel> <number> <value>
         <block> <offset> note-on <channel> <note> <velocity>
         <block> <offset> note-off <channel> <note> <velocity>
+        <block> <offset> program <channel> <number>
+        <block> <offset> pitch-bend <channel> <value>       0..16383, 8192 in the middle
         <block> <offset> midi <hex byte> [<hex byte>...]     1 to 4 bytes, e.g. "b0 07 40"
         <block> cursor <x|-> <y|->                          the two parameters, 0..1 ("-" keeps one)
         <block> sweep <x0> <y0> <x1> <y1> <blocks>          the cursor in equal steps over the blocks
@@ -23,6 +25,11 @@ namespace brisquell::host
         <block> load <file>                                 restores the state chunk from the file
         <block> reload                                      saves the state and restores it, as a
                                                             host does when it reopens its project
+        <block> set <element> <n> <name>=<value>...          sets attributes of the n-th element
+                                                            (from 0) of that name in the saved
+                                                            state and restores it, as a project
+                                                            edited by hand; a first element that
+                                                            is missing is added to the root
         <block> deselect                                    saves the state and restores it without
                                                             its scene selection, which is what a click
                                                             on the editor's empty pane does: the next
@@ -42,6 +49,7 @@ struct Action
         save,
         load,
         reload,
+        set,
         deselect,
         window
     };
@@ -52,8 +60,17 @@ struct Action
     bool setsX = false, setsY = false; // cursor
     float x = 0.0f, y = 0.0f;          // cursor
     int width = 0, height = 0;         // window
-    std::string text;                  // say, save, load
+    std::string text;                  // say, save, load; set: the element's name
+    int index = 0;                     // set
+    std::vector<std::pair<std::string, std::string>> attributes; // set
 };
+
+/** The state chunk with the attributes set in the index-th element of that name (counted from
+    0 in document order), added when missing; a first element of that name (index 0) that is
+    missing is added at the end of the root. False (and the chunk unchanged) when the chunk holds
+    no document or the element cannot be found. Values are written escaped.
+*/
+bool setStateAttributes (std::vector<std::uint8_t>& chunk, const std::string& element, int index, const std::vector<std::pair<std::string, std::string>>& attributes);
 
 /** Reads the script text into actions (a sweep becomes one cursor action per block). On a bad
     line answers false with "line N: ..." in the error and leaves the actions as they were.

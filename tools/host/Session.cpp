@@ -205,6 +205,21 @@ private:
                 plugin.setChunk (plugin.getChunk());
                 break;
 
+            case Action::Kind::set:
+            {
+                auto chunk = plugin.getChunk();
+
+                if (! setStateAttributes (chunk, action.text, action.index, action.attributes))
+                {
+                    errors << "brisquell-host: the saved state has no element " << action.text << " " << action.index << "\n";
+                    hasFailed = true;
+                    break;
+                }
+
+                plugin.setChunk (chunk);
+                break;
+            }
+
             case Action::Kind::deselect:
                 plugin.setChunk (withoutSceneSelection (plugin.getChunk()));
                 break;

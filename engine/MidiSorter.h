@@ -1,0 +1,110 @@
+#pragma once
+
+#include "engine/MidiControl.h"
+
+#include <array>
+
+namespace brisquell
+{
+
+//==============================================================================
+/** Decides, for each incoming MIDI message, what it is to the plug-in, and hands it to its one
+    handler:
+
+    - a learn target: while the editor waits to learn a cursor source, the next control change
+      (CC 0..119) or pitch bend becomes that axis's source; while it waits to learn a scene's
+      trigger, the next note-on (velocity above 0) or program change becomes the trigger. The
+      message then also does what it now stands for;
+    - a cursor source: it moves its axis (both, when both axes listen to it) and goes nowhere
+      else. A 14-bit pair's MSB moves the axis with the LSB taken as 0, as MIDI receivers do,
+      and its LSB (CC n + 32) combines with the channel's last MSB; an LSB that arrives for a
+      7-bit source on CC 0..31 makes the source a 14-bit pair;
+    - a scene trigger: it recalls the first scene that holds it;
+    - a controller value: every other control change.
+
+    Everything else (note-offs, other channel messages, system messages, malformed messages)
+    is ignored. What lasts beyond one message (the last MSB on each channel) is kept here, per
+    channel.
+
+    Not thread-safe by itself: the model calls it under its lock. Audio thread; allocates
+    nothing and never blocks.
+*/
+class MidiSorter final
+{
+public:
+    //==============================================================================
+    /** What the sorter consults and where it hands the messages: the model. Its functions are
+        called from sort(), on the sorter's thread, and must not block.
+    */
+    class Target
+    {
+    public:
+        virtual ~Target() = default;
+
+        /** The pending learn request (none when nothing waits). */
+        virtual LearnRequest getLearnRequest() const = 0;
+
+        /** The source of the axis (0: x, 1: y). */
+        virtual CursorSource getCursorSource (int axis) const = 0;
+
+        /** The message came for the request: make the source the request's axis source. False
+            when the request no longer stands, and the message then goes its usual way.
+        */
+        virtual bool learnCursorSource (LearnRequest request, CursorSource source) = 0;
+
+        /** As learnCursorSource, for the request's scene trigger; false also when the scene has
+            gone.
+        */
+        virtual bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) = 0;
+
+        /** A 7-bit source received its LSB: it is now the 14-bit pair on the same numbers. */
+        virtual void setCursorSource (int axis, CursorSource source) = 0;
+
+        /** Moves the axis to the position the host parameter value gives (0..1 over the axis). */
+        virtual void moveCursorAxis (int axis, float parameterValue) = 0;
+
+        /** Recalls the first scene holding the trigger; false when none holds it. */
+        virtual bool recallScene (SceneTrigger trigger) = 0;
+
+        /** A control change that is no cursor source: a controller's value. */
+        virtual void handleControllerValue (int channel, int ccNumber, int value) = 0;
+    };
+
+    explicit MidiSorter (Target& target) noexcept;
+
+    /** Sorts one message of numBytes bytes (running status is not supported: the first byte is
+        the status). Audio thread.
+    */
+    void sort (const juce::uint8* data, int numBytes);
+
+    /** True when the message is one the sorter does something with (a control change, note-on,
+        program change or pitch bend of full length): what a deferred block must keep.
+    */
+    static bool isSortable (const juce::uint8* data, int numBytes) noexcept;
+
+    /** Forgets what the channels carried (the last MSBs). */
+    void reset() noexcept;
+
+private:
+    //==============================================================================
+    void sortControlChange (int channel, int ccNumber, int value);
+    void sortPitchBend (int channel, int value);
+    void sortTrigger (SceneTrigger trigger);
+
+    /** Moves every axis whose source is the kind on the channel and number; answers how many. */
+    int moveAxesListeningTo (CursorSource::Kind kind, int channel, int number, int value);
+
+    Target& target;
+
+    // The last MSB (CC 0..31) each channel carried, or -1 before the first.
+    struct ChannelState
+    {
+        std::array<juce::int8, CursorSource::numPairedNumbers> lastMsb;
+    };
+
+    std::array<ChannelState, 16> channels;
+
+    JUCE_DECLARE_NON_COPYABLE (MidiSorter)
+};
+
+} // namespace brisquell
