@@ -276,7 +276,9 @@ std::optional<juce::Colour> readSceneColour (const juce::String& text)
 */
 juce::String writeSceneColour (const std::optional<juce::Colour>& colour)
 {
-    return colour ? colour->toString() : noColourText;
+    // Padded: the framework's own text for a colour drops leading zeros, which the reader
+    // would not take back for a colour with little alpha.
+    return colour ? juce::String::toHexString ((int) colour->getARGB()).paddedLeft ('0', 8) : noColourText;
 }
 
 /** The mix's sharpness from the "scenes" element's "sharpness": 1 when it is missing or is not

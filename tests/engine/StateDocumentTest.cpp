@@ -473,6 +473,15 @@ TEST (StateDocument, ColoursAndSharpnessesThatMeanNothingReadAsNone)
     for (int i : { 0, 1, 3, 4, 5, 6, 7, 8, 9 })
         EXPECT_FALSE (model.getScene (i)->getColour().has_value()) << i;
 
+    // Regression: colours with little alpha were written without their leading zeros ("0"),
+    // which reads back as no colour.
+    restoreText (model, "<b><scenes><scene colour=\"00000000\"/><scene colour=\"0A123456\"/></scenes></b>");
+    const auto saved = documentOf (model);
+    EXPECT_TRUE (saved.contains ("colour=\"00000000\"") && saved.contains ("colour=\"0a123456\"")) << saved;
+    restoreText (model, saved);
+    EXPECT_EQ (model.getScene (0)->getColour(), juce::Colour (0x00000000));
+    EXPECT_EQ (model.getScene (1)->getColour(), juce::Colour (0x0a123456));
+
     for (auto [text, expected] : { std::pair<const char*, int>{ "2", 2 }, { "4.9", 4 }, { "-4", 1 }, { "8", 1 }, { "x", 1 } })
     {
         restoreText (model, juce::String ("<b><scenes sharpness=\"") + text + "\"/></b>");
