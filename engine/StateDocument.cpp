@@ -302,6 +302,7 @@ struct SceneSnapshot
 struct ControllerSnapshot
 {
     int ccNumber = 0, channel = 1;
+    ControllerKind kind = ControllerKind::sevenBit;
     juce::String name;
     std::vector<std::pair<int, int>> values; // (value, scene index)
 };
@@ -337,7 +338,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         for (auto& controller : controllers)
         {
-            ControllerSnapshot snapshot { controller->ccNumber, controller->channel, controller->name, {} };
+            ControllerSnapshot snapshot { controller->ccNumber, controller->channel, controller->kind, controller->name, {} };
             snapshot.values.reserve (controller->values.size());
 
             for (auto* v : controller->values)
@@ -431,6 +432,10 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         element->setAttribute ("ccno", c->ccNumber);
         element->setAttribute ("channel", c->channel);
         element->setAttribute ("name", c->name);
+
+        // Only the 14-bit kinds are written: documents of 7-bit controllers stay as they were.
+        if (c->kind != ControllerKind::sevenBit)
+            element->setAttribute ("kind", getDocumentName (c->kind));
     }
 
     if (auto sessionElement = state::createSessionElement (session))
@@ -486,13 +491,23 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         forEachChildElement (*controllersElement, [&] (const juce::XmlElement& element)
         {
             auto controller = std::make_unique<Controller> (*this);
-            controller->ccNumber = state::getIntAttribute (element, "ccno");
+            // A kind this reader does not know reads as 7-bit, as a reader before the kinds did. A
+            // 14-bit kind keeps its number and values in its ranges; a 7-bit controller keeps
+            // what the document says, as it always has.
+            const auto kind = kindFromDocumentName (state::getAttribute (element, "kind"));
+            const auto ccNumber = state::getIntAttribute (element, "ccno");
+            controller->kind = kind;
+            controller->ccNumber = kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber);
             controller->channel = state::getIntAttribute (element, "channel");
             controller->name = toStorableName (state::getAttribute (element, "name"));
 
             forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
-                const auto value = state::getIntAttribute (valueElement, "value");
+                auto value = state::getIntAttribute (valueElement, "value");
+
+                if (kind != ControllerKind::sevenBit)
+                    value = juce::jlimit (0, getMaximumValue (kind), value);
+
                 const auto index = state::getIntAttribute (valueElement, "scene");
 
                 if (! juce::isPositiveAndBelow (index, newScenes.size()))
