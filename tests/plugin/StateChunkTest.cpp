@@ -212,6 +212,22 @@ TEST (StateChunk, FixturesFromBeforeLoadWithNothingPlayedFromAController)
     }
 }
 
+TEST (StateChunk, AFixtureWithFourteenBitAndNrpnControllersComesBackByteForByte)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "controller-kinds.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (0)->getKind(), ControllerKind::sevenBit);
+    EXPECT_EQ (model.getController (1)->getKind(), ControllerKind::fourteenBit);
+    EXPECT_EQ (model.getController (2)->getKind(), ControllerKind::nrpn);
+    EXPECT_EQ (model.getController (2)->getCcNumber(), 1000);
+    EXPECT_EQ (model.getScene (1)->getValueFor (*model.getController (1)), 16383);
+    EXPECT_EQ (saveState (processor), saved);
+}
+
 //==============================================================================
 TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
 {
