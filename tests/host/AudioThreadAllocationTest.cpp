@@ -191,6 +191,49 @@ TEST (AudioThreadAllocations, SteadyBlocksAllocateNothing)
     EXPECT_GT (numSent, 2000u * 4);
 }
 
+// 14-bit and NRPN controllers, four messages per value, with NRPN sequences and 14-bit pairs
+// arriving in every block: no heap allocation either.
+TEST (AudioThreadAllocations, FourteenBitAndNrpnBlocksAllocateNothing)
+{
+    if (! BRISQUELL_COUNTS_ALLOCATIONS)
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    startProcessing (*plugin, 48000.0f, 128);
+
+    std::string controllers;
+
+    for (int c = 0; c < 64; ++c)
+    {
+        const auto kind = c % 2 == 0 ? "nrpn" : "cc14";
+        const auto number = c % 2 == 0 ? 1000 + c : c / 2;
+        controllers += "<controller ccno=\"" + std::to_string (number) + "\" channel=\"1\" name=\"n\" kind=\"" + kind + "\">"
+                     + "<value value=\"" + std::to_string (c * 200) + "\" scene=\"0\"/><value value=\"" + std::to_string (16383 - c * 200)
+                     + "\" scene=\"1\"/></controller>";
+    }
+
+    plugin->setChunk (chunkOfText ("<brisquell><controllers>" + controllers + "</controllers><scenes>"
+                                   "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\"/><scene id=\"1\" colour=\"ff000000\" x=\"200\" y=\"200\"/>"
+                                   "</scenes><gui width=\"300\" height=\"300\"/></brisquell>"));
+
+    std::vector<host::MidiEvent> input (6);
+
+    const auto steadyBlock = [&] (int block)
+    {
+        plugin->setParameter (block % 2, (float) (block % 97) / 97.0f);
+        const auto number = 1000 + 2 * (block % 32);
+        input = { cc (0, 1, 99, number >> 7), cc (1, 1, 98, number & 127), cc (2, 1, 6, block % 128), cc (3, 1, 38, 5),
+                  cc (4, 1, block % 32, 64), cc (5, 1, 32 + block % 32, block % 128) };
+        plugin->sendEvents (input);
+        return plugin->processBlock (128).size();
+    };
+
+    size_t numSent = 0;
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
+    EXPECT_GT (numSent, 2000u * 64);
+}
+
 // Playing from a controller: a source moves the cursor's target in every block, a trigger
 // recalls a scene now and then, and the cursor glides all the while; the block is split at
 // every message and tick. Still not one heap allocation on the audio thread.
