@@ -201,11 +201,15 @@ private:
             {
                 const auto channel = byte() & 0x0f;
 
-                switch (in.ConsumeIntegralInRange (0, 3))
+                switch (in.ConsumeIntegralInRange (0, 4))
                 {
                     case 0:
                         data[0] = (std::uint8_t) (0xb0 | channel);
                         data[1] = byte() & 0x3f;
+                        break;
+                    case 4: // a part of an NRPN or RPN sequence: its selection or its data entry
+                        data[0] = (std::uint8_t) (0xb0 | channel);
+                        data[1] = in.PickValueInArray<std::uint8_t> ({ 99, 98, 6, 38, 101, 100 });
                         break;
                     case 1:
                         data[0] = (std::uint8_t) (0xe0 | channel);
@@ -484,10 +488,14 @@ private:
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 21))
+        switch (in.ConsumeIntegralInRange (0, 22))
         {
             case 21:
                 editPlaying();
+                break;
+            case 22:
+                if (auto* controller = pickController())
+                    controller->setKind ((brisquell::ControllerKind) in.ConsumeIntegralInRange (0, 2));
                 break;
             case 0: model.setAutoLearn (in.ConsumeBool()); break;
             case 1: model.setAutoKey (in.ConsumeBool()); break;
