@@ -25,7 +25,7 @@ void prepare (BrisquellPlugInInterface& processor, int numControllers, int numSc
 
 double threadCpuSeconds()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
     return (double) now.tv_sec + (double) now.tv_nsec * 1.0e-9;
 }
@@ -35,8 +35,7 @@ double threadCpuSeconds()
     With a glide time, every change starts a new glide from where the cursor is, so a glide runs
     through every block and is sampled at every output tick.
 */
-void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0,
-                    ControllerKind kind = ControllerKind::sevenBit)
+void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0, ControllerKind kind = ControllerKind::sevenBit)
 {
     BrisquellPlugInInterface processor;
     prepare (processor, numControllers, numScenes, kind);

@@ -175,15 +175,13 @@ void ControllerGUI::showMenu()
     const SafePointer<ControllerGUI> row (this);
     isShowingMenu = true;
 
-    createMenu (isControllerGone ? ControllerKind::sevenBit : controller.getKind()).showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this),
-                                [row] (int itemId)
-                                {
+    createMenu (isControllerGone ? ControllerKind::sevenBit : controller.getKind()).showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this), [row] (int itemId)
+                                                                                                   {
                                     if (row == nullptr)
                                         return;
 
                                     row->isShowingMenu = false;
-                                    row->menuItemChosen (itemId);
-                                });
+                                    row->menuItemChosen (itemId); });
 }
 
 void ControllerGUI::menuItemChosen (int itemId)

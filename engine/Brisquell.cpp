@@ -176,8 +176,8 @@ void Brisquell::removeController (Controller* controller)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (controllers.begin(), controllers.end(),
-                            [controller] (const auto& c) { return c.get() == controller; });
+    auto it = std::find_if (controllers.begin(), controllers.end(), [controller] (const auto& c)
+                            { return c.get() == controller; });
 
     // Marked pending before the record is retired, so that the round that destroys it has told
     // the views first (see retire()).
@@ -219,8 +219,8 @@ void Brisquell::deleteScene (Scene* scene)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (scenes.begin(), scenes.end(),
-                            [scene] (const auto& s) { return s.get() == scene; });
+    auto it = std::find_if (scenes.begin(), scenes.end(), [scene] (const auto& s)
+                            { return s.get() == scene; });
 
     // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
@@ -811,7 +811,8 @@ void Brisquell::deliverPendingNotifications()
 
     auto tell = [this] (juce::ChangeBroadcaster* subject)
     {
-        listeners.call ([subject] (juce::ChangeListener& l) { l.changeListenerCallback (subject); });
+        listeners.call ([subject] (juce::ChangeListener& l)
+                        { l.changeListenerCallback (subject); });
     };
 
     if (controllerListPending.exchange (false))
@@ -877,6 +878,5 @@ void Brisquell::retire (std::unique_ptr<Scene> scene)
     if (hasPump.load())
         retiredScenes.push_back (std::move (scene));
 }
-
 
 } // namespace brisquell

@@ -451,7 +451,7 @@ private:
     std::vector<std::unique_ptr<Controller>> controllers;
     std::vector<std::unique_ptr<Scene>> scenes;
     juce::Array<Scene*> selectedScenes;
-    Cursor cursor { *this };
+    Cursor cursor{ *this };
     std::optional<PaneView> morphPaneState;
 
     bool scenesMoved = false;
@@ -460,7 +460,7 @@ private:
     bool selectionRestored = false;
     int sharpness = 1;
     juce::Random random;
-    juce::Point<int> editorSize { 300, 300 };
+    juce::Point<int> editorSize{ 300, 300 };
 
     // Interpolation caches (lock held).
     mutable bool distanceSumStale = true;
@@ -474,7 +474,7 @@ private:
     // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers
     // change; an NRPN chain may hold other numbers with the same low bits.
     static constexpr int numLookupKeys = 3 * 16 * 128;
-    std::array<int, numLookupKeys> lookupHeads {};
+    std::array<int, numLookupKeys> lookupHeads{};
     bool lookupStale = true;
 
     // Playing from a controller (lock held, but for the atomics).
@@ -495,16 +495,16 @@ private:
     mutable int numTriggers = 0;
     mutable bool triggerLookupStale = true;
 
-    std::atomic<bool> autoLearn { true }, autoKey { true };
-    std::atomic<int> refreshRate { defaultRefreshRate };
+    std::atomic<bool> autoLearn{ true }, autoKey{ true };
+    std::atomic<int> refreshRate{ defaultRefreshRate };
 
     // Notification state: pending flags per subject, set from any thread.
     juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
     std::atomic<bool> controllerListPending{ false }, sceneListPending{ false },
         selectionPending{ false }, cursorPending{ false }, anyControllerPending{ false },
         midiControlPending{ false };
-    std::atomic<int> numListeners { 0 };
-    std::atomic<bool> hasPump { false };
+    std::atomic<int> numListeners{ 0 };
+    std::atomic<bool> hasPump{ false };
     juce::ListenerList<juce::ChangeListener> listeners;
 
     // Retired records, destroyed on the message thread after the next notification round.

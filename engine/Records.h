@@ -54,7 +54,7 @@ protected:
     }
 
 private:
-    std::atomic<float> x { 0.0f }, y { 0.0f };
+    std::atomic<float> x{ 0.0f }, y{ 0.0f };
 
     JUCE_DECLARE_NON_COPYABLE (XYItem)
 };
@@ -399,9 +399,9 @@ private:
     juce::String name;
     std::vector<SceneValue*> values;
     bool retired = false;
-    int nextWithSameKey = -1;           // the MIDI lookup chain (see Brisquell::handleControllerValue)
+    int nextWithSameKey = -1; // the MIDI lookup chain (see Brisquell::handleControllerValue)
 
-    std::atomic<bool> notificationPending { false };
+    std::atomic<bool> notificationPending{ false };
 
     JUCE_LEAK_DETECTOR (Controller)
 };

@@ -1,6 +1,6 @@
+#include "engine/StateDocument.h"
 #include "engine/Brisquell.h"
 #include "engine/SessionElement.h"
-#include "engine/StateDocument.h"
 
 #include <cmath>
 #include <cstdio>
@@ -46,7 +46,8 @@ int parseInteger (const juce::String& text)
 
     const auto result = negative ? -magnitude : magnitude;
     return (int) juce::jlimit ((juce::int64) std::numeric_limits<int>::min(),
-                               (juce::int64) std::numeric_limits<int>::max(), result);
+                               (juce::int64) std::numeric_limits<int>::max(),
+                               result);
 }
 
 double parseDecimal (const juce::String& text)
@@ -338,7 +339,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         for (auto& controller : controllers)
         {
-            ControllerSnapshot snapshot { controller->ccNumber, controller->channel, controller->kind, controller->name, {} };
+            ControllerSnapshot snapshot{ controller->ccNumber, controller->channel, controller->kind, controller->name, {} };
             snapshot.values.reserve (controller->values.size());
 
             for (auto* v : controller->values)
@@ -467,7 +468,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         newSharpness = readSharpness (*scenesElement);
 
         forEachChildElement (*scenesElement, [&] (const juce::XmlElement& element)
-        {
+                             {
             auto scene = std::make_unique<Scene> (*this);
             // Positions are written as decimals: read back their whole part, exponent forms too.
             const auto y = state::getDecimalAsIntAttribute (element, "y");
@@ -477,8 +478,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             scene->name = toStorableName (state::getAttribute (element, "name"));
             scene->colour = readSceneColour (state::getAttribute (element, "colour"));
             scene->listed = true;
-            newScenes.push_back (std::move (scene));
-        });
+            newScenes.push_back (std::move (scene)); });
     }
 
     if (auto* controllersElement = state::getChild (*document, "controllers"))
@@ -489,7 +489,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         std::vector<size_t> touched;
 
         forEachChildElement (*controllersElement, [&] (const juce::XmlElement& element)
-        {
+                             {
             auto controller = std::make_unique<Controller> (*this);
             // A kind this reader does not know reads as 7-bit, as a reader before the kinds did. A
             // 14-bit kind keeps its number and values in its ranges; a 7-bit controller keeps
@@ -532,8 +532,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
 
             touched.clear();
 
-            newControllers.push_back (std::move (controller));
-        });
+            newControllers.push_back (std::move (controller)); });
     }
 
     // Of the pane's view only what the pane reads is kept: nothing else of the element can

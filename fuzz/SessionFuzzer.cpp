@@ -11,8 +11,8 @@
 // are usable numbers, and every state it saves is a well-formed chunk that restores to the same
 // state.
 
-#include "fuzz/FuzzSupport.h"
 #include "engine/StateDocument.h"
+#include "fuzz/FuzzSupport.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"
 
@@ -25,8 +25,8 @@
 
 namespace
 {
-using brisquell::BrisquellPlugInInterface;
 using brisquell::Brisquell;
+using brisquell::BrisquellPlugInInterface;
 using namespace brisquell::fuzzing;
 
 constexpr int maxBlockSize = 8192;
@@ -162,17 +162,42 @@ public:
         {
             switch (in.ConsumeIntegralInRange (0, 13))
             {
-                case 0: case 1: case 2: addEvent(); break;
-                case 3:  addControlChangeBurst(); break;
-                case 4: case 5: processBlock (in.ConsumeIntegralInRange (0, maxBlockSize)); break;
-                case 6:  setParameter(); break;
-                case 7:  setSampleRate(); break;
-                case 8:  model.setRefreshRate (in.ConsumeIntegral<int>()); break;
-                case 9:  saveAndCheck(); break;
-                case 10: loadChunk(); break;
-                case 11: editModel(); break;
-                case 12: runWhileModelIsBusy(); break;
-                default: model.deliverPendingNotifications(); break;
+                case 0:
+                case 1:
+                case 2:
+                    addEvent();
+                    break;
+                case 3:
+                    addControlChangeBurst();
+                    break;
+                case 4:
+                case 5:
+                    processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+                    break;
+                case 6:
+                    setParameter();
+                    break;
+                case 7:
+                    setSampleRate();
+                    break;
+                case 8:
+                    model.setRefreshRate (in.ConsumeIntegral<int>());
+                    break;
+                case 9:
+                    saveAndCheck();
+                    break;
+                case 10:
+                    loadChunk();
+                    break;
+                case 11:
+                    editModel();
+                    break;
+                case 12:
+                    runWhileModelIsBusy();
+                    break;
+                default:
+                    model.deliverPendingNotifications();
+                    break;
             }
         }
 
@@ -281,8 +306,7 @@ private:
 
         for (int i = 0; i < count; ++i)
         {
-            const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number,
-                                          (std::uint8_t) ((value + i) & 0x7f) };
+            const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number, (std::uint8_t) ((value + i) & 0x7f) };
             midi.addEvent (data, 3, i);
             number += step;
 
@@ -331,15 +355,25 @@ private:
 
         switch (in.ConsumeIntegralInRange (0, 3))
         {
-            case 0:  value = in.ConsumeFloatingPointInRange (0.0f, 1.0f); break;
-            case 1:  value = in.ConsumeFloatingPoint<float>(); break;
-            case 2:  value = in.PickValueInArray ({ std::numeric_limits<float>::quiet_NaN(),
-                                                   std::numeric_limits<float>::infinity(),
-                                                   -std::numeric_limits<float>::infinity(),
-                                                   std::numeric_limits<float>::max(),
-                                                   std::numeric_limits<float>::denorm_min(),
-                                                   -0.0f, 1.0e10f, -1.0e10f }); break;
-            default: value = floatFromBits (in.ConsumeIntegral<std::uint32_t>()); break;
+            case 0:
+                value = in.ConsumeFloatingPointInRange (0.0f, 1.0f);
+                break;
+            case 1:
+                value = in.ConsumeFloatingPoint<float>();
+                break;
+            case 2:
+                value = in.PickValueInArray ({ std::numeric_limits<float>::quiet_NaN(),
+                                               std::numeric_limits<float>::infinity(),
+                                               -std::numeric_limits<float>::infinity(),
+                                               std::numeric_limits<float>::max(),
+                                               std::numeric_limits<float>::denorm_min(),
+                                               -0.0f,
+                                               1.0e10f,
+                                               -1.0e10f });
+                break;
+            default:
+                value = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+                break;
         }
 
         // As the format clients do: through the processor's parameter list.
@@ -363,11 +397,8 @@ private:
     void setSampleRate()
     {
         const auto rate = in.ConsumeBool()
-                            ? in.PickValueInArray ({ 0.0, -1.0, 1.0, 22050.0, 44100.0, 44100.9, 48000.0, 96000.0,
-                                                     192000.0, 1.0e9, 1.0e300,
-                                                     std::numeric_limits<double>::infinity(),
-                                                     std::numeric_limits<double>::quiet_NaN() })
-                            : in.ConsumeFloatingPoint<double>();
+                              ? in.PickValueInArray ({ 0.0, -1.0, 1.0, 22050.0, 44100.0, 44100.9, 48000.0, 96000.0, 192000.0, 1.0e9, 1.0e300, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN() })
+                              : in.ConsumeFloatingPoint<double>();
         processor.setRateAndBufferSizeDetails (rate, in.ConsumeIntegralInRange (0, maxBlockSize));
     }
 
@@ -497,13 +528,29 @@ private:
                 if (auto* controller = pickController())
                     controller->setKind ((brisquell::ControllerKind) in.ConsumeIntegralInRange (0, 2));
                 break;
-            case 0: model.setAutoLearn (in.ConsumeBool()); break;
-            case 1: model.setAutoKey (in.ConsumeBool()); break;
-            case 2: model.setAudit (in.ConsumeBool()); break;
-            case 3: model.keySceneAtCursor(); break;
-            case 4: if (auto* scene = pickScene()) model.deleteScene (scene); break;
-            case 5: if (auto* scene = pickScene()) scene->setPosition (anyPosition(), anyPosition()); break;
-            case 6: model.getCursor().setPosition (anyPosition(), anyPosition()); break;
+            case 0:
+                model.setAutoLearn (in.ConsumeBool());
+                break;
+            case 1:
+                model.setAutoKey (in.ConsumeBool());
+                break;
+            case 2:
+                model.setAudit (in.ConsumeBool());
+                break;
+            case 3:
+                model.keySceneAtCursor();
+                break;
+            case 4:
+                if (auto* scene = pickScene())
+                    model.deleteScene (scene);
+                break;
+            case 5:
+                if (auto* scene = pickScene())
+                    scene->setPosition (anyPosition(), anyPosition());
+                break;
+            case 6:
+                model.getCursor().setPosition (anyPosition(), anyPosition());
+                break;
 
             case 7:
             {
@@ -518,10 +565,22 @@ private:
                 break;
             }
 
-            case 8: if (auto* controller = pickController()) controller->setValue (in.ConsumeIntegral<int>()); break;
-            case 9: if (auto* controller = pickController()) controller->setCcNumber (in.ConsumeIntegral<int>()); break;
-            case 10: if (auto* controller = pickController()) controller->setChannel (in.ConsumeIntegral<int>()); break;
-            case 11: if (auto* controller = pickController()) model.removeController (controller); break;
+            case 8:
+                if (auto* controller = pickController())
+                    controller->setValue (in.ConsumeIntegral<int>());
+                break;
+            case 9:
+                if (auto* controller = pickController())
+                    controller->setCcNumber (in.ConsumeIntegral<int>());
+                break;
+            case 10:
+                if (auto* controller = pickController())
+                    controller->setChannel (in.ConsumeIntegral<int>());
+                break;
+            case 11:
+                if (auto* controller = pickController())
+                    model.removeController (controller);
+                break;
 
             case 12:
                 if (auto* controller = pickController())
@@ -571,7 +630,9 @@ private:
                 model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
                 break;
 
-            default: model.addNextController(); break;
+            default:
+                model.addNextController();
+                break;
         }
     }
 
@@ -621,7 +682,7 @@ private:
     FuzzedDataProvider& in;
     BrisquellPlugInInterface processor;
     Brisquell& model = processor.getModel();
-    ReadingListener listener { model };
+    ReadingListener listener{ model };
     juce::MidiBuffer midi;
     juce::MemoryBlock lastSaved;
 };

@@ -349,11 +349,13 @@ TEST_F (ControllerRow, SendAsOffersTheKindsWithTheCurrentOneTickedAndChangesItTh
     {
         test::clickThroughPeer (*row, { 60, 6 }, test::rightButton());
 
-        if (! test::runMessageLoopUntil ([] { return test::openMenuWindow() != nullptr; }))
+        if (! test::runMessageLoopUntil ([]
+                                         { return test::openMenuWindow() != nullptr; }))
             return false;
 
         const auto picked = test::pickFromOpenMenu ({ test::reachablePositionOf (ControllerGUI::createMenu(), "send as"), kindPosition });
-        test::runMessageLoopUntil ([] { return test::openMenuWindow() == nullptr; });
+        test::runMessageLoopUntil ([]
+                                   { return test::openMenuWindow() == nullptr; });
         deliver();
         return picked;
     };
@@ -408,7 +410,8 @@ TEST_F (ControllerRow, AFourteenBitRowDragsAcrossItsRangeAsFarAsASevenBitOneAndT
         return true; });
 
     ASSERT_TRUE (typed);
-    ASSERT_TRUE (test::runMessageLoopUntil ([&] { return ! box.isBeingEdited(); }));
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited(); }));
     EXPECT_EQ (scene->getValueFor (*controller), 12345);
 
     // The parameter number: any of 0..16383, dragged a step per 2 pixels.

@@ -1,5 +1,5 @@
-#include "EngineTestHelpers.h"
 #include "engine/ControllerKind.h"
+#include "EngineTestHelpers.h"
 #include "engine/MidiTickWriter.h"
 
 using namespace brisquell;
@@ -80,9 +80,7 @@ TEST (ControllerKinds, EachKindGoesOutInItsFormAtTheTicksOffsetInOrder)
     s.add (ControllerKind::nrpn, 300, 8197, 0, 16);
 
     s.model.getCursor().setPosition (0, 0);
-    EXPECT_EQ (tick (s.model, 5), (Sent{ { 16, 99, 2, 5 }, { 16, 98, 44, 5 }, { 16, 6, 64, 5 }, { 16, 38, 5, 5 },
-                                         { 3, 1, 127, 5 }, { 3, 33, 127, 5 },
-                                         { 2, 7, 100, 5 } }));
+    EXPECT_EQ (tick (s.model, 5), (Sent{ { 16, 99, 2, 5 }, { 16, 98, 44, 5 }, { 16, 6, 64, 5 }, { 16, 38, 5, 5 }, { 3, 1, 127, 5 }, { 3, 33, 127, 5 }, { 2, 7, 100, 5 } }));
 
     // Only what changed goes out, in its whole form.
     s.model.getController (2)->setValueInScene (1, *s.a);

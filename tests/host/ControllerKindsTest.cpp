@@ -44,15 +44,11 @@ TEST (ControllerKindsThroughTheBinary, AFixtureOfEveryKindSurvivesSaveAndReopenA
     // 1000 = 7 * 128 + 104, channel 3); the last controller first, every message at one offset.
     plugin->setParameter (0, 0.0f);
     plugin->setParameter (1, 0.0f);
-    EXPECT_EQ (bytesOf (runBlock (*plugin, 128)), (Bytes{ { 0xb2, 99, 7 }, { 0xb2, 98, 104 }, { 0xb2, 6, 64 }, { 0xb2, 38, 0 },
-                                                              { 0xb1, 1, 0 }, { 0xb1, 33, 0 },
-                                                              { 0xb0, 20, 10 } }));
+    EXPECT_EQ (bytesOf (runBlock (*plugin, 128)), (Bytes{ { 0xb2, 99, 7 }, { 0xb2, 98, 104 }, { 0xb2, 6, 64 }, { 0xb2, 38, 0 }, { 0xb1, 1, 0 }, { 0xb1, 33, 0 }, { 0xb0, 20, 10 } }));
 
     // On the second (200, 0): 120, 16383 and 100.
     plugin->setParameter (0, 1.0f);
-    EXPECT_EQ (bytesOf (runBlock (*plugin, 128)), (Bytes{ { 0xb2, 99, 7 }, { 0xb2, 98, 104 }, { 0xb2, 6, 0 }, { 0xb2, 38, 100 },
-                                                              { 0xb1, 1, 127 }, { 0xb1, 33, 127 },
-                                                              { 0xb0, 20, 120 } }));
+    EXPECT_EQ (bytesOf (runBlock (*plugin, 128)), (Bytes{ { 0xb2, 99, 7 }, { 0xb2, 98, 104 }, { 0xb2, 6, 0 }, { 0xb2, 38, 100 }, { 0xb1, 1, 127 }, { 0xb1, 33, 127 }, { 0xb0, 20, 120 } }));
 }
 
 TEST (ControllerKindsThroughTheBinary, NrpnAndPairInputSetTheValuesAndAnNrpnIsLearnedAsOne)
@@ -67,8 +63,7 @@ TEST (ControllerKindsThroughTheBinary, NrpnAndPairInputSetTheValuesAndAnNrpnIsLe
 
     // With no scene selected and auto-key on, the first value keys a scene at the cursor, which
     // the next ones fill.
-    const std::vector<host::MidiEvent> nrpnAndPair{ cc (0, 3, 99, 7), cc (1, 3, 98, 104), cc (2, 3, 6, 1), cc (3, 3, 38, 2),
-                                                   cc (4, 2, 1, 100), cc (5, 2, 33, 5) };
+    const std::vector<host::MidiEvent> nrpnAndPair{ cc (0, 3, 99, 7), cc (1, 3, 98, 104), cc (2, 3, 6, 1), cc (3, 3, 38, 2), cc (4, 2, 1, 100), cc (5, 2, 33, 5) };
     runBlock (*plugin, 128, nrpnAndPair);
     runBlock (*plugin, 128, nrpnAndPair);
     const auto text = textOf (plugin->getChunk());

@@ -51,9 +51,7 @@ TEST (ControllerKindOutput, EachTickWritesEveryKindsMessagesTogetherAtItsOffsetA
     // Every kind after a move: reverse controller order, each in its form.
     model.getCursor().setPosition (1, 1);
     written = controlChangesIn (harness.run (512));
-    EXPECT_EQ (written, (std::vector<std::array<int, 4>>{ { 3, 99, 31, 0 }, { 3, 98, 32, 0 }, { 3, 6, 127, 0 }, { 3, 38, 127, 0 },
-                                                          { 2, 3, 1, 0 }, { 2, 35, 2, 0 },
-                                                          { 1, 7, 100, 0 } }));
+    EXPECT_EQ (written, (std::vector<std::array<int, 4>>{ { 3, 99, 31, 0 }, { 3, 98, 32, 0 }, { 3, 6, 127, 0 }, { 3, 38, 127, 0 }, { 2, 3, 1, 0 }, { 2, 35, 2, 0 }, { 1, 7, 100, 0 } }));
 }
 
 TEST (ControllerKindOutput, NrpnInputInOneBlockLearnsItsControllerAndSendsItsValue)
@@ -63,8 +61,7 @@ TEST (ControllerKindOutput, NrpnInputInOneBlockLearnsItsControllerAndSendsItsVal
     model.keySceneAtCursor();
     harness.run (512);
 
-    const auto written = controlChangesIn (harness.run (512, midiOf ({ { 0, cc (1, 99, 3) }, { 1, cc (1, 98, 5) },
-                                                                       { 2, cc (1, 6, 70) }, { 3, cc (1, 38, 9) } })));
+    const auto written = controlChangesIn (harness.run (512, midiOf ({ { 0, cc (1, 99, 3) }, { 1, cc (1, 98, 5) }, { 2, cc (1, 6, 70) }, { 3, cc (1, 38, 9) } })));
     ASSERT_EQ (model.getNumControllers(), 1);
     EXPECT_EQ (model.getController (0)->getKind(), ControllerKind::nrpn);
     EXPECT_EQ (model.getController (0)->getCcNumber(), 3 * 128 + 5);
