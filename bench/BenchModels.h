@@ -8,8 +8,10 @@ namespace brisquell::bench
 /** Fills the model with controllers on channel 1 (CC 0, 1, ...) and scenes spread over an
     extent x extent square, each controller holding a value in every scene: the heaviest ordinary
     set-up. Auto-key is switched off and the selection emptied, so later values key nothing.
+    Controllers of a 14-bit kind take the same values at their resolution, on numbers of their
+    range.
 */
-inline void fillModel (Brisquell& model, int numControllers, int numScenes, int extent)
+inline void fillModel (Brisquell& model, int numControllers, int numScenes, int extent, ControllerKind kind = ControllerKind::sevenBit)
 {
     model.setAutoKey (false);
 
@@ -24,10 +26,10 @@ inline void fillModel (Brisquell& model, int numControllers, int numScenes, int 
 
     for (int c = 0; c < numControllers; ++c)
     {
-        auto* controller = model.addController (c, 1);
+        auto* controller = model.addController (c % (getMaximumNumber (kind) + 1), 1, kind);
 
         for (int s = 0; s < numScenes; ++s)
-            controller->setValueInScene ((c + s * 7) % 128, *model.getScene (s));
+            controller->setValueInScene (rescaleValue ((c + s * 7) % 128, ControllerKind::sevenBit, kind), *model.getScene (s));
     }
 }
 

@@ -15,17 +15,17 @@ constexpr int benchBlockSize = 128;
 /** A processor at 48 kHz in 128-sample blocks; with content, 128 controllers on channel 1
     (CC 0..127), each holding a value in every one of the scenes spread over the pane.
 */
-void prepare (BrisquellPlugInInterface& processor, int numControllers, int numScenes)
+void prepare (BrisquellPlugInInterface& processor, int numControllers, int numScenes, ControllerKind kind)
 {
     processor.setRateAndBufferSizeDetails (benchSampleRate, benchBlockSize);
     processor.prepareToPlay (benchSampleRate, benchBlockSize);
 
-    bench::fillModel (processor.getModel(), numControllers, numScenes, 200);
+    bench::fillModel (processor.getModel(), numControllers, numScenes, 200, kind);
 }
 
 double threadCpuSeconds()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
     return (double) now.tv_sec + (double) now.tv_nsec * 1.0e-9;
 }
@@ -35,10 +35,10 @@ double threadCpuSeconds()
     With a glide time, every change starts a new glide from where the cursor is, so a glide runs
     through every block and is sampled at every output tick.
 */
-void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0)
+void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0, ControllerKind kind = ControllerKind::sevenBit)
 {
     BrisquellPlugInInterface processor;
-    prepare (processor, numControllers, numScenes);
+    prepare (processor, numControllers, numScenes, kind);
     processor.getModel().setGlideTime (glideSeconds);
 
     juce::AudioBuffer<float> audio (0, benchBlockSize);
@@ -66,7 +66,7 @@ void processBlocks (benchmark::State& state, int numControllers, int numScenes, 
 
     const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
     state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
-    state.counters["CC/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+    state.counters["msgs/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
 }
 
 void BM_ProcessBlockEmpty (benchmark::State& state)
@@ -83,8 +83,21 @@ void BM_ProcessBlock128ControllersBy32ScenesGliding (benchmark::State& state)
 {
     processBlocks (state, 128, 32, 0.5);
 }
+
+/** The same with every controller an NRPN: four messages per value. */
+void BM_ProcessBlock128NrpnControllersBy32Scenes (benchmark::State& state)
+{
+    processBlocks (state, 128, 32, 0.0, ControllerKind::nrpn);
+}
+
+void BM_ProcessBlock128FourteenBitControllersBy32Scenes (benchmark::State& state)
+{
+    processBlocks (state, 128, 32, 0.0, ControllerKind::fourteenBit);
+}
 } // namespace
 
 BENCHMARK (BM_ProcessBlockEmpty);
 BENCHMARK (BM_ProcessBlock128ControllersBy32Scenes);
 BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesGliding);
+BENCHMARK (BM_ProcessBlock128NrpnControllersBy32Scenes);
+BENCHMARK (BM_ProcessBlock128FourteenBitControllersBy32Scenes);

@@ -38,9 +38,7 @@ ControllerGUI::ControllerGUI (Controller& c, Brisquell& m)
     // A right click on the name opens the row menu rather than the editor's clipboard menu.
     nameEditor.setPopupMenuEnabled (false);
 
-    ccNumberBox.setRange (0, 127, 1, 2);
     channelBox.setRange (1, 16, 1, 2);
-    valueBox.setRange (0, 127, 1, 2);
 
     for (auto [label, text] : { std::pair{ &ccLabel, "cc:" }, { &channelLabel, "ch:" } })
     {
@@ -91,6 +89,7 @@ void ControllerGUI::refresh()
         return;
 
     int shownValue = 0, channel = 1, ccNumber = 0;
+    auto kind = ControllerKind::sevenBit;
     juce::String name;
     auto state = SelectionState::NoValue;
 
@@ -110,8 +109,18 @@ void ControllerGUI::refresh()
 
         channel = controller.getChannel();
         ccNumber = controller.getCcNumber();
+        kind = controller.getKind();
         name = controller.getName();
         state = controller.getSelectionState();
+    }
+
+    if (shownKind != kind)
+    {
+        // 128 steps per 2 pixels at 14 bits: the whole range in the distance of a 7-bit one.
+        const auto maxValue = getMaximumValue (kind);
+        valueBox.setRange (0, maxValue, 1, 2, (maxValue + 1) / 128);
+        ccNumberBox.setRange (0, getMaximumNumber (kind), 1, 2);
+        shownKind = kind;
     }
 
     // Setting a box's value would close an entry open in it and drop what is being typed.
@@ -147,11 +156,17 @@ juce::Colour ControllerGUI::getValueColour (SelectionState state)
 }
 
 //==============================================================================
-juce::PopupMenu ControllerGUI::createMenu()
+juce::PopupMenu ControllerGUI::createMenu (ControllerKind currentKind)
 {
+    juce::PopupMenu sendAs;
+
+    for (auto kind : { ControllerKind::sevenBit, ControllerKind::fourteenBit, ControllerKind::nrpn })
+        sendAs.addItem (sendAsFirstItem + (int) kind, getDisplayName (kind), true, kind == currentKind);
+
     juce::PopupMenu menu;
     menu.addItem (removeControllerItem, "remove controller");
     menu.addItem (addControllerItem, "add controller");
+    menu.addSubMenu ("send as", sendAs);
     return menu;
 }
 
@@ -160,15 +175,13 @@ void ControllerGUI::showMenu()
     const SafePointer<ControllerGUI> row (this);
     isShowingMenu = true;
 
-    createMenu().showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this),
-                                [row] (int itemId)
-                                {
+    createMenu (isControllerGone ? ControllerKind::sevenBit : controller.getKind()).showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this), [row] (int itemId)
+                                                                                                   {
                                     if (row == nullptr)
                                         return;
 
                                     row->isShowingMenu = false;
-                                    row->menuItemChosen (itemId);
-                                });
+                                    row->menuItemChosen (itemId); });
 }
 
 void ControllerGUI::menuItemChosen (int itemId)
@@ -177,6 +190,8 @@ void ControllerGUI::menuItemChosen (int itemId)
         controller.removeFromModel();
     else if (itemId == addControllerItem)
         model.addNextController();
+    else if (itemId >= sendAsFirstItem && itemId <= sendAsFirstItem + (int) ControllerKind::nrpn && ! isControllerGone)
+        controller.setKind ((ControllerKind) (itemId - sendAsFirstItem));
 }
 
 //==============================================================================

@@ -7,14 +7,17 @@ namespace brisquell
 {
 
 //==============================================================================
-/** One row of the controller list: the value of one Controller (0..127, dragged or typed), its
-    name, its MIDI channel (1..16) and its CC number (0..127). Edits go straight to the
+/** One row of the controller list: the value of one Controller (dragged or typed), its name,
+    its MIDI channel (1..16) and its number, each within the controller kind's range: the value
+    0..127 for a 7-bit CC and 0..16383 for the 14-bit kinds (a drag crosses either range in the
+    same distance, 2 pixels per 128 steps at 14 bits); the number 0..127 for a 7-bit CC, 0..31
+    for a 14-bit CC and the parameter number 0..16383 for an NRPN. Edits go straight to the
     controller; the row reloads everything it shows from the model on every model notification.
     The value is drawn light grey when no selected scene holds one, red when the selected scenes
     disagree and black when they agree.
 
     A right click anywhere on the row, its widgets included, opens the row's menu ("remove
-    controller", "add controller"). Message thread only.
+    controller", "add controller", and the "send as" submenu of kinds). Message thread only.
 */
 class ControllerGUI final : public juce::Component,
                             private juce::TextEditor::Listener,
@@ -36,15 +39,18 @@ public:
     */
     void refresh();
 
-    /** The row menu's item ids. */
+    /** The row menu's item ids; the kinds of "send as" are sendAsFirstItem + the kind. */
     enum MenuItemId
     {
         removeControllerItem = 1,
-        addControllerItem = 2
+        addControllerItem = 2,
+        sendAsFirstItem = 10
     };
 
-    /** The row menu: "remove controller" (1) and "add controller" (2). */
-    static juce::PopupMenu createMenu();
+    /** The row menu: "remove controller" (1), "add controller" (2) and the "send as" submenu
+        ("CC", "14-bit CC", "NRPN"), the current kind ticked.
+    */
+    static juce::PopupMenu createMenu (ControllerKind currentKind = ControllerKind::sevenBit);
 
     /** Opens the row menu at the mouse, asynchronously; the choice goes to menuItemChosen. When
         the row goes first, its menu is closed and nothing is chosen.
@@ -52,8 +58,9 @@ public:
     void showMenu();
 
     /** Acts on a choice from the row menu: 1 removes this row's controller from the model, 2
-        adds a controller after the model's last one (its CC number + 1, on its channel); any
-        other id does nothing.
+        adds a controller after the model's last one (see Brisquell::addNextController), a kind
+        of "send as" changes the controller's kind (see Controller::setKind); any other id does
+        nothing.
     */
     void menuItemChosen (int itemId);
 
@@ -103,6 +110,7 @@ private:
     juce::Label ccLabel, channelLabel;
     bool isShowingMenu = false;
     bool isControllerGone = false;
+    std::optional<ControllerKind> shownKind;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ControllerGUI)
 };

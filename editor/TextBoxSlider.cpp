@@ -56,11 +56,12 @@ TextBoxSlider::TextBoxSlider (double initialValue)
 
 TextBoxSlider::~TextBoxSlider() = default;
 
-void TextBoxSlider::setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep)
+void TextBoxSlider::setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep, double newDragStep)
 {
     minimum = newMinimum;
     maximum = newMaximum;
     interval = newInterval;
+    dragStep = newDragStep;
     pixelsPerStep = newPixelsPerStep;
     fitFont();
 }
@@ -157,7 +158,8 @@ void TextBoxSlider::mouseDrag (const juce::MouseEvent& event)
         return;
 
     const auto dy = event.getDistanceFromDragStartY();
-    setValue (dragStartValue - dy * interval / juce::jmax (1, pixelsPerStep), juce::sendNotificationSync);
+    const auto step = dragStep > 0.0 ? dragStep : interval;
+    setValue (dragStartValue - dy * step / juce::jmax (1, pixelsPerStep), juce::sendNotificationSync);
 }
 
 void TextBoxSlider::paintOverChildren (juce::Graphics& g)

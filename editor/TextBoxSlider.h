@@ -55,8 +55,11 @@ public:
     /** Stores the range, the interval and the drag distance per step, and fits the font to the
         range's widest values. The shown value is left as it is until the next setValue. An
         interval that is not positive switches snapping off; a pixelsPerStep below 1 counts as 1.
+        A drag moves the value by dragStep per pixelsPerStep pixels: by the interval when
+        dragStep is not positive (the default), so a wide range can be crossed in as few pixels
+        as a narrow one while typing still reaches every value.
     */
-    void setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep);
+    void setRange (double newMinimum, double newMaximum, double newInterval, int newPixelsPerStep, double dragStep = 0.0);
 
     /** Snaps the number to the interval (halves to even), clamps it into the range, stores it and
         shows it. With a notification, the listeners hear of it when the text changed.
@@ -117,6 +120,7 @@ private:
     double minimum = 0.0;
     double maximum = 100.0;
     double interval = 1.0;
+    double dragStep = 0.0;
     bool isApplyingTypedText = false;
 
     void fitFont();

@@ -13,9 +13,9 @@ namespace
 // How often the message thread delivers pending notifications.
 constexpr int notificationIntervalMs = 15;
 
-int lookupKey (int channel, int ccNumber) noexcept
+int lookupKey (ControllerKind kind, int channel, int number) noexcept
 {
-    return (channel - 1) * 128 + ccNumber;
+    return ((int) kind * 16 + channel - 1) * 128 + (number & 127);
 }
 
 // x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
@@ -127,14 +127,15 @@ juce::Array<Scene*> Brisquell::getSelectedScenes() const
 }
 
 //==============================================================================
-Controller* Brisquell::addController (int ccNumber, int channel)
+Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind kind)
 {
     Controller* added = nullptr;
 
     {
         const juce::ScopedLock sl (lock);
         auto controller = std::make_unique<Controller> (*this);
-        controller->ccNumber = ccNumber;
+        controller->kind = kind;
+        controller->ccNumber = kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber);
         controller->channel = channel;
         controller->name = juce::String (ccNumber);
         added = controller.get();
@@ -149,6 +150,7 @@ Controller* Brisquell::addController (int ccNumber, int channel)
 Controller* Brisquell::addNextController()
 {
     int ccNumber = 0, channel = 1;
+    auto kind = ControllerKind::sevenBit;
 
     {
         const juce::ScopedLock sl (lock);
@@ -157,11 +159,16 @@ Controller* Brisquell::addNextController()
         {
             // A restored document may hold any number: step on in two's complement rather than
             // overflow, which keeps the low 7 bits (what goes out) counting on from 127 to 0.
-            ccNumber = (int) (juce::uint32) ((juce::uint32) controllers.back()->ccNumber + 1u);
-            channel = controllers.back()->channel;
+            const auto& last = *controllers.back();
+            ccNumber = (int) (juce::uint32) ((juce::uint32) last.ccNumber + 1u);
+            channel = last.channel;
+            kind = last.kind;
+
+            if (kind != ControllerKind::sevenBit && ccNumber > getMaximumNumber (kind))
+                ccNumber = 0;
         }
 
-        return addController (ccNumber, channel);
+        return addController (ccNumber, channel, kind);
     }
 }
 
@@ -169,8 +176,8 @@ void Brisquell::removeController (Controller* controller)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (controllers.begin(), controllers.end(),
-                            [controller] (const auto& c) { return c.get() == controller; });
+    auto it = std::find_if (controllers.begin(), controllers.end(), [controller] (const auto& c)
+                            { return c.get() == controller; });
 
     // Marked pending before the record is retired, so that the round that destroys it has told
     // the views first (see retire()).
@@ -212,8 +219,8 @@ void Brisquell::deleteScene (Scene* scene)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (scenes.begin(), scenes.end(),
-                            [scene] (const auto& s) { return s.get() == scene; });
+    auto it = std::find_if (scenes.begin(), scenes.end(), [scene] (const auto& s)
+                            { return s.get() == scene; });
 
     // Pending before the scene is retired (see retire()).
     notifyChange (&sceneListSubject);
@@ -314,10 +321,10 @@ void Brisquell::setRandomSeed (juce::int64 seed)
 }
 
 // Lock held.
-int Brisquell::drawRandomValue (const Controller&)
+int Brisquell::drawRandomValue (const Controller& controller)
 {
-    // Anywhere in the range a control change carries.
-    return random.nextInt (128);
+    // Anywhere in the range the controller's kind carries.
+    return random.nextInt (getMaximumValue (controller.kind) + 1);
 }
 
 //==============================================================================
@@ -461,30 +468,40 @@ void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, doubl
     midiSorter.sort (data, numBytes);
 }
 
-void Brisquell::handleControllerValue (int channel, int ccNumber, int value)
+int Brisquell::handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn)
 {
     const juce::ScopedLock sl (lock);
+    const auto numTaken = storeControllerValue (kind, channel, number, value);
 
-    if (handleControlChange (channel, ccNumber, value) > 0 || ! autoLearn.load())
-        return;
+    if (numTaken > 0 || ! mayLearn || value < 0 || ! autoLearn.load())
+        return numTaken;
 
-    addController (ccNumber, channel);
-    handleControlChange (channel, ccNumber, value);
+    addController (number, channel, kind);
+    return storeControllerValue (kind, channel, number, value);
 }
 
-int Brisquell::handleControlChange (int channel, int ccNumber, int value)
+int Brisquell::storeControllerValue (ControllerKind kind, int channel, int number, int value)
 {
     if (lookupStale)
         rebuildMidiLookup();
 
+    if (channel < 1 || channel > 16 || number < 0 || number > getMaximumNumber (kind))
+        return 0;
+
     int matched = 0;
 
     // setValue can key a scene but never adds or removes controllers, so the chain stays valid.
-    for (int index = lookupHeads[(size_t) lookupKey (channel, ccNumber)]; index >= 0;)
+    for (int index = lookupHeads[(size_t) lookupKey (kind, channel, number)]; index >= 0;)
     {
         auto& controller = *controllers[(size_t) index];
         index = controller.nextWithSameKey;
-        controller.setValue (value);
+
+        if (controller.ccNumber != number)
+            continue;
+
+        if (value >= 0)
+            controller.setValue (value);
+
         ++matched;
     }
 
@@ -503,10 +520,10 @@ void Brisquell::rebuildMidiLookup()
         c.nextWithSameKey = -1;
 
         // Controllers outside the MIDI ranges (possible after a restore) never match input.
-        if (c.channel < 1 || c.channel > 16 || c.ccNumber < 0 || c.ccNumber > 127)
+        if (c.channel < 1 || c.channel > 16 || c.ccNumber < 0 || c.ccNumber > getMaximumNumber (c.kind))
             continue;
 
-        const auto key = (size_t) lookupKey (c.channel, c.ccNumber);
+        const auto key = (size_t) lookupKey (c.kind, c.channel, c.ccNumber);
 
         if (tails[key] < 0)
             lookupHeads[key] = (int) i;
@@ -534,9 +551,12 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 {
     const juce::ScopedLock sl (lock);
 
+    // One walk to the tick's place in the buffer, then every message goes straight there.
+    MidiTickWriter writer (buffer, sampleOffset);
+
     if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
     {
-        selectedScenes.getUnchecked (0)->sendValues (buffer, sampleOffset);
+        selectedScenes.getUnchecked (0)->sendValues (writer);
     }
     else
     {
@@ -556,7 +576,7 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
                     continue;
             }
 
-            addControlChange (buffer, controller.channel, controller.ccNumber, controller.computeValue(), sampleOffset);
+            writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, controller.computeValue());
         }
     }
 
@@ -791,7 +811,8 @@ void Brisquell::deliverPendingNotifications()
 
     auto tell = [this] (juce::ChangeBroadcaster* subject)
     {
-        listeners.call ([subject] (juce::ChangeListener& l) { l.changeListenerCallback (subject); });
+        listeners.call ([subject] (juce::ChangeListener& l)
+                        { l.changeListenerCallback (subject); });
     };
 
     if (controllerListPending.exchange (false))
@@ -857,6 +878,5 @@ void Brisquell::retire (std::unique_ptr<Scene> scene)
     if (hasPump.load())
         retiredScenes.push_back (std::move (scene));
 }
-
 
 } // namespace brisquell

@@ -91,14 +91,15 @@ public:
     Cursor& getCursor() noexcept { return cursor; }
     const Cursor& getCursor() const noexcept { return cursor; }
 
-    /** Appends a controller named after its CC number and notifies the controller list. Any
-        thread (the audio thread when auto-learn creates one).
+    /** Appends a controller of the kind named after its number and notifies the controller
+        list. Any thread (the audio thread when auto-learn creates one).
     */
-    Controller* addController (int ccNumber, int channel);
+    Controller* addController (int ccNumber, int channel, ControllerKind kind = ControllerKind::sevenBit);
 
-    /** The "add controller" command: the last controller's CC number + 1 on its channel, or CC 0
-        on channel 1 when there is none. The number wraps past the int range instead of
-        overflowing. Any thread.
+    /** The "add controller" command: a controller of the last controller's kind, with its number
+        + 1 on its channel, or 7-bit CC 0 on channel 1 when there is none. A 7-bit number wraps
+        past the int range instead of overflowing; a 14-bit kind's number wraps past its kind's
+        highest to 0. Any thread.
     */
     Controller* addNextController();
 
@@ -142,7 +143,7 @@ public:
     */
     Scene* duplicateScene (const Scene& scene);
 
-    /** Stores a new random value, anywhere in the controller's range, for every controller in
+    /** Stores a new random value, anywhere in the controller kind's range, for every controller in
         the scene, and tells each controller's listeners. A scene that is not in the model is left
         alone. Any thread.
     */
@@ -360,7 +361,8 @@ public:
         the cursor, the rate and the modes and empties the selection. Whatever else the document
         lacks or holds unreadably reads as 0 or is skipped; a source or trigger it cannot use is
         none, a glide time is limited to 0..maxGlideTime and a shape other than "smooth" is
-        linear. Listeners hear of the controller list, then the scene list: before this returns
+        linear. A controller's "kind" other than "cc14" or "nrpn" reads as 7-bit; a 14-bit kind's
+        number and values are clamped into its ranges. Listeners hear of the controller list, then the scene list: before this returns
         when called on the message thread, otherwise at the message thread's next notification
         round. Any thread.
     */
@@ -420,7 +422,7 @@ private:
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
-    int handleControlChange (int channel, int ccNumber, int value);
+    int storeControllerValue (ControllerKind kind, int channel, int number, int value);
     void setSelectedScenesLocked (const juce::Array<Scene*>& newSelection);
     int drawRandomValue (const Controller& controller);
 
@@ -430,7 +432,7 @@ private:
     bool learnSceneTrigger (LearnRequest request, SceneTrigger trigger) override;
     void moveCursorAxis (int axis, float parameterValue) override;
     bool recallScene (SceneTrigger trigger) override;
-    void handleControllerValue (int channel, int ccNumber, int value) override;
+    int handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn) override;
 
     /** Clears the request when it is still the one waiting; answers whether it was. */
     bool takeLearnRequest (LearnRequest request) noexcept;
@@ -449,7 +451,7 @@ private:
     std::vector<std::unique_ptr<Controller>> controllers;
     std::vector<std::unique_ptr<Scene>> scenes;
     juce::Array<Scene*> selectedScenes;
-    Cursor cursor { *this };
+    Cursor cursor{ *this };
     std::optional<PaneView> morphPaneState;
 
     bool scenesMoved = false;
@@ -458,7 +460,7 @@ private:
     bool selectionRestored = false;
     int sharpness = 1;
     juce::Random random;
-    juce::Point<int> editorSize { 300, 300 };
+    juce::Point<int> editorSize{ 300, 300 };
 
     // Interpolation caches (lock held).
     mutable bool distanceSumStale = true;
@@ -468,10 +470,11 @@ private:
     mutable juce::uint64 weightsGeneration = 1;
     mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
 
-    // Incoming control changes find their controllers through chains per (channel, CC number),
-    // rebuilt without allocating whenever the controllers or their numbers change.
-    static constexpr int numLookupKeys = 16 * 128;
-    std::array<int, numLookupKeys> lookupHeads {};
+    // Incoming values find their controllers through chains per (kind, channel, number modulo
+    // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers
+    // change; an NRPN chain may hold other numbers with the same low bits.
+    static constexpr int numLookupKeys = 3 * 16 * 128;
+    std::array<int, numLookupKeys> lookupHeads{};
     bool lookupStale = true;
 
     // Playing from a controller (lock held, but for the atomics).
@@ -492,16 +495,16 @@ private:
     mutable int numTriggers = 0;
     mutable bool triggerLookupStale = true;
 
-    std::atomic<bool> autoLearn { true }, autoKey { true };
-    std::atomic<int> refreshRate { defaultRefreshRate };
+    std::atomic<bool> autoLearn{ true }, autoKey{ true };
+    std::atomic<int> refreshRate{ defaultRefreshRate };
 
     // Notification state: pending flags per subject, set from any thread.
     juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
     std::atomic<bool> controllerListPending{ false }, sceneListPending{ false },
         selectionPending{ false }, cursorPending{ false }, anyControllerPending{ false },
         midiControlPending{ false };
-    std::atomic<int> numListeners { 0 };
-    std::atomic<bool> hasPump { false };
+    std::atomic<int> numListeners{ 0 };
+    std::atomic<bool> hasPump{ false };
     juce::ListenerList<juce::ChangeListener> listeners;
 
     // Retired records, destroyed on the message thread after the next notification round.

@@ -8,6 +8,8 @@ namespace
 constexpr juce::uint8 noteOnStatus = 0x90, controlChangeStatus = 0xb0, programChangeStatus = 0xc0,
                       pitchBendStatus = 0xe0;
 
+constexpr int dataEntryMsb = 6, dataEntryLsb = 38, nrpnLsb = 98, nrpnMsb = 99, rpnLsb = 100, rpnMsb = 101;
+
 /** The length of the channel messages the sorter handles (0 for every other status). */
 int sortableLength (juce::uint8 status) noexcept
 {
@@ -36,7 +38,10 @@ MidiSorter::MidiSorter (Target& t) noexcept : target (t)
 void MidiSorter::reset() noexcept
 {
     for (auto& channel : channels)
+    {
         channel.lastMsb.fill (-1);
+        channel.nrpnMsb = channel.nrpnLsb = channel.dataEntryMsb = -1;
+    }
 }
 
 bool MidiSorter::isSortable (const juce::uint8* data, int numBytes) noexcept
@@ -90,6 +95,24 @@ void MidiSorter::sort (const juce::uint8* data, int numBytes)
 }
 
 //==============================================================================
+MidiSorter::PairPart MidiSorter::pairPartOf (const ChannelState& state, int ccNumber, int value) noexcept
+{
+    constexpr auto n = CursorSource::numPairedNumbers;
+
+    // An MSB alone: the LSB counts as 0 until it comes.
+    if (ccNumber < n)
+        return { ccNumber, value << 7 };
+
+    // An LSB pairs with the channel's last MSB; without one there is no value to refine.
+    if (ccNumber < 2 * n)
+    {
+        const auto msb = state.lastMsb[(size_t) (ccNumber - n)];
+        return { ccNumber - n, msb >= 0 ? (msb << 7) | value : -1 };
+    }
+
+    return {};
+}
+
 void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
 {
     if (const auto request = target.getLearnRequest(); request.isCursor() && ccNumber <= CursorSource::maxControlChangeNumber)
@@ -101,35 +124,86 @@ void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
         state.lastMsb[(size_t) ccNumber] = (juce::int8) value;
 
     auto numMoved = moveAxesListeningTo (CursorSource::Kind::controlChange, channel, ccNumber, value);
+    const auto pair = pairPartOf (state, ccNumber, value);
 
-    // An MSB alone: the LSB counts as 0 until it comes.
-    numMoved += moveAxesListeningTo (CursorSource::Kind::controlChangePair, channel, ccNumber, value << 7);
-
-    // An LSB: it pairs with the channel's last MSB, and makes a 7-bit source on that MSB a pair,
-    // unless an axis listens to this number as a 7-bit source of its own.
-    if (ccNumber >= CursorSource::numPairedNumbers && ccNumber < 2 * CursorSource::numPairedNumbers)
+    if (pair.number >= 0)
     {
-        const auto msbNumber = ccNumber - CursorSource::numPairedNumbers;
-
-        for (int axis = 0; axis < 2 && numMoved == 0; ++axis)
+        // An LSB makes a 7-bit source on its MSB a pair, unless an axis listens to this number
+        // as a 7-bit source of its own.
+        if (ccNumber >= CursorSource::numPairedNumbers)
         {
-            const auto source = target.getCursorSource (axis);
+            for (int axis = 0; axis < 2 && numMoved == 0; ++axis)
+            {
+                const auto source = target.getCursorSource (axis);
 
-            if (source == CursorSource{ CursorSource::Kind::controlChange, channel, msbNumber })
-                target.setCursorSource (axis, { CursorSource::Kind::controlChangePair, channel, msbNumber });
+                if (source == CursorSource{ CursorSource::Kind::controlChange, channel, pair.number })
+                    target.setCursorSource (axis, { CursorSource::Kind::controlChangePair, channel, pair.number });
+            }
         }
 
-        // Without an MSB yet there is no position to refine: the LSB moves nothing.
-        if (const auto msb = state.lastMsb[(size_t) msbNumber]; msb >= 0)
-            numMoved += moveAxesListeningTo (CursorSource::Kind::controlChangePair, channel, msbNumber, (msb << 7) | value);
-        else
-            for (int axis = 0; axis < 2; ++axis)
-                if (target.getCursorSource (axis) == CursorSource{ CursorSource::Kind::controlChangePair, channel, msbNumber })
-                    ++numMoved;
+        numMoved += moveAxesListeningTo (CursorSource::Kind::controlChangePair, channel, pair.number, pair.value);
     }
 
-    if (numMoved == 0)
-        target.handleControllerValue (channel, ccNumber, value);
+    // What drives the cursor goes nowhere else.
+    if (numMoved > 0 || sortNrpnPart (state, channel, ccNumber, value))
+        return;
+
+    int numTaken = 0;
+
+    if (pair.number >= 0)
+        numTaken = target.handleControllerValue (ControllerKind::fourteenBit, channel, pair.number, pair.value, false);
+
+    target.handleControllerValue (ControllerKind::sevenBit, channel, ccNumber, value, numTaken == 0);
+}
+
+bool MidiSorter::sortNrpnPart (ChannelState& state, int channel, int ccNumber, int value)
+{
+    switch (ccNumber)
+    {
+        case nrpnMsb:
+        case nrpnLsb:
+        {
+            const auto wasSelected = state.hasNrpn();
+            (ccNumber == nrpnMsb ? state.nrpnMsb : state.nrpnLsb) = (juce::int8) value;
+            state.dataEntryMsb = -1;
+
+            if (state.nrpnMsb == 127 && state.nrpnLsb == 127)
+                state.nrpnMsb = state.nrpnLsb = -1;
+
+            if (! wasSelected)
+                target.handleControllerValue (ControllerKind::sevenBit, channel, ccNumber, value, false);
+
+            return true;
+        }
+
+        case rpnMsb:
+        case rpnLsb:
+            // The data entry that follows is the RPN's.
+            state.nrpnMsb = state.nrpnLsb = state.dataEntryMsb = -1;
+            return false;
+
+        case dataEntryMsb:
+        case dataEntryLsb:
+        {
+            if (! state.hasNrpn())
+                return false;
+
+            const auto number = (state.nrpnMsb << 7) | state.nrpnLsb;
+
+            if (ccNumber == dataEntryMsb)
+                state.dataEntryMsb = (juce::int8) value;
+
+            const auto msb = (int) state.dataEntryMsb;
+            const auto combined = ccNumber == dataEntryMsb ? value << 7 : (msb >= 0 ? (msb << 7) | value : -1);
+            target.handleControllerValue (ControllerKind::nrpn, channel, number, combined, true);
+            return true;
+        }
+
+        default:
+            break;
+    }
+
+    return false;
 }
 
 void MidiSorter::sortPitchBend (int channel, int value)
@@ -159,7 +233,8 @@ int MidiSorter::moveAxesListeningTo (CursorSource::Kind kind, int channel, int n
         if (source.kind != kind || source.channel != channel || (kind != CursorSource::Kind::pitchBend && source.number != number))
             continue;
 
-        target.moveCursorAxis (axis, (float) value / (float) source.getMaximumValue());
+        if (value >= 0)
+            target.moveCursorAxis (axis, (float) value / (float) source.getMaximumValue());
         ++numMoved;
     }
 

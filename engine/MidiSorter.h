@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ControllerKind.h"
 #include "engine/MidiControl.h"
 
 #include <array>
@@ -20,11 +21,24 @@ namespace brisquell
       and its LSB (CC n + 32) combines with the channel's last MSB; an LSB that arrives for a
       7-bit source on CC 0..31 makes the source a 14-bit pair;
     - a scene trigger: it recalls the first scene that holds it;
-    - a controller value: every other control change.
+    - an NRPN part: CC 99 and 98 select a parameter number on their channel (99 its MSB, 98 its
+      LSB; both must have come), and while one is selected the data entry CC 6 (MSB) and CC 38
+      (LSB) carry its value, which goes to the NRPN controllers of that number. The data entry
+      MSB alone gives the value with the LSB taken as 0, each LSB then combines with it, and an
+      LSB before any MSB changes nothing; a new 99 or 98 waits for a new MSB. 99 and 98 reach
+      the 7-bit controllers on those numbers only while no parameter is selected, and are never
+      learned as controllers; 127 / 127 (the null parameter) deselects, and so does an RPN
+      selection (CC 101 or 100). A data entry with nothing selected is a plain control change;
+    - a controller value: every other control change. The 7-bit controllers on its number take
+      it; the 14-bit controllers take an MSB (CC n, 0..31) and its LSB (CC n + 32) by the same
+      rule as 14-bit cursor sources: the MSB alone gives the value with the LSB taken as 0, an
+      LSB combines with the channel's last MSB and does nothing before one. When no controller
+      takes the message, auto-learn may add a 7-bit controller for it (for a data entry MSB with
+      a parameter selected, an NRPN controller).
 
     Everything else (note-offs, other channel messages, system messages, malformed messages)
-    is ignored. What lasts beyond one message (the last MSB on each channel) is kept here, per
-    channel.
+    is ignored. What lasts beyond one message (the last MSB on each channel, the selected NRPN
+    and its data entry MSB) is kept here, per channel.
 
     Not thread-safe by itself: the model calls it under its lock. Audio thread; allocates
     nothing and never blocks.
@@ -66,8 +80,12 @@ public:
         /** Recalls the first scene holding the trigger; false when none holds it. */
         virtual bool recallScene (SceneTrigger trigger) = 0;
 
-        /** A control change that is no cursor source: a controller's value. */
-        virtual void handleControllerValue (int channel, int ccNumber, int value) = 0;
+        /** A controller value: every controller of the kind on the channel and number takes it.
+            When none does and mayLearn is true, auto-learn (when on) adds a controller of the
+            kind that takes it. A value below 0 only counts the controllers that listen.
+            Answers how many took it (or listen).
+        */
+        virtual int handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn) = 0;
     };
 
     explicit MidiSorter (Target& target) noexcept;
@@ -82,7 +100,7 @@ public:
     */
     static bool isSortable (const juce::uint8* data, int numBytes) noexcept;
 
-    /** Forgets what the channels carried (the last MSBs). */
+    /** Forgets what the channels carried (the last MSBs, the selected NRPNs). */
     void reset() noexcept;
 
 private:
@@ -91,16 +109,35 @@ private:
     void sortPitchBend (int channel, int value);
     void sortTrigger (SceneTrigger trigger);
 
-    /** Moves every axis whose source is the kind on the channel and number; answers how many. */
+    /** Moves every axis whose source is the kind on the channel and number; answers how many.
+        A value below 0 moves nothing and only counts them.
+    */
     int moveAxesListeningTo (CursorSource::Kind kind, int channel, int number, int value);
 
-    Target& target;
-
-    // The last MSB (CC 0..31) each channel carried, or -1 before the first.
+    // What the channels carried: the last MSB (CC 0..31), the selected NRPN's MSB and LSB and
+    // its data entry MSB, each -1 before the first.
     struct ChannelState
     {
         std::array<juce::int8, CursorSource::numPairedNumbers> lastMsb;
+        juce::int8 nrpnMsb, nrpnLsb, dataEntryMsb;
+
+        bool hasNrpn() const noexcept { return nrpnMsb >= 0 && nrpnLsb >= 0; }
     };
+
+    /** The 14-bit pair a control change is part of: the MSB's number and the pair's value, -1
+        for an LSB before any MSB; none (number -1) for a CC outside 0..63.
+    */
+    struct PairPart
+    {
+        int number = -1, value = -1;
+    };
+
+    static PairPart pairPartOf (const ChannelState& state, int ccNumber, int value) noexcept;
+
+    /** Takes the control change as an NRPN part (see the class comment); false when it is none. */
+    bool sortNrpnPart (ChannelState& state, int channel, int ccNumber, int value);
+
+    Target& target;
 
     std::array<ChannelState, 16> channels;
 

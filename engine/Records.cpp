@@ -25,11 +25,7 @@ void removeByIdentity (std::vector<T*>& list, const T* item)
 //==============================================================================
 void addControlChange (juce::MidiBuffer& buffer, int channel, int ccNumber, int value, int sampleOffset)
 {
-    const auto clampedChannel = juce::jlimit (1, 16, channel);
-    const juce::uint8 bytes[3] = { (juce::uint8) (0xB0 | (clampedChannel - 1)),
-                                   (juce::uint8) (ccNumber & 0x7F),
-                                   (juce::uint8) (value & 0x7F) };
-    buffer.addEvent (bytes, 3, sampleOffset);
+    MidiTickWriter (buffer, sampleOffset).addControlChange (channel, ccNumber, value);
 }
 
 juce::String toStorableName (const juce::String& name)
@@ -93,10 +89,10 @@ void SceneValue::setValue (int newValue)
     controller.valueStale = true;
 }
 
-void SceneValue::send (juce::MidiBuffer& buffer, int sampleOffset)
+void SceneValue::send (MidiTickWriter& writer)
 {
     if (controller.takeSendRequest())
-        addControlChange (buffer, controller.channel, controller.ccNumber, getValue(), sampleOffset);
+        writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, getValue());
 }
 
 //==============================================================================
@@ -253,10 +249,16 @@ float Scene::getWeight() const
 
 void Scene::sendValues (juce::MidiBuffer& buffer, int sampleOffset)
 {
+    MidiTickWriter writer (buffer, sampleOffset);
+    sendValues (writer);
+}
+
+void Scene::sendValues (MidiTickWriter& writer)
+{
     const juce::ScopedLock sl (model.getLock());
 
     for (auto i = values.size(); i > 0; --i)
-        values[i - 1]->send (buffer, sampleOffset);
+        values[i - 1]->send (writer);
 }
 
 int Scene::getIndex() const
@@ -296,7 +298,7 @@ int Controller::getCcNumber() const
 void Controller::setCcNumber (int newCcNumber)
 {
     const juce::ScopedLock sl (model.getLock());
-    ccNumber = newCcNumber;
+    ccNumber = kind == ControllerKind::sevenBit ? newCcNumber : limitNumber (kind, newCcNumber);
     model.lookupStale = true;
 }
 
@@ -324,6 +326,38 @@ void Controller::setName (const juce::String& newName)
     auto storable = toStorableName (newName);
     const juce::ScopedLock sl (model.getLock());
     name = std::move (storable);
+}
+
+ControllerKind Controller::getKind() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return kind;
+}
+
+void Controller::setKind (ControllerKind newKind)
+{
+    {
+        const juce::ScopedLock sl (model.getLock());
+
+        if (newKind == kind || retired)
+            return;
+
+        for (auto* v : values)
+            v->value.store (rescaleValue (v->getValue(), kind, newKind), std::memory_order_relaxed);
+
+        ccNumber = limitNumber (newKind, ccNumber);
+        kind = newKind;
+        model.lookupStale = true;
+        markChanged();
+    }
+
+    model.notifyChange (this);
+}
+
+int Controller::getMaximumValue() const
+{
+    const juce::ScopedLock sl (model.getLock());
+    return brisquell::getMaximumValue (kind);
 }
 
 int Controller::getNumSceneValues() const
@@ -357,6 +391,9 @@ void Controller::setValueInScene (int value, Scene& scene)
     // model's list would hold a value that no interpolation and no document could account for.
     if (retired || ! scene.listed || &scene.model != &model)
         return;
+
+    if (kind != ControllerKind::sevenBit)
+        value = juce::jlimit (0, brisquell::getMaximumValue (kind), value);
 
     if (auto* existing = findSceneValue (scene))
     {
@@ -462,7 +499,8 @@ void Controller::sendTo (juce::MidiBuffer& buffer, int sampleOffset)
 {
     const juce::ScopedLock sl (model.getLock());
     model.ensureWeights();
-    addControlChange (buffer, channel, ccNumber, computeValue(), sampleOffset);
+    MidiTickWriter writer (buffer, sampleOffset);
+    writeControllerValue (writer, kind, channel, ccNumber, computeValue());
 }
 
 void Controller::removeFromModel()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ControllerKind.h"
 #include "engine/MidiControl.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -53,7 +54,7 @@ protected:
     }
 
 private:
-    std::atomic<float> x { 0.0f }, y { 0.0f };
+    std::atomic<float> x{ 0.0f }, y{ 0.0f };
 
     JUCE_DECLARE_NON_COPYABLE (XYItem)
 };
@@ -105,10 +106,10 @@ public:
     Scene& getScene() const noexcept { return scene; }
     Controller& getController() const noexcept { return controller; }
 
-    /** Adds one control change with this record's stored value when the controller has a send
-        request pending (audit output). Audio thread (any thread is safe).
+    /** Writes this record's stored value in its controller's form when the controller has a
+        send request pending (audit output). Audio thread (any thread is safe).
     */
-    void send (juce::MidiBuffer& buffer, int sampleOffset);
+    void send (MidiTickWriter& writer);
 
 private:
     friend class Brisquell;
@@ -215,6 +216,7 @@ public:
         Audio thread (any thread is safe); takes the model's lock.
     */
     void sendValues (juce::MidiBuffer& buffer, int sampleOffset);
+    void sendValues (MidiTickWriter& writer);
 
     /** The scene's position in the model's scene list, or -1. Any thread. */
     int getIndex() const;
@@ -297,14 +299,17 @@ enum class SelectionState
 class Controller final : public juce::ChangeBroadcaster
 {
 public:
-    /** A new controller has its send request and stale flag set, CC 0 on channel 1. */
+    /** A new controller has its send request and stale flag set, 7-bit CC 0 on channel 1. */
     explicit Controller (Brisquell& owner);
 
     /** Destroys every SceneValue of the controller, unlinking them from their scenes. */
     ~Controller() override;
 
     //==============================================================================
-    /** Plain accessors: the setters neither notify nor mark anything. Any thread. */
+    /** Plain accessors: the setters neither notify nor mark anything. The number is the CC
+        number, or for an NRPN the parameter number; a controller of a 14-bit kind keeps it
+        within its kind's range (see limitNumber), a 7-bit one keeps what it is given. Any thread.
+    */
     int getCcNumber() const;
     void setCcNumber (int newCcNumber);
     int getChannel() const;
@@ -313,6 +318,18 @@ public:
 
     /** Stores the name as toStorableName() makes it. */
     void setName (const juce::String& newName);
+
+    /** How the controller's value goes out and comes in (see ControllerKind). Any thread. */
+    ControllerKind getKind() const;
+
+    /** Changes the kind: every stored value is rescaled so that it sounds the same (see
+        rescaleValue), the number is clamped into the new kind's range, the value goes out in
+        its new form at the next tick and the controller's listeners are told. Any thread.
+    */
+    void setKind (ControllerKind newKind);
+
+    /** The highest value of the controller's kind: 127 or 16383. Any thread. */
+    int getMaximumValue() const;
 
     //==============================================================================
     /** The number of the controller's scene values, and the index-th (none when out of range).
@@ -324,8 +341,8 @@ public:
     /** The controller's first value in the scene, or none. Any thread. */
     SceneValue* findSceneValue (const Scene& scene) const;
 
-    /** Overwrites the value in the scene, or adds it; then marks the controller changed.
-        Scenes that are not in this controller's model, and records already removed, are left
+    /** Overwrites the value in the scene, or adds it; then marks the controller changed. A
+        controller of a 14-bit kind clamps the value into 0..16383 (a 7-bit one keeps it). Scenes that are not in this controller's model, and records already removed, are left
         alone. Any thread (the audio thread through MIDI input); model lock taken.
     */
     void setValueInScene (int value, Scene& scene);
@@ -349,8 +366,9 @@ public:
     /** How the selected scenes agree on this controller's value. Any thread. */
     SelectionState getSelectionState() const;
 
-    /** Adds one control change with the interpolated value. Audio thread (any thread is safe);
-        takes the model's lock.
+    /** Writes the interpolated value in the kind's form (see writeControllerValue) at the
+        offset, after the events already there. Audio thread (any thread is safe); takes the
+        model's lock.
     */
     void sendTo (juce::MidiBuffer& buffer, int sampleOffset);
 
@@ -375,14 +393,15 @@ private:
     bool valueStale = true;
     int ccNumber = 0;
     int channel = 1;
+    ControllerKind kind = ControllerKind::sevenBit;
     int cachedValue = 0;
     juce::uint64 cachedGeneration = 0;
     juce::String name;
     std::vector<SceneValue*> values;
     bool retired = false;
-    int nextWithSameKey = -1;           // the MIDI lookup chain (see Brisquell::handleIncomingMidi)
+    int nextWithSameKey = -1; // the MIDI lookup chain (see Brisquell::handleControllerValue)
 
-    std::atomic<bool> notificationPending { false };
+    std::atomic<bool> notificationPending{ false };
 
     JUCE_LEAK_DETECTOR (Controller)
 };

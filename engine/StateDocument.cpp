@@ -1,6 +1,6 @@
+#include "engine/StateDocument.h"
 #include "engine/Brisquell.h"
 #include "engine/SessionElement.h"
-#include "engine/StateDocument.h"
 
 #include <cmath>
 #include <cstdio>
@@ -46,7 +46,8 @@ int parseInteger (const juce::String& text)
 
     const auto result = negative ? -magnitude : magnitude;
     return (int) juce::jlimit ((juce::int64) std::numeric_limits<int>::min(),
-                               (juce::int64) std::numeric_limits<int>::max(), result);
+                               (juce::int64) std::numeric_limits<int>::max(),
+                               result);
 }
 
 double parseDecimal (const juce::String& text)
@@ -304,6 +305,7 @@ struct SceneSnapshot
 struct ControllerSnapshot
 {
     int ccNumber = 0, channel = 1;
+    ControllerKind kind = ControllerKind::sevenBit;
     juce::String name;
     std::vector<std::pair<int, int>> values; // (value, scene index)
 };
@@ -339,7 +341,7 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
 
         for (auto& controller : controllers)
         {
-            ControllerSnapshot snapshot { controller->ccNumber, controller->channel, controller->name, {} };
+            ControllerSnapshot snapshot{ controller->ccNumber, controller->channel, controller->kind, controller->name, {} };
             snapshot.values.reserve (controller->values.size());
 
             for (auto* v : controller->values)
@@ -433,6 +435,10 @@ std::unique_ptr<juce::XmlElement> Brisquell::createStateXml (const juce::String&
         element->setAttribute ("ccno", c->ccNumber);
         element->setAttribute ("channel", c->channel);
         element->setAttribute ("name", c->name);
+
+        // Only the 14-bit kinds are written: documents of 7-bit controllers stay as they were.
+        if (c->kind != ControllerKind::sevenBit)
+            element->setAttribute ("kind", getDocumentName (c->kind));
     }
 
     if (auto sessionElement = state::createSessionElement (session))
@@ -464,7 +470,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         newSharpness = readSharpness (*scenesElement);
 
         forEachChildElement (*scenesElement, [&] (const juce::XmlElement& element)
-        {
+                             {
             auto scene = std::make_unique<Scene> (*this);
             // Positions are written as decimals: read back their whole part, exponent forms too.
             const auto y = state::getDecimalAsIntAttribute (element, "y");
@@ -474,8 +480,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             scene->name = toStorableName (state::getAttribute (element, "name"));
             scene->colour = readSceneColour (state::getAttribute (element, "colour"));
             scene->listed = true;
-            newScenes.push_back (std::move (scene));
-        });
+            newScenes.push_back (std::move (scene)); });
     }
 
     if (auto* controllersElement = state::getChild (*document, "controllers"))
@@ -486,15 +491,25 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         std::vector<size_t> touched;
 
         forEachChildElement (*controllersElement, [&] (const juce::XmlElement& element)
-        {
+                             {
             auto controller = std::make_unique<Controller> (*this);
-            controller->ccNumber = state::getIntAttribute (element, "ccno");
+            // A kind this reader does not know reads as 7-bit, as a reader before the kinds did. A
+            // 14-bit kind keeps its number and values in its ranges; a 7-bit controller keeps
+            // what the document says, as it always has.
+            const auto kind = kindFromDocumentName (state::getAttribute (element, "kind"));
+            const auto ccNumber = state::getIntAttribute (element, "ccno");
+            controller->kind = kind;
+            controller->ccNumber = kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber);
             controller->channel = state::getIntAttribute (element, "channel");
             controller->name = toStorableName (state::getAttribute (element, "name"));
 
             forEachChildElement (element, [&] (const juce::XmlElement& valueElement)
             {
-                const auto value = state::getIntAttribute (valueElement, "value");
+                auto value = state::getIntAttribute (valueElement, "value");
+
+                if (kind != ControllerKind::sevenBit)
+                    value = juce::jlimit (0, getMaximumValue (kind), value);
+
                 const auto index = state::getIntAttribute (valueElement, "scene");
 
                 if (! juce::isPositiveAndBelow (index, newScenes.size()))
@@ -519,8 +534,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
 
             touched.clear();
 
-            newControllers.push_back (std::move (controller));
-        });
+            newControllers.push_back (std::move (controller)); });
     }
 
     // Of the pane's view only what the pane reads is kept: nothing else of the element can

@@ -11,8 +11,8 @@
 // are usable numbers, and every state it saves is a well-formed chunk that restores to the same
 // state.
 
-#include "fuzz/FuzzSupport.h"
 #include "engine/StateDocument.h"
+#include "fuzz/FuzzSupport.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"
 
@@ -25,8 +25,8 @@
 
 namespace
 {
-using brisquell::BrisquellPlugInInterface;
 using brisquell::Brisquell;
+using brisquell::BrisquellPlugInInterface;
 using namespace brisquell::fuzzing;
 
 constexpr int maxBlockSize = 8192;
@@ -167,17 +167,42 @@ public:
         {
             switch (in.ConsumeIntegralInRange (0, 13))
             {
-                case 0: case 1: case 2: addEvent(); break;
-                case 3:  addControlChangeBurst(); break;
-                case 4: case 5: processBlock (in.ConsumeIntegralInRange (0, maxBlockSize)); break;
-                case 6:  setParameter(); break;
-                case 7:  setSampleRate(); break;
-                case 8:  model.setRefreshRate (in.ConsumeIntegral<int>()); break;
-                case 9:  saveAndCheck(); break;
-                case 10: loadChunk(); break;
-                case 11: editModel(); break;
-                case 12: runWhileModelIsBusy(); break;
-                default: model.deliverPendingNotifications(); break;
+                case 0:
+                case 1:
+                case 2:
+                    addEvent();
+                    break;
+                case 3:
+                    addControlChangeBurst();
+                    break;
+                case 4:
+                case 5:
+                    processBlock (in.ConsumeIntegralInRange (0, maxBlockSize));
+                    break;
+                case 6:
+                    setParameter();
+                    break;
+                case 7:
+                    setSampleRate();
+                    break;
+                case 8:
+                    model.setRefreshRate (in.ConsumeIntegral<int>());
+                    break;
+                case 9:
+                    saveAndCheck();
+                    break;
+                case 10:
+                    loadChunk();
+                    break;
+                case 11:
+                    editModel();
+                    break;
+                case 12:
+                    runWhileModelIsBusy();
+                    break;
+                default:
+                    model.deliverPendingNotifications();
+                    break;
             }
         }
 
@@ -206,11 +231,15 @@ private:
             {
                 const auto channel = byte() & 0x0f;
 
-                switch (in.ConsumeIntegralInRange (0, 3))
+                switch (in.ConsumeIntegralInRange (0, 4))
                 {
                     case 0:
                         data[0] = (std::uint8_t) (0xb0 | channel);
                         data[1] = byte() & 0x3f;
+                        break;
+                    case 4: // a part of an NRPN or RPN sequence: its selection or its data entry
+                        data[0] = (std::uint8_t) (0xb0 | channel);
+                        data[1] = in.PickValueInArray<std::uint8_t> ({ 99, 98, 6, 38, 101, 100 });
                         break;
                     case 1:
                         data[0] = (std::uint8_t) (0xe0 | channel);
@@ -282,8 +311,7 @@ private:
 
         for (int i = 0; i < count; ++i)
         {
-            const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number,
-                                          (std::uint8_t) ((value + i) & 0x7f) };
+            const std::uint8_t data[] = { (std::uint8_t) (0xb0 | channel), (std::uint8_t) number, (std::uint8_t) ((value + i) & 0x7f) };
             midi.addEvent (data, 3, i);
             number += step;
 
@@ -336,15 +364,25 @@ private:
 
         switch (in.ConsumeIntegralInRange (0, 3))
         {
-            case 0:  value = in.ConsumeFloatingPointInRange (0.0f, 1.0f); break;
-            case 1:  value = in.ConsumeFloatingPoint<float>(); break;
-            case 2:  value = in.PickValueInArray ({ std::numeric_limits<float>::quiet_NaN(),
-                                                   std::numeric_limits<float>::infinity(),
-                                                   -std::numeric_limits<float>::infinity(),
-                                                   std::numeric_limits<float>::max(),
-                                                   std::numeric_limits<float>::denorm_min(),
-                                                   -0.0f, 1.0e10f, -1.0e10f }); break;
-            default: value = floatFromBits (in.ConsumeIntegral<std::uint32_t>()); break;
+            case 0:
+                value = in.ConsumeFloatingPointInRange (0.0f, 1.0f);
+                break;
+            case 1:
+                value = in.ConsumeFloatingPoint<float>();
+                break;
+            case 2:
+                value = in.PickValueInArray ({ std::numeric_limits<float>::quiet_NaN(),
+                                               std::numeric_limits<float>::infinity(),
+                                               -std::numeric_limits<float>::infinity(),
+                                               std::numeric_limits<float>::max(),
+                                               std::numeric_limits<float>::denorm_min(),
+                                               -0.0f,
+                                               1.0e10f,
+                                               -1.0e10f });
+                break;
+            default:
+                value = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
+                break;
         }
 
         // As the format clients do: through the processor's parameter list.
@@ -368,11 +406,8 @@ private:
     void setSampleRate()
     {
         const auto rate = in.ConsumeBool()
-                            ? in.PickValueInArray ({ 0.0, -1.0, 1.0, 22050.0, 44100.0, 44100.9, 48000.0, 96000.0,
-                                                     192000.0, 1.0e9, 1.0e300,
-                                                     std::numeric_limits<double>::infinity(),
-                                                     std::numeric_limits<double>::quiet_NaN() })
-                            : in.ConsumeFloatingPoint<double>();
+                              ? in.PickValueInArray ({ 0.0, -1.0, 1.0, 22050.0, 44100.0, 44100.9, 48000.0, 96000.0, 192000.0, 1.0e9, 1.0e300, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN() })
+                              : in.ConsumeFloatingPoint<double>();
         processor.setRateAndBufferSizeDetails (rate, in.ConsumeIntegralInRange (0, maxBlockSize));
     }
 
@@ -496,18 +531,38 @@ private:
     /** What the editor and the pane do on the message thread. */
     void editModel()
     {
-        switch (in.ConsumeIntegralInRange (0, 21))
+        switch (in.ConsumeIntegralInRange (0, 22))
         {
             case 21:
                 editPlaying();
                 break;
-            case 0: model.setAutoLearn (in.ConsumeBool()); break;
-            case 1: model.setAutoKey (in.ConsumeBool()); break;
-            case 2: model.setAudit (in.ConsumeBool()); break;
-            case 3: model.keySceneAtCursor(); break;
-            case 4: if (auto* scene = pickScene()) model.deleteScene (scene); break;
-            case 5: if (auto* scene = pickScene()) scene->setPosition (anyPosition(), anyPosition()); break;
-            case 6: model.getCursor().setPosition (anyPosition(), anyPosition()); break;
+            case 22:
+                if (auto* controller = pickController())
+                    controller->setKind ((brisquell::ControllerKind) in.ConsumeIntegralInRange (0, 2));
+                break;
+            case 0:
+                model.setAutoLearn (in.ConsumeBool());
+                break;
+            case 1:
+                model.setAutoKey (in.ConsumeBool());
+                break;
+            case 2:
+                model.setAudit (in.ConsumeBool());
+                break;
+            case 3:
+                model.keySceneAtCursor();
+                break;
+            case 4:
+                if (auto* scene = pickScene())
+                    model.deleteScene (scene);
+                break;
+            case 5:
+                if (auto* scene = pickScene())
+                    scene->setPosition (anyPosition(), anyPosition());
+                break;
+            case 6:
+                model.getCursor().setPosition (anyPosition(), anyPosition());
+                break;
 
             case 7:
             {
@@ -522,10 +577,22 @@ private:
                 break;
             }
 
-            case 8: if (auto* controller = pickController()) controller->setValue (in.ConsumeIntegral<int>()); break;
-            case 9: if (auto* controller = pickController()) controller->setCcNumber (in.ConsumeIntegral<int>()); break;
-            case 10: if (auto* controller = pickController()) controller->setChannel (in.ConsumeIntegral<int>()); break;
-            case 11: if (auto* controller = pickController()) model.removeController (controller); break;
+            case 8:
+                if (auto* controller = pickController())
+                    controller->setValue (in.ConsumeIntegral<int>());
+                break;
+            case 9:
+                if (auto* controller = pickController())
+                    controller->setCcNumber (in.ConsumeIntegral<int>());
+                break;
+            case 10:
+                if (auto* controller = pickController())
+                    controller->setChannel (in.ConsumeIntegral<int>());
+                break;
+            case 11:
+                if (auto* controller = pickController())
+                    model.removeController (controller);
+                break;
 
             case 12:
                 if (auto* controller = pickController())
@@ -575,7 +642,9 @@ private:
                 model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
                 break;
 
-            default: model.addNextController(); break;
+            default:
+                model.addNextController();
+                break;
         }
     }
 
@@ -625,7 +694,7 @@ private:
     FuzzedDataProvider& in;
     BrisquellPlugInInterface processor;
     Brisquell& model = processor.getModel();
-    ReadingListener listener { model };
+    ReadingListener listener{ model };
     juce::MidiBuffer midi;
     juce::MemoryBlock lastSaved;
     int stateChecks = 0;

@@ -36,7 +36,7 @@ constexpr int maxNestingDepth = 32;
 
 /** Limits on what the framework's parser and the document's readers would spend more than
     linear time on, far beyond anything the plug-in writes (its elements have at most eight
-    attributes, its documents about 40 names, and an attribute value at most one reference per
+    attributes, its documents about 45 names, and an attribute value at most one reference per
     character of a controller's or a scene's name, see maxStorableNameLength):
     - the framework's parser builds an attribute value with one append per reference, each
       copying what was read before;

@@ -1,6 +1,7 @@
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
 #include "editor/ControllerList.h"
+#include "support/MenuKeys.h"
 #include "support/MessageLoop.h"
 
 #include <gtest/gtest.h>
@@ -304,7 +305,7 @@ TEST_F (ControllerRow, AddControllerFollowsTheModelsLastControllerNotTheRow)
     while (items.next())
         texts.add (juce::String (items.getItem().itemID) + " " + items.getItem().text);
 
-    EXPECT_EQ (texts, juce::StringArray ({ "1 remove controller", "2 add controller" }));
+    EXPECT_EQ (texts, juce::StringArray ({ "1 remove controller", "2 add controller", "0 send as" }));
 
     auto* last = model.addController (127, 5);
     row->menuItemChosen (ControllerGUI::addControllerItem);
@@ -320,6 +321,104 @@ TEST_F (ControllerRow, AddControllerFollowsTheModelsLastControllerNotTheRow)
     EXPECT_EQ (model.getNumControllers(), 2);
     EXPECT_EQ (model.indexOfController (controller), -1);
     deliver();
+}
+
+TEST_F (ControllerRow, SendAsOffersTheKindsWithTheCurrentOneTickedAndChangesItThroughTheKeyboard)
+{
+    auto* scene = addSceneAt (model, 0, 0);
+    controller->setCcNumber (74);
+    controller->setValueInScene (64, *scene);
+    deliver();
+
+    const auto kindsIn = [] (const juce::PopupMenu& menu)
+    {
+        juce::StringArray texts;
+
+        for (juce::PopupMenu::MenuItemIterator items (menu, true); items.next();)
+            if (items.getItem().subMenu == nullptr)
+                texts.add (juce::String (items.getItem().itemID) + " " + items.getItem().text + (items.getItem().isTicked ? " *" : ""));
+
+        texts.removeRange (0, 2);
+        return texts;
+    };
+
+    EXPECT_EQ (kindsIn (ControllerGUI::createMenu (ControllerKind::nrpn)), juce::StringArray ({ "10 CC", "11 14-bit CC", "12 NRPN *" }));
+
+    // A right click on the row, down to "send as", into it and down to the kind, as a user does.
+    const auto sendAs = [&] (int kindPosition)
+    {
+        test::clickThroughPeer (*row, { 60, 6 }, test::rightButton());
+
+        if (! test::runMessageLoopUntil ([]
+                                         { return test::openMenuWindow() != nullptr; }))
+            return false;
+
+        const auto picked = test::pickFromOpenMenu ({ test::reachablePositionOf (ControllerGUI::createMenu(), "send as"), kindPosition });
+        test::runMessageLoopUntil ([]
+                                   { return test::openMenuWindow() == nullptr; });
+        deliver();
+        return picked;
+    };
+
+    ASSERT_TRUE (sendAs (2));
+    EXPECT_EQ (controller->getKind(), ControllerKind::nrpn);
+    EXPECT_EQ (shownValue(), "8192") << "the value rescaled, shown at 14 bits";
+    EXPECT_EQ (row->getValueBox().getMaximum(), 16383);
+    EXPECT_EQ (row->getCcNumberBox().getMaximum(), 16383);
+    EXPECT_EQ (row->getCcNumberBox().getText(), "74");
+    EXPECT_EQ (kindsIn (ControllerGUI::createMenu (controller->getKind())).joinIntoString ("|"), "10 CC|11 14-bit CC|12 NRPN *");
+
+    ASSERT_TRUE (sendAs (1));
+    EXPECT_EQ (controller->getKind(), ControllerKind::fourteenBit);
+    EXPECT_EQ (row->getCcNumberBox().getText(), "31") << "clamped into the 14-bit CC numbers";
+    EXPECT_EQ (row->getCcNumberBox().getMaximum(), 31);
+
+    ASSERT_TRUE (sendAs (0));
+    EXPECT_EQ (controller->getKind(), ControllerKind::sevenBit);
+    EXPECT_EQ (shownValue(), "64");
+    EXPECT_EQ (row->getValueBox().getMaximum(), 127);
+}
+
+TEST_F (ControllerRow, AFourteenBitRowDragsAcrossItsRangeAsFarAsASevenBitOneAndTypesAnyValue)
+{
+    auto* scene = addSceneAt (model, 0, 0);
+    controller->setKind (ControllerKind::nrpn);
+    controller->setValueInScene (8192, *scene);
+    deliver();
+    auto& box = row->getValueBox();
+
+    test::dragVertically (box, dragStart, -10);
+    deliver();
+    EXPECT_EQ (scene->getValueFor (*controller), 8192 + 5 * 128);
+    test::dragVertically (box, dragStart, -400);
+    deliver();
+    EXPECT_EQ (scene->getValueFor (*controller), 16383) << "the top of the range";
+
+    const auto typed = test::whileFocusHolds ([&]
+                                              {
+        window->takeFocus();
+        box.showEditor();
+        auto* entry = box.getCurrentTextEditor();
+
+        if (entry == nullptr || ! entry->hasKeyboardFocus (true))
+            return false;
+
+        for (auto c : juce::String ("12345"))
+            entry->keyPressed (test::characterKey (c));
+
+        entry->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+        return true; });
+
+    ASSERT_TRUE (typed);
+    ASSERT_TRUE (test::runMessageLoopUntil ([&]
+                                            { return ! box.isBeingEdited(); }));
+    EXPECT_EQ (scene->getValueFor (*controller), 12345);
+
+    // The parameter number: any of 0..16383, dragged a step per 2 pixels.
+    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, -4);
+    EXPECT_EQ (controller->getCcNumber(), 9);
+    test::dragVertically (row->getCcNumberBox(), { 9, 6 }, 40);
+    EXPECT_EQ (controller->getCcNumber(), 0);
 }
 
 TEST_F (ControllerRow, AMenuOutlivingItsRowDoesNothing)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace brisquell;
@@ -65,10 +66,29 @@ public:
         return false;
     }
 
-    void handleControllerValue (int channel, int ccNumber, int value) override
+    /** Logs 7-bit values and NRPN values always, 14-bit values when a controller listens;
+        " taken" marks a value that may not be learned. Answers how many listen.
+    */
+    int handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn) override
     {
-        log.push_back ("value " + std::to_string (channel) + "/" + std::to_string (ccNumber) + "=" + std::to_string (value));
+        int numListening = 0;
+
+        for (auto& c : controllers)
+            if (c == Key{ kind, channel, number })
+                ++numListening;
+
+        if (kind != ControllerKind::fourteenBit || numListening > 0)
+        {
+            static const char* const names[] = { "value ", "pair ", "nrpn " };
+            log.push_back (names[(int) kind] + std::to_string (channel) + "/" + std::to_string (number) + "="
+                           + std::to_string (value) + (mayLearn ? "" : " taken"));
+        }
+
+        return numListening;
     }
+
+    using Key = std::tuple<ControllerKind, int, int>;
+    std::vector<Key> controllers;
 
     LearnRequest request;
     std::array<CursorSource, 2> sources;
@@ -266,4 +286,73 @@ TEST (LearnRequestWord, PacksKindAndSceneIntoOneWordAndBack)
 
     EXPECT_EQ (LearnRequest().pack(), 0u) << "none is the zero word";
     EXPECT_EQ (LearnRequest::unpack (0x1234567804ull), LearnRequest()) << "an unknown kind reads as none";
+}
+
+//==============================================================================
+TEST_F (MidiSorting, AFourteenBitControllerTakesItsPairByTheCursorsRule)
+{
+    target.controllers = { { ControllerKind::fourteenBit, 2, 5 } };
+
+    // The MSB alone: the LSB counts as 0; the 7-bit controllers on CC 5 hear it too, but no
+    // controller is learned for it.
+    EXPECT_EQ (sort ({ 0xb1, 5, 64 }), (Lines{ "pair 2/5=8192 taken", "value 2/5=64 taken" }));
+    EXPECT_EQ (sort ({ 0xb1, 37, 1 }), (Lines{ "pair 2/5=8193 taken", "value 2/37=1 taken" }));
+    EXPECT_EQ (sort ({ 0xb1, 37, 127 }), (Lines{ "pair 2/5=8319 taken", "value 2/37=127 taken" })) << "each LSB refines the last MSB";
+
+    // Another channel has no MSB yet: its LSB changes nothing but is still not learned.
+    target.controllers.push_back ({ ControllerKind::fourteenBit, 3, 5 });
+    EXPECT_EQ (sort ({ 0xb2, 37, 9 }), (Lines{ "pair 3/5=-1 taken", "value 3/37=9 taken" }));
+
+    // Nobody listens to CC 6's pair: a plain value, which may be learned as 7-bit.
+    EXPECT_EQ (sort ({ 0xb1, 6, 1 }), Lines{ "value 2/6=1" });
+}
+
+TEST_F (MidiSorting, AnNrpnSequenceSelectsItsParameterAndCarriesTheValueByDataEntry)
+{
+    // No parameter selected: data entry is a plain control change.
+    EXPECT_EQ (sort ({ 0xb0, 6, 10 }), Lines{ "value 1/6=10" });
+    EXPECT_EQ (sort ({ 0xb0, 38, 10 }), Lines{ "value 1/38=10" });
+
+    // 99 and 98 select parameter 2 * 128 + 3 = 259; before the selection is complete they
+    // reach 7-bit controllers on their numbers, but never to be learned.
+    EXPECT_EQ (sort ({ 0xb0, 99, 2 }), Lines{ "value 1/99=2 taken" });
+    EXPECT_EQ (sort ({ 0xb0, 98, 3 }), Lines{ "value 1/98=3 taken" });
+    EXPECT_EQ (sort ({ 0xb0, 38, 5 }), Lines{ "nrpn 1/259=-1" }) << "an LSB before the MSB changes nothing";
+    EXPECT_EQ (sort ({ 0xb0, 6, 64 }), Lines{ "nrpn 1/259=8192" }) << "the MSB alone";
+    EXPECT_EQ (sort ({ 0xb0, 38, 5 }), Lines{ "nrpn 1/259=8197" });
+    EXPECT_EQ (sort ({ 0xb0, 38, 6 }), Lines{ "nrpn 1/259=8198" }) << "the MSB stays";
+    EXPECT_EQ (sort ({ 0xb1, 6, 1 }), Lines{ "value 2/6=1" }) << "the selection is the channel's";
+
+    // With a parameter selected, 99 and 98 are consumed; a new selection waits for its MSB.
+    EXPECT_EQ (sort ({ 0xb0, 98, 4 }), Lines{});
+    EXPECT_EQ (sort ({ 0xb0, 38, 1 }), Lines{ "nrpn 1/260=-1" });
+    EXPECT_EQ (sort ({ 0xb0, 6, 127 }), Lines{ "nrpn 1/260=16256" });
+    EXPECT_EQ (sort ({ 0xb0, 99, 127 }), Lines{});
+    EXPECT_EQ (sort ({ 0xb0, 6, 0 }), Lines{ "nrpn 1/16260=0" });
+
+    // The null parameter deselects.
+    EXPECT_EQ (sort ({ 0xb0, 98, 127 }), Lines{});
+    EXPECT_EQ (sort ({ 0xb0, 6, 7 }), Lines{ "value 1/6=7" });
+    EXPECT_EQ (sort ({ 0xb0, 99, 0 }), Lines{ "value 1/99=0 taken" });
+
+    // So does an RPN selection, and a reset.
+    EXPECT_EQ (sort ({ 0xb0, 98, 0 }), Lines{ "value 1/98=0 taken" });
+    EXPECT_EQ (sort ({ 0xb0, 6, 1 }), Lines{ "nrpn 1/0=128" });
+    EXPECT_EQ (sort ({ 0xb0, 101, 0 }), Lines{ "value 1/101=0" });
+    EXPECT_EQ (sort ({ 0xb0, 6, 1 }), Lines{ "value 1/6=1" });
+    sort ({ 0xb0, 99, 0 });
+    sort ({ 0xb0, 98, 0 });
+    sorter.reset();
+    EXPECT_EQ (sort ({ 0xb0, 6, 1 }), Lines{ "value 1/6=1" });
+}
+
+TEST_F (MidiSorting, CursorSourcesOnNrpnNumbersKeepTakingTheirMessages)
+{
+    target.sources[0] = cc7 (1, 99);
+    target.sources[1] = pair (1, 6);
+
+    EXPECT_EQ (sort ({ 0xb0, 99, 127 }), Lines{ move (0, 1.0) });
+    EXPECT_EQ (sort ({ 0xb0, 98, 1 }), Lines{ "value 1/98=1 taken" }) << "half a selection";
+    EXPECT_EQ (sort ({ 0xb0, 6, 64 }), Lines{ move (1, 8192.0 / 16383.0) }) << "no parameter was selected by the cursor's 99";
+    EXPECT_EQ (sort ({ 0xb0, 38, 1 }), Lines{ move (1, 8193.0 / 16383.0) });
 }

@@ -9,21 +9,21 @@
 // calling thread: the framework's own containers allocate with malloc, the rest with new.
 // The plug-in library resolves both to these definitions, as any library in the process does.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
- #define BRISQUELL_COUNTS_ALLOCATIONS 0
+#define BRISQUELL_COUNTS_ALLOCATIONS 0
 #elif defined(__has_feature)
- #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-  #define BRISQUELL_COUNTS_ALLOCATIONS 0
- #endif
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define BRISQUELL_COUNTS_ALLOCATIONS 0
+#endif
 #endif
 
 #ifndef BRISQUELL_COUNTS_ALLOCATIONS
- #define BRISQUELL_COUNTS_ALLOCATIONS 1
+#define BRISQUELL_COUNTS_ALLOCATIONS 1
 #endif
 
 namespace
 {
 thread_local bool isCounting = false;
-std::atomic<long> numAllocations { 0 };
+std::atomic<long> numAllocations{ 0 };
 
 [[maybe_unused]] inline void countAllocation() noexcept
 {
@@ -34,7 +34,11 @@ std::atomic<long> numAllocations { 0 };
 /** Counts the allocations of the calling thread while it lives. */
 struct AllocationCounter
 {
-    AllocationCounter() { numAllocations = 0; isCounting = true; }
+    AllocationCounter()
+    {
+        numAllocations = 0;
+        isCounting = true;
+    }
     ~AllocationCounter() { isCounting = false; }
     long count() const { return numAllocations.load(); }
 };
@@ -189,6 +193,48 @@ TEST (AudioThreadAllocations, SteadyBlocksAllocateNothing)
     size_t numSent = 0;
     EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
     EXPECT_GT (numSent, 2000u * 4);
+}
+
+// 14-bit and NRPN controllers, four messages per value, with NRPN sequences and 14-bit pairs
+// arriving in every block: no heap allocation either.
+TEST (AudioThreadAllocations, FourteenBitAndNrpnBlocksAllocateNothing)
+{
+    if (! BRISQUELL_COUNTS_ALLOCATIONS)
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    startProcessing (*plugin, 48000.0f, 128);
+
+    std::string controllers;
+
+    for (int c = 0; c < 64; ++c)
+    {
+        const auto kind = c % 2 == 0 ? "nrpn" : "cc14";
+        const auto number = c % 2 == 0 ? 1000 + c : c / 2;
+        controllers += "<controller ccno=\"" + std::to_string (number) + "\" channel=\"1\" name=\"n\" kind=\"" + kind + "\">"
+                       + "<value value=\"" + std::to_string (c * 200) + "\" scene=\"0\"/><value value=\"" + std::to_string (16383 - c * 200)
+                       + "\" scene=\"1\"/></controller>";
+    }
+
+    plugin->setChunk (chunkOfText ("<brisquell><controllers>" + controllers + "</controllers><scenes>"
+                                                                              "<scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\"/><scene id=\"1\" colour=\"ff000000\" x=\"200\" y=\"200\"/>"
+                                                                              "</scenes><gui width=\"300\" height=\"300\"/></brisquell>"));
+
+    std::vector<host::MidiEvent> input (6);
+
+    const auto steadyBlock = [&] (int block)
+    {
+        plugin->setParameter (block % 2, (float) (block % 97) / 97.0f);
+        const auto number = 1000 + 2 * (block % 32);
+        input = { cc (0, 1, 99, number >> 7), cc (1, 1, 98, number & 127), cc (2, 1, 6, block % 128), cc (3, 1, 38, 5), cc (4, 1, block % 32, 64), cc (5, 1, 32 + block % 32, block % 128) };
+        plugin->sendEvents (input);
+        return plugin->processBlock (128).size();
+    };
+
+    size_t numSent = 0;
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
+    EXPECT_GT (numSent, 2000u * 64);
 }
 
 // Playing from a controller: a source moves the cursor's target in every block, a trigger

@@ -1,5 +1,5 @@
-#include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"
+#include "plugin/BrisquellPlugInInterface.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ void populate (Brisquell& model)
     auto* resonance = model.addController (71, 2);
     cutoff->setName ("Cutoff");
 
-    for (auto [x, y] : { std::pair { 10.0f, 20.0f }, { 190.0f, 20.0f }, { 100.0f, 180.0f } })
+    for (auto [x, y] : { std::pair{ 10.0f, 20.0f }, { 190.0f, 20.0f }, { 100.0f, 180.0f } })
     {
         auto scene = std::make_unique<Scene> (model);
         scene->setPosition (x, y);
@@ -212,6 +212,22 @@ TEST (StateChunk, FixturesFromBeforeLoadWithNothingPlayedFromAController)
     }
 }
 
+TEST (StateChunk, AFixtureWithFourteenBitAndNrpnControllersComesBackByteForByte)
+{
+    BrisquellPlugInInterface processor;
+    const auto saved = restoreFixture (processor, "controller-kinds.chunk");
+    ASSERT_FALSE (saved.isEmpty());
+    auto& model = processor.getModel();
+
+    ASSERT_EQ (model.getNumControllers(), 3);
+    EXPECT_EQ (model.getController (0)->getKind(), ControllerKind::sevenBit);
+    EXPECT_EQ (model.getController (1)->getKind(), ControllerKind::fourteenBit);
+    EXPECT_EQ (model.getController (2)->getKind(), ControllerKind::nrpn);
+    EXPECT_EQ (model.getController (2)->getCcNumber(), 1000);
+    EXPECT_EQ (model.getScene (1)->getValueFor (*model.getController (1)), 16383);
+    EXPECT_EQ (saveState (processor), saved);
+}
+
 //==============================================================================
 TEST (StateChunk, NamesOutsideAsciiSurviveTheRoundTrip)
 {
@@ -341,7 +357,7 @@ TEST (StateChunk, EveryUnreadableChunkLeavesTheModelUnchanged)
     for (int i = 0; i < 100000; ++i)
         deep += "<a>";
 
-    const std::vector<std::pair<const char*, juce::MemoryBlock>> cases {
+    const std::vector<std::pair<const char*, juce::MemoryBlock>> cases{
         { "empty", juce::MemoryBlock() },
         { "magic only", juce::MemoryBlock (makeChunk (fine).getData(), 4) },
         { "eight bytes with a length", juce::MemoryBlock (makeChunk (fine).getData(), 8) },

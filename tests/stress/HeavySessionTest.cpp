@@ -28,6 +28,12 @@ constexpr int projectScenes = 500;
 constexpr int projectChannels = 8;
 constexpr int projectValuesPerController = 20;
 
+// CC 99 and 98 select NRPN parameters: they are never learned as controllers, and once both
+// have come, CC 6 and 38 are NRPN data entry. The flood leaves them out; only the project's own
+// channels have controllers on them.
+constexpr bool isNrpnSelection (int key) { return key % 128 == 98 || key % 128 == 99; }
+constexpr int numControllers = numKeys - 2 * (16 - projectChannels);
+
 /** One block of the flood: eventsPerBlock control changes that walk over every (channel, CC
     number) from a point that moves block by block, with values that move too, at offsets
     spread over the block in order. Remembers the last value sent for every key.
@@ -39,9 +45,15 @@ void fillFlood (std::vector<host::MidiEvent>& events, int block, std::array<int,
     for (int i = 0; i < eventsPerBlock; ++i)
     {
         const auto key = (block * 331 + i) % numKeys;
+
+        if (isNrpnSelection (key))
+            continue;
+
         const auto value = (block * 5 + i / numKeys * 13 + key) % 128;
         events.push_back (host::MidiEvent::controlChange ((int) ((long long) i * blockSize / eventsPerBlock),
-                                                          key / 128 + 1, key % 128, value));
+                                                          key / 128 + 1,
+                                                          key % 128,
+                                                          value));
         lastValues[(size_t) key] = value;
     }
 }
@@ -97,15 +109,15 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
     const auto numBlocks = stress::getScaledCount ("BRISQUELL_STRESS_BLOCKS", 1000);
     const auto middle = numBlocks / 2;
 
-    std::atomic<bool> isFinished { false };
-    std::atomic<int> blocksWithOutput { 0 };
-    std::atomic<long long> eventsReceived { 0 };
+    std::atomic<bool> isFinished{ false };
+    std::atomic<int> blocksWithOutput{ 0 };
+    std::atomic<long long> eventsReceived{ 0 };
     juce::WaitableEvent reachedMiddle, mayGoOn;
     std::string badEvent;
-    std::array<int, numKeys> lastValues {};
+    std::array<int, numKeys> lastValues{};
 
     std::thread audio ([&]
-    {
+                       {
         std::vector<host::MidiEvent> flood;
         flood.reserve (eventsPerBlock);
 
@@ -135,8 +147,7 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
                 ++blocksWithOutput;
         }
 
-        isFinished = true;
-    });
+        isFinished = true; });
 
     // The host's UI thread: the editor opens and closes while the flood runs, and a chunk is
     // taken now and then, as a host's autosave does.
@@ -175,7 +186,7 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
                 }
                 else
                 {
-                    EXPECT_EQ (stress::countOf (*document, "controllers"), numKeys);
+                    EXPECT_EQ (stress::countOf (*document, "controllers"), numControllers);
                     EXPECT_GT (stress::countOf (*document, "scenes"), projectScenes);
 
                     // Every project controller keeps its values in the project's own scenes.
@@ -239,7 +250,7 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
     const auto saved = expectExactRoundTrip (*plugin);
     const auto document = stress::documentOf (saved);
     ASSERT_NE (document, nullptr);
-    ASSERT_EQ (stress::countOf (*document, "controllers"), numKeys);
+    ASSERT_EQ (stress::countOf (*document, "controllers"), numControllers);
     const auto lastScene = stress::countOf (*document, "scenes") - 1;
 
     const auto stored = valuesByController (*document);
@@ -247,6 +258,9 @@ TEST (HeavySession, AFloodOverEveryControllerIntoFiveHundredScenesWithTheEditorC
 
     for (int key = 0; key < numKeys; ++key)
     {
+        if (isNrpnSelection (key))
+            continue;
+
         const auto found = stored.find (key);
 
         if (found == stored.end() || found->second.count (lastScene) == 0

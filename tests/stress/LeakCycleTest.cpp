@@ -33,7 +33,8 @@ TEST (LeakCycles, TwoHundredInstancesCreatedAndDestroyedLeakNothing)
         ASSERT_NE (plugin, nullptr) << "cycle " << cycle;
 
         plugin->setChunk (project);
-        plugin->sendEvents ({ host::MidiEvent::controlChange (0, 2, cycle % 128, 64) });
+        // CC 0 to 97: 98 and 99 select NRPN parameters and are never learned as controllers.
+        plugin->sendEvents ({ host::MidiEvent::controlChange (0, 2, cycle % 98, 64) });
         plugin->processBlock (256);
         ASSERT_EQ (stress::countOf (*stress::documentOf (plugin->getChunk()), "controllers"), 129) << "cycle " << cycle;
     }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+namespace brisquell
+{
+
+//==============================================================================
+/** Adds the messages of one output tick to a MIDI buffer, all at the tick's sample offset and
+    after every event already there at that offset or before it, in the order they are added:
+    what the framework's MidiBuffer::addEvent gives for each message. addEvent looks for its
+    place with a walk from the buffer's start for every message, so a tick of n messages would
+    cost n walks; the writer walks once, when it is made, and then writes each message at its
+    place directly (at the buffer's end, in the usual case that nothing comes later).
+
+    It writes the buffer's events in the framework's layout (a 32-bit sample position, a 16-bit
+    size, the bytes); the tests compare it with addEvent, so a framework that changed the
+    layout would be noticed there. Allocates nothing once the buffer has room. Audio thread
+    (any thread is safe).
+*/
+class MidiTickWriter final
+{
+public:
+    MidiTickWriter (juce::MidiBuffer& buffer, int sampleOffset) noexcept;
+
+    /** One three-byte control change: status 0xB0 | (channel - 1) with the channel clamped into
+        1..16, then the CC number and the value, each masked to 7 bits.
+    */
+    void addControlChange (int channel, int ccNumber, int value);
+
+private:
+    juce::MidiBuffer& buffer;
+    const int sampleOffset;
+    int position = 0; // the byte index the next event goes to
+
+    JUCE_DECLARE_NON_COPYABLE (MidiTickWriter)
+};
+
+} // namespace brisquell
