@@ -511,7 +511,7 @@ int Brisquell::storeControllerValue (ControllerKind kind, int channel, int numbe
 void Brisquell::rebuildMidiLookup()
 {
     lookupHeads.fill (-1);
-    std::array<int, numLookupKeys> tails;
+    auto& tails = lookupTails;
     tails.fill (-1);
 
     for (size_t i = 0; i < controllers.size(); ++i)

@@ -475,6 +475,7 @@ private:
     // change; an NRPN chain may hold other numbers with the same low bits.
     static constexpr int numLookupKeys = 3 * 16 * 128;
     std::array<int, numLookupKeys> lookupHeads{};
+    std::array<int, numLookupKeys> lookupTails{}; // rebuildMidiLookup's scratch, kept off the stack
     bool lookupStale = true;
 
     // Playing from a controller (lock held, but for the atomics).
