@@ -32,13 +32,8 @@ TEST (ControllerKindsThroughTheBinary, AFixtureOfEveryKindSurvivesSaveAndReopenA
     auto plugin = loadPlugin();
     ASSERT_NE (plugin, nullptr);
     startProcessing (*plugin, 48000.0f, 128);
-    EXPECT_EQ (plugin->setChunk (saved), 0);
-    EXPECT_EQ (plugin->getChunk(), saved);
-
-    auto reopened = loadPlugin();
+    auto reopened = expectSavedAndReopenedByteForByte (*plugin, saved);
     ASSERT_NE (reopened, nullptr);
-    reopened->setChunk (plugin->getChunk());
-    EXPECT_EQ (reopened->getChunk(), saved);
 
     // On the first scene (0, 0): drive 10, cutoff 0 (14-bit, channel 2), resonance 8192 (NRPN
     // 1000 = 7 * 128 + 104, channel 3); the last controller first, every message at one offset.

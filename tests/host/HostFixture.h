@@ -73,6 +73,27 @@ inline std::vector<std::uint8_t> readFixture (const std::string& name)
     return { std::istreambuf_iterator<char> (stream), std::istreambuf_iterator<char>() };
 }
 
+/** Restores the saved chunk into the plug-in, which must give it back byte for byte, then
+    reopens that in a new instance, as a host reopening the project does, which must too. The
+    new instance, or none when it did not load.
+*/
+inline std::unique_ptr<host::Plugin> expectSavedAndReopenedByteForByte (host::Plugin& plugin, const std::vector<std::uint8_t>& saved)
+{
+    EXPECT_EQ (plugin.setChunk (saved), 0);
+    EXPECT_EQ (plugin.getChunk(), saved);
+
+    auto reopened = loadPlugin();
+    EXPECT_NE (reopened, nullptr);
+
+    if (reopened != nullptr)
+    {
+        reopened->setChunk (plugin.getChunk());
+        EXPECT_EQ (reopened->getChunk(), saved);
+    }
+
+    return reopened;
+}
+
 inline bool hasDisplay()
 {
     const auto* display = std::getenv ("DISPLAY");
