@@ -247,12 +247,21 @@ TEST_F (PaneMenuForScenes, NewRandomSceneAndSharpnessThroughTheKeyboard)
     EXPECT_EQ (model.getSharpness(), 2);
 
     // The submenu ticks the sharpness in use.
-    for (juce::PopupMenu::MenuItemIterator it (paneModel->createMenu(), true); it.next();)
+    const auto menu = paneModel->createMenu();
+    int sharpnessItems = 0;
+
+    for (juce::PopupMenu::MenuItemIterator it (menu, true); it.next();)
     {
         const auto& item = it.getItem();
-        const auto isSharpness = item.itemID > MorphPaneModel::sharpnessItemBase;
-        EXPECT_EQ (item.isTicked, isSharpness && item.itemID == MorphPaneModel::sharpnessItemBase + 2) << item.text;
+
+        if (item.itemID > MorphPaneModel::sharpnessItemBase)
+        {
+            ++sharpnessItems;
+            EXPECT_EQ (item.isTicked, item.itemID == MorphPaneModel::sharpnessItemBase + 2) << item.text;
+        }
     }
+
+    EXPECT_EQ (sharpnessItems, 3);
 }
 
 } // namespace

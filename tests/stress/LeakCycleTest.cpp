@@ -36,7 +36,15 @@ TEST (LeakCycles, TwoHundredInstancesCreatedAndDestroyedLeakNothing)
         // CC 0 to 97: 98 and 99 select NRPN parameters and are never learned as controllers.
         plugin->sendEvents ({ host::MidiEvent::controlChange (0, 2, cycle % 98, 64) });
         plugin->processBlock (256);
-        ASSERT_EQ (stress::countOf (*stress::documentOf (plugin->getChunk()), "controllers"), 129) << "cycle " << cycle;
+
+        // A block that finds the model busy (the plug-in's message thread delivering the
+        // restore's notifications) keeps its input for the next one.
+        const auto numControllers = [&] { return stress::countOf (*stress::documentOf (plugin->getChunk()), "controllers"); };
+
+        for (int block = 0; block < 100 && numControllers() != 129; ++block)
+            plugin->processBlock (256);
+
+        ASSERT_EQ (numControllers(), 129) << "cycle " << cycle;
     }
 
     reportLeakCheck();
