@@ -17,6 +17,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace brisquell
 {
@@ -117,6 +118,48 @@ struct EditorThroughHost : public ::testing::Test
         XCloseDisplay (display);
     }
 
+
+    /** Clicks the right button at one point of the host's window, then types the keys (X key
+        symbols) one by one, through the X server as a user would: the keys go to whatever the
+        click opened.
+    */
+    void rightClickThenType (int x, int y, std::initializer_list<unsigned long> keySymbols)
+    {
+        auto* display = XOpenDisplay (nullptr);
+        ASSERT_NE (display, nullptr);
+        int originX = 0, originY = 0;
+        ::Window child = 0;
+        XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
+
+        const auto pace = [this, display]
+        {
+            XFlush (display);
+            pumpFor (60);
+        };
+
+        XTestFakeMotionEvent (display, -1, originX + x, originY + y, CurrentTime);
+        pace();
+        XTestFakeButtonEvent (display, 3, True, CurrentTime);
+        pace();
+        XTestFakeButtonEvent (display, 3, False, CurrentTime);
+        pace();
+
+        // The pointer rests on the editor's bottom-left corner, away from the menus it opened,
+        // where the item it would hover over cannot take the place of the keys' choice.
+        XTestFakeMotionEvent (display, -1, originX + 10, originY + 290, CurrentTime);
+        pace();
+
+        for (auto symbol : keySymbols)
+        {
+            const auto code = XKeysymToKeycode (display, symbol);
+            XTestFakeKeyEvent (display, code, True, CurrentTime);
+            pace();
+            XTestFakeKeyEvent (display, code, False, CurrentTime);
+            pace();
+        }
+
+        XCloseDisplay (display);
+    }
 
     /** Pumps the host's UI (window events and effEditIdle) until the condition holds; false
         when it never does (see test::eventTimeoutMs).
@@ -341,6 +384,37 @@ TEST_F (EditorThroughHost, ASelectionTheDocumentCarriesWinsOverTheLastSceneRule)
     EXPECT_TRUE (waitForPixel (120 + 110 + 25, 200, 0xff0000)) << "the last scene's ring";
     EXPECT_NE (pixelAt (120 + 60 + 25, 60), 0xff0000u);
     EXPECT_LT (pixelAt (120 + 60 + 25, 72), 0x101010u);
+}
+
+TEST_F (EditorThroughHost, TheRowsSendAsMenuMakesA14BitControllerAndRescalesItsValues)
+{
+    restoreDocument (R"(<brisquell><controllers><controller ccno="7" channel="1" name="volume">
+                        <value value="64" scene="0"/><value value="127" scene="1"/></controller></controllers>
+                        <scenes><scene x="60" y="60"/><scene x="200" y="60"/></scenes>
+                        <gui width="300" height="300"/></brisquell>)");
+    openWindow();
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (waitForPixel (250, 250, 0xffffff));
+
+    // A right click on the row's name, then the menu by keyboard: down to "send as" (the third
+    // item), into its submenu (on "CC"), down to "14-bit CC", Return.
+    rightClickThenType (80, 6, { XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return });
+
+    std::unique_ptr<juce::XmlElement> saved;
+    ASSERT_TRUE (pumpUntil ([&]
+                            {
+        saved = savedDocument();
+        auto* controllers = saved != nullptr ? saved->getChildByName ("controllers") : nullptr;
+        auto* controller = controllers != nullptr ? controllers->getFirstChildElement() : nullptr;
+        return controller != nullptr && controller->getStringAttribute ("kind") == "cc14"; }))
+        << (saved != nullptr ? saved->toString() : juce::String());
+
+    // The sound stays: 64 of 127 is 8192 of 16383, and the top stays the top.
+    const auto* controller = saved->getChildByName ("controllers")->getFirstChildElement();
+    EXPECT_EQ (controller->getIntAttribute ("ccno"), 7);
+    ASSERT_EQ (controller->getNumChildElements(), 2);
+    EXPECT_EQ (controller->getChildElement (0)->getIntAttribute ("value"), 8192);
+    EXPECT_EQ (controller->getChildElement (1)->getIntAttribute ("value"), 16383);
 }
 
 TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState)
