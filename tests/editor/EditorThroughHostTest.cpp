@@ -15,8 +15,8 @@
 // Last: Xlib's macros (None, Bool, ...) would clash with the declarations above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xcomposite.h>
 #include <X11/keysym.h>
 
 namespace brisquell
@@ -117,7 +117,6 @@ struct EditorThroughHost : public ::testing::Test
         pace();
         XCloseDisplay (display);
     }
-
 
     /** Clicks the right button at one point of the host's window, then types the keys (X key
         symbols) one by one, through the X server as a user would: the keys go to whatever the
