@@ -209,3 +209,24 @@ TEST (CursorGlide, RestoringADocumentEndsTheGlideWhereTheCursorIs)
     EXPECT_EQ (model.getCursorTarget(), juce::Point<float> (50, 0));
     EXPECT_EQ (model.getGlideTime(), 0.0) << "a document without glide settings has the glide off";
 }
+
+TEST (CursorGlide, ARestoredSessionPutsCursorAndTargetWhereTheProjectLeftThem)
+{
+    Brisquell model;
+    startClock (model, 1.0);
+    model.setCursorX (1.0f);
+    ASSERT_TRUE (model.isGliding());
+
+    // Regression: the target was taken before the session moved the cursor, so the parameters
+    // answered the old target and the next block glided there.
+    auto document = juce::parseXML ("<brisquell><scenes><scene x=\"0\" y=\"0\"/></scenes>"
+                                    "<cursorcontrol glide=\"1\" shape=\"linear\"/><session cursorx=\"40\" cursory=\"20\"/></brisquell>");
+    ASSERT_NE (document, nullptr);
+    model.restoreStateXml (std::move (document));
+
+    EXPECT_FALSE (model.isGliding());
+    EXPECT_EQ (cursorOf (model), juce::Point<float> (40, 20));
+    EXPECT_EQ (model.getCursorTarget(), juce::Point<float> (40, 20));
+    EXPECT_EQ (model.getCursorX(), 0.2f);
+    EXPECT_EQ (model.getCursorY(), 0.1f);
+}
