@@ -84,38 +84,69 @@ struct EditorThroughHost : public ::testing::Test
         XCloseDisplay (display);
     }
 
+    /** A user's hand on the X server: its own connection, the host window's origin on the
+        screen, and a hand's pace (the editor takes in each event before the next comes).
+    */
+    struct Hand
+    {
+        Hand (EditorThroughHost& t, int millisecondsPerStep) : test (t), pace (millisecondsPerStep)
+        {
+            ::Window child = 0;
+
+            if (display != nullptr)
+                XTranslateCoordinates (display, test.window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
+        }
+
+        ~Hand()
+        {
+            if (display != nullptr)
+                XCloseDisplay (display);
+        }
+
+        void moveTo (int x, int y)
+        {
+            step ([&]
+                  { XTestFakeMotionEvent (display, -1, originX + x, originY + y, CurrentTime); });
+        }
+        void button (unsigned int number, bool down)
+        {
+            step ([&]
+                  { XTestFakeButtonEvent (display, number, down, CurrentTime); });
+        }
+        void key (unsigned long symbol, bool down)
+        {
+            step ([&]
+                  { XTestFakeKeyEvent (display, XKeysymToKeycode (display, symbol), down, CurrentTime); });
+        }
+
+        template <typename Event>
+        void step (Event&& event)
+        {
+            event();
+            XFlush (display);
+            test.pumpFor (pace);
+        }
+
+        EditorThroughHost& test;
+        const int pace;
+        Display* display = XOpenDisplay (nullptr);
+        int originX = 0, originY = 0;
+    };
+
     /** Presses the left button at one point of the host's window, drags in steps to another and
         releases there, through the X server as a user's pointer would.
     */
     void dragWithThePointer (int fromX, int fromY, int toX, int toY)
     {
-        auto* display = XOpenDisplay (nullptr);
-        ASSERT_NE (display, nullptr);
-        int originX = 0, originY = 0;
-        ::Window child = 0;
-        XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
-
-        // A hand's pace: the editor takes in each event before the next comes.
-        const auto pace = [this, display]
-        {
-            XFlush (display);
-            pumpFor (30);
-        };
-
-        XTestFakeMotionEvent (display, -1, originX + fromX, originY + fromY, CurrentTime);
-        pace();
-        XTestFakeButtonEvent (display, 1, True, CurrentTime);
-        pace();
+        Hand hand (*this, 30);
+        ASSERT_NE (hand.display, nullptr);
+        hand.moveTo (fromX, fromY);
+        hand.button (1, true);
 
         for (int i = 1; i <= 10; ++i)
-        {
-            XTestFakeMotionEvent (display, -1, originX + fromX + (toX - fromX) * i / 10, originY + fromY + (toY - fromY) * i / 10, CurrentTime);
-            pace();
-        }
+            hand.moveTo (fromX + (toX - fromX) * i / 10, fromY + (toY - fromY) * i / 10);
 
-        XTestFakeButtonEvent (display, 1, False, CurrentTime);
-        pace();
-        XCloseDisplay (display);
+        hand.button (1, false);
     }
 
     /** Clicks the right button at one point of the host's window, then types the keys (X key
@@ -124,40 +155,21 @@ struct EditorThroughHost : public ::testing::Test
     */
     void rightClickThenType (int x, int y, std::initializer_list<unsigned long> keySymbols)
     {
-        auto* display = XOpenDisplay (nullptr);
-        ASSERT_NE (display, nullptr);
-        int originX = 0, originY = 0;
-        ::Window child = 0;
-        XTranslateCoordinates (display, window->getWindowId(), DefaultRootWindow (display), 0, 0, &originX, &originY, &child);
-
-        const auto pace = [this, display]
-        {
-            XFlush (display);
-            pumpFor (60);
-        };
-
-        XTestFakeMotionEvent (display, -1, originX + x, originY + y, CurrentTime);
-        pace();
-        XTestFakeButtonEvent (display, 3, True, CurrentTime);
-        pace();
-        XTestFakeButtonEvent (display, 3, False, CurrentTime);
-        pace();
+        Hand hand (*this, 60);
+        ASSERT_NE (hand.display, nullptr);
+        hand.moveTo (x, y);
+        hand.button (3, true);
+        hand.button (3, false);
 
         // The pointer rests on the editor's bottom-left corner, away from the menus it opened,
         // where the item it would hover over cannot take the place of the keys' choice.
-        XTestFakeMotionEvent (display, -1, originX + 10, originY + 290, CurrentTime);
-        pace();
+        hand.moveTo (10, 290);
 
         for (auto symbol : keySymbols)
         {
-            const auto code = XKeysymToKeycode (display, symbol);
-            XTestFakeKeyEvent (display, code, True, CurrentTime);
-            pace();
-            XTestFakeKeyEvent (display, code, False, CurrentTime);
-            pace();
+            hand.key (symbol, true);
+            hand.key (symbol, false);
         }
-
-        XCloseDisplay (display);
     }
 
     /** Pumps the host's UI (window events and effEditIdle) until the condition holds; false
