@@ -160,6 +160,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
     model.setSampleClock (elapsedSamples, sampleRate);
     applyParkedCursorMovesLocked();
     feedStash();
+    // The stash set the clock back to the times its messages arrived at; the block starts now.
     model.setSampleClock (elapsedSamples, sampleRate);
 
     const auto isExact = model.usesExactTiming();

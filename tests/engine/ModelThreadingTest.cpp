@@ -96,6 +96,17 @@ void messageThreadRound (Brisquell& model, int round)
         runMessageLoopFor (0);
 }
 
+/** Waits for the worker threads, then delivers what they left pending, as the message thread
+    would.
+*/
+void joinThenDeliver (Brisquell& model, std::thread& audio, std::thread& parameters, std::thread& chunks)
+{
+    audio.join();
+    parameters.join();
+    chunks.join();
+    model.deliverPendingNotifications();
+}
+
 /** What is left saves and restores into a fresh model unchanged. */
 void expectRoundTrip (const Brisquell& model)
 {
@@ -251,10 +262,7 @@ TEST (ModelThreading, AudioParameterChunkAndMessageThreadsWorkAtOnce)
         messageThreadRound (model, i);
     }
 
-    audio.join();
-    parameters.join();
-    chunks.join();
-    model.deliverPendingNotifications();
+    joinThenDeliver (model, audio, parameters, chunks);
 
     EXPECT_EQ (badMessages.load(), 0);
     EXPECT_EQ (badDocuments.load(), 0);
@@ -401,10 +409,7 @@ TEST (ModelThreading, PlayingFromAControllerWhileTheEditorLearnsAndTheHostAutoma
         messageThreadRound (model, i);
     }
 
-    audio.join();
-    parameters.join();
-    chunks.join();
-    model.deliverPendingNotifications();
+    joinThenDeliver (model, audio, parameters, chunks);
 
     EXPECT_EQ (badMessages.load(), 0);
     EXPECT_EQ (badPositions.load(), 0);

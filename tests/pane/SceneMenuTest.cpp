@@ -31,15 +31,22 @@ protected:
 
     juce::AlertWindow* renameDialog() { return paneModel->getSceneMenu().getRenameDialog(); }
 
+    /** Chooses "rename..." in the scene's menu and answers the dialog it opens, or none. */
+    juce::AlertWindow* openRenameDialog (int sceneIndex)
+    {
+        choose (sceneIndex, "rename...");
+        EXPECT_TRUE (runMessageLoopUntil ([this]
+                                          { return renameDialog() != nullptr; }));
+        return renameDialog();
+    }
+
     /** Opens the rename dialog of the scene through its menu, types the text into it and ends
         with the key.
     */
     void rename (int sceneIndex, const juce::String& text, int endKey)
     {
-        choose (sceneIndex, "rename...");
-        ASSERT_TRUE (runMessageLoopUntil ([this]
-                                          { return renameDialog() != nullptr; }));
-        juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
+        juce::Component::SafePointer<juce::AlertWindow> dialog (openRenameDialog (sceneIndex));
+        ASSERT_NE (dialog, nullptr);
         auto* editor = dialog->getTextEditor ("name");
         ASSERT_NE (editor, nullptr);
         EXPECT_EQ (editor->getText(), model.getScene (sceneIndex)->getName());
@@ -117,10 +124,8 @@ TEST_F (SceneMenus, ARenameDialogOpenWhenThePaneClosesRenamesNothing)
     auto* scene = addScene (40.0f, 40.0f);
     open();
     settle();
-    choose (0, "rename...");
-    ASSERT_TRUE (runMessageLoopUntil ([this]
-                                      { return renameDialog() != nullptr; }));
-    juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
+    juce::Component::SafePointer<juce::AlertWindow> dialog (openRenameDialog (0));
+    ASSERT_NE (dialog, nullptr);
     dialog->getTextEditor ("name")->setText ("never");
 
     close();
@@ -134,10 +139,8 @@ TEST_F (SceneMenus, ARenameOfASceneDeletedMeanwhileRenamesNothing)
     addScene (40.0f, 40.0f);
     open();
     settle();
-    choose (0, "rename...");
-    ASSERT_TRUE (runMessageLoopUntil ([this]
-                                      { return renameDialog() != nullptr; }));
-    juce::Component::SafePointer<juce::AlertWindow> dialog (renameDialog());
+    juce::Component::SafePointer<juce::AlertWindow> dialog (openRenameDialog (0));
+    ASSERT_NE (dialog, nullptr);
 
     model.deleteScene (model.getScene (0));
     settle();
