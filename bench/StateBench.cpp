@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and restoring a big project through the processor, as a host does when it saves or
 // reopens it: getStateInformation and setStateInformation on 500 scenes x 2,048 controllers,
 // every controller with a value in every scene (1,024,000 scene values, a chunk of about 40 MB).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of the heaviest block a musician can hand the plug-in: 10,000 incoming control
 // changes over every channel and CC number (every one matching a controller), the cursor moved
 // by the host, and the output of all 2,048 controllers interpolated over 500 scenes. Reported

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Use ccache when it is installed: the JUCE modules are large and rarely change.
 find_program(BRISQUELL_CCACHE ccache)
 if(BRISQUELL_CCACHE)

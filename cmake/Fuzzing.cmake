@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # With BRISQUELL_BUILD_FUZZERS=ON everything is compiled with libFuzzer's coverage
 # instrumentation (-fsanitize=fuzzer-no-link), so that the fuzzers see their way through the
 # JUCE modules and the project's code alike; only the fuzz executables link libFuzzer itself.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # JUCE 7 from Debian's juce-modules-source, compiled once into one static library.
 #
 # JUCE's module targets are INTERFACE libraries that add the module sources to whoever links

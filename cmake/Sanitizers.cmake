@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # BRISQUELL_SANITIZE=address  -> ASan + UBSan (also finds leaks through LeakSanitizer)
 # BRISQUELL_SANITIZE=thread   -> TSan
 set(BRISQUELL_SANITIZE "" CACHE STRING "Sanitizer build: empty, 'address' or 'thread'")

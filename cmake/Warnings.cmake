@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Warning flags for the project's own code (never for the JUCE modules).
 add_library(brisquell_warnings INTERFACE)
 target_compile_options(brisquell_warnings INTERFACE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framework's X11 declarations (its display and its run-time loaded Xlib functions) are
 // needed here only: this is the one file that includes them.
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framework's X11 declarations (its window system and the Xlib symbols it loads) are only
 // visible with this set, as in the framework's own window code.
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1

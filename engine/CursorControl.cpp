@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model's cursor target, glide, MIDI cursor sources, scene triggers and learn requests: what
 // lets a controller play the morph. The rest of the model is in Brisquell.cpp.
 #include "engine/Brisquell.h"

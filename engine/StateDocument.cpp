@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/StateDocument.h"
 #include "engine/Brisquell.h"
 #include "engine/SessionElement.h"

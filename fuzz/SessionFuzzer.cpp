@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole session decoded from bytes: MIDI events of every kind at any offset (among them what
 // drives cursor sources and recalls scenes: control-change pairs, pitch bend, note-ons and
 // program changes), parameter changes with any float at any index, blocks of 0 to 8192 samples,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes handed to setStateInformation on a processor that already holds a state.
 //
 // Afterwards the processor holds either the state the input describes or exactly the state it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisquellum-jack: the processor and its editor as a JACK client. MIDI comes in on
 // "<name>:midi_in", the control changes go out on "<name>:midi_out", on JACK's sample clock.
 // See AppOptions::usage() for the command line; the exit code is 0 after a clean quit and 1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The framework's LV2 client includes this header for the plug-in's URI. The LV2 target defines

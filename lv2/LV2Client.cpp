@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 binary: the framework's LV2 client (plug-in and X11 UI) wrapped around the processor
 // that createPluginFilter() makes. It exports lv2_descriptor and lv2ui_descriptor, and nothing
 // else. Incoming MIDI arrives through the "in" atom port, the processor's control changes leave

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/BrisquellPlugInInterface.h"
 #include "editor/BrisquellGUI.h"
 #include "engine/SessionElement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The VST3 binary: the framework's VST3 client wrapped around the processor that
 // createPluginFilter() makes. It exports GetPluginFactory, ModuleEntry and ModuleExit, and nothing
 // else. VST3 carries no MIDI control changes as events: the client offers one hidden parameter

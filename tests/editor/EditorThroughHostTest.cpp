@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor as a host opens it: the built plug-in binary loaded through the VST 2.4 ABI by the
 // bundled host's library, its editor embedded in a real X11 window.
 #include "plugin/StateChunk.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/K4TZLook.h"
 
 #include <gtest/gtest.h>

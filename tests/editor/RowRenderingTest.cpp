@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A controller row rendered at the list's 108 x 24 pixels, checked pixel by pixel: every value a
 // box can show lies inside its outline, no outline is cut or merged with another line, and no
 // text is squeezed or shortened.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The built LV2 bundle as LV2's own tools see it.
 #   check-lv2-bundle.sh <bundle folder> <plug-in URI> <allow-list>
 # 1. lv2info, with only the bundle's folder on LV2_PATH, finds the plug-in under its URI, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 14-bit CC and NRPN controllers through the built binary, as a host saves, reopens and plays
 // them.
 #include "HostFixture.h"

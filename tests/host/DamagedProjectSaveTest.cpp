@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regression: a project whose state document held text followed by an element inside
 // "morphpanestate" crashed the host at its next save (found by fuzz_state_chunk). The model kept
 // the restored element whole, and the framework's single-line XML writer passes a null newline

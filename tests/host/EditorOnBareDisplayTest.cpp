@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor on an X display that no window manager ever ran on, through the real binary in
 // the bundled host, which keeps Xlib's default error handler (any X error ends it).
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundled host's script lines that playing from a controller needs: program changes, pitch
 // bend, and edits of the saved state (what the demo session uses to give a scene its trigger).
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing from a controller through the built plug-in binary, as a host drives it: a project
 // with cursor sources, scene triggers and a glide, restored through effSetChunk, then MIDI in and
 // control changes out at their sample offsets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A project saved and reopened through the built plug-in binary, as a host does it: the cursor,
 // the refresh rate, the modes and the scene selection come back with the controllers and scenes.
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named, coloured scenes and the mix's sharpness through the built binary, as a host saves,
 // reopens and plays them.
 #include "HostFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A VST 2.4 plug-in that has nothing but an editor, whose size it settles only as the editor
 // opens: it answers 200 x 100 before effEditOpen and 320 x 240 after, as plug-ins that lay out
 // their editor once they have the host's window do. The host tests load it to see what the

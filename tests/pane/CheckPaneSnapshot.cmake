@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the pane-snapshot tool and checks that it wrote a PNG file of the expected size.
 # Arguments: -DTOOL=<pane-snapshot> -DOUT=<file.png> -DWIDTH=<pixels> -DHEIGHT=<pixels>
 file(REMOVE "${OUT}")

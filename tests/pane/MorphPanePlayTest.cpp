@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pane's side of playing from a controller: the learn and glide items of its menu, the
 // scene menu's trigger items, the learn hint, and the cursor travelling with its target marked.
 #include "MorphPaneFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cursor sources, scene triggers and glides through the processor: each message takes effect at
 // its own sample offset, glides are sampled at the output ticks, and the output is the same
 // whatever the block size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Regression: a chunk whose document has a processing instruction followed by text inside an
 // element made setStateInformation loop forever (found by fuzz_state_chunk). The framework's
 // parser skips the instruction as white space, then rolls back to read the text and stops at

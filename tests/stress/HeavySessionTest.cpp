@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A heavy user's session, through the bundled host and the real plug-in binary: a project of
 // 500 scenes, then a flood of 10,000 control changes per block over every channel and CC number
 // with auto-learn on, the cursor automated every block, the state saved and restored in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cycles that a long session repeats: plug-in instances created and destroyed, and the editor
 // opened and closed. Under the sanitizer build LeakSanitizer checks that nothing they
 // allocated is left unreachable; in every build they must run without a fault.

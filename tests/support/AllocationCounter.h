@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Counts every heap allocation of the calling thread while an AllocationCounter lives, by

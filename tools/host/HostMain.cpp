@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brisquell-host: the project's own command-line VST 2.4 host. See usage() below.
 #include "tools/host/EditorWindow.h"
 #include "tools/host/Session.h"

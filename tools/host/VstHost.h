@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The VST 2.4 ABI, from the clean-room header (brisquell_host silences its #warning lines,
