@@ -56,8 +56,9 @@ void complain (const juce::String& text)
 class JackApp final : private juce::Timer
 {
 public:
-    JackApp (const AppOptions& optionsToUse, BrisquellPlugInInterface& processorToUse, std::unique_ptr<JackClient> clientToUse)
-        : options (optionsToUse), processor (processorToUse), client (std::move (clientToUse))
+    JackApp (const AppOptions& optionsToUse, BrisquellPlugInInterface& processorToUse, MidiPeriod& periodToUse, std::unique_ptr<JackClient> clientToUse)
+        : options (optionsToUse), processor (processorToUse), period (periodToUse), client (std::move (clientToUse)),
+          sampleRate (client->getSampleRate()), periodSize (client->getPeriodSize())
     {
         if (! options.headless)
         {
@@ -79,6 +80,7 @@ public:
         stopTimer();
         window.reset();
         client.reset();
+        say (describeDropped());
 
         if (options.stateFile != juce::File() && ! save())
             return 1;
@@ -91,6 +93,8 @@ public:
 private:
     void timerCallback() override
     {
+        followServer();
+
         if (saveSignalled.exchange (false))
             save();
 
@@ -123,6 +127,50 @@ private:
         return true;
     }
 
+    /** Tells of the server's new rate or period size (the period has followed already), sizes
+        the period's buffers anew when the project or the refresh rate needs it, and shows what
+        was dropped in the window's title.
+    */
+    void followServer()
+    {
+        if (client->getSampleRate() != sampleRate || client->getPeriodSize() != periodSize)
+        {
+            sampleRate = client->getSampleRate();
+            periodSize = client->getPeriodSize();
+            say ("following the server: " + juce::String ((int) sampleRate) + " Hz, " + juce::String (periodSize) + " frames a period");
+        }
+
+        period.updateRoom();
+
+        if (window != nullptr)
+        {
+            const auto dropped = describeDropped();
+            const auto title = client->getClientName() + (dropped == nothingDropped ? juce::String() : " - " + dropped);
+
+            if (window->getName() != title)
+                window->setName (title);
+        }
+    }
+
+    /** What the period and the processor left out so far, in one line. */
+    juce::String describeDropped() const
+    {
+        juce::StringArray parts;
+        const auto add = [&parts] (juce::uint64 count, const char* what)
+        {
+            if (count > 0)
+                parts.add (juce::String (count) + " " + what);
+        };
+
+        add (period.getNumLostOutputEvents(), "outgoing messages the output port had no room for");
+        add (processor.getNumDroppedOutputTicks(), "output ticks the buffers had no room for");
+        add (period.getNumDroppedInputEvents() + processor.getNumDroppedControlChanges(), "incoming messages");
+        add (period.getNumHeldPeriods(), "periods passed by while following the server");
+        return parts.isEmpty() ? juce::String (nothingDropped) : "dropped " + parts.joinIntoString (", ");
+    }
+
+    static constexpr const char* nothingDropped = "dropped nothing";
+
     void quit (int code)
     {
         exitCode = code;
@@ -132,8 +180,11 @@ private:
 
     const AppOptions& options;
     BrisquellPlugInInterface& processor;
+    MidiPeriod& period;
     std::unique_ptr<JackClient> client;
     std::unique_ptr<AppWindow> window;
+    double sampleRate;
+    int periodSize;
     int exitCode = 0;
 };
 
@@ -203,7 +254,7 @@ int run (const AppOptions& options)
          + juce::String ((int) client->getSampleRate()) + " Hz, " + juce::String (client->getPeriodSize()) + " frames a period");
 
     installSignalHandlers();
-    JackApp app (options, processor, std::move (client));
+    JackApp app (options, processor, period, std::move (client));
     juce::MessageManager::getInstance()->runDispatchLoop();
     return app.finish();
 }
