@@ -215,6 +215,14 @@ TEST_F (JackApp, ErrorsAreClearAndLoseNothing)
             << app.getOutput();
     }
 
+    {
+        // libjack takes an unnamed server from the environment, and so does the message.
+        Subprocess app ({ appPath(), "--headless" }, { "JACK_DEFAULT_SERVER=" + server.getName() + "-elsewhere" });
+        EXPECT_EQ (app.waitForExit(), 1);
+        EXPECT_NE (app.getOutput().find ("no JACK server is running under the name \"" + server.getName() + "-elsewhere\""), std::string::npos)
+            << app.getOutput();
+    }
+
     for (const auto* option : { "--connect-in", "--connect-out" })
     {
         Subprocess app ({ appPath(), "--headless", "--server", server.getName(), option, "nobody:nothing" });

@@ -3,6 +3,8 @@
 // file size limit, a symbolic link) and the app following the server's period size, each
 // against a jackd of the test's own.
 #include "JackTestSupport.h"
+#include "bench/BenchModels.h"
+#include "jack/StateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace brisquell::test;
@@ -242,4 +245,58 @@ TEST_F (JackSession, SavesFollowLinksAndKeepPermissions)
     EXPECT_NE (app->getOutput().find ("it is read-only"), std::string::npos) << app->getOutput();
     EXPECT_NE (app->getOutput().find ("a rescue copy is in " + real + "/state.brisquell.rescue-"), std::string::npos) << app->getOutput();
     EXPECT_EQ (readFile (real + "/state.brisquell").find ("ccno=\"42\""), std::string::npos);
+}
+
+// The server's new period size reaches the app's period between two periods: the processor
+// goes on without a period passed by, and the next tick comes in a period of the new size. A
+// project whose ticks are larger than the output port (2,048 NRPN controllers and CC 7, 8,193
+// messages) sends what fits and counts the rest, printed at quit.
+TEST_F (JackSession, FollowsTheServersPeriodSize)
+{
+    ScratchFolder scratch;
+    const auto stateFile = scratch.path + "/large.brisquell";
+    {
+        brisquell::BrisquellPlugInInterface processor;
+        brisquell::bench::fillModel (processor.getModel(), 2048, 4, 200, brisquell::ControllerKind::nrpn);
+        auto& model = processor.getModel();
+        model.setRefreshRate (5000);
+
+        // CC 7's values go into the first scene and change the mix: each one sends CC 7.
+        model.addController (7, 1);
+        model.setSelectedScenes ({ model.getScene (0) });
+        writeFile (stateFile, brisquell::jack::statefile::documentText (processor).toStdString());
+    }
+
+    auto app = startApp (stateFile);
+    ASSERT_TRUE (probe.waitForRecorded (2000)) << app->getOutput();
+
+    // The first period's events, all of them (the recorder counts them one by one).
+    std::this_thread::sleep_for (std::chrono::milliseconds (300));
+    const auto numFirst = probe.getRecorded().size();
+    EXPECT_EQ (probe.getRecorded().back().periodStart, probe.getRecorded().front().periodStart);
+
+    ASSERT_TRUE (probe.setPeriodSize (1024));
+    EXPECT_TRUE (app->waitForOutput ("following the server: 48000 Hz, 1024 frames a period")) << app->getOutput();
+
+    // A new value of CC 7 in the first scene: the next tick, in a period of the new size,
+    // sends the mix anew.
+    probe.sendControlChange (1, 7, 99, 0);
+    ASSERT_TRUE (probe.waitForRecorded (numFirst + 2000)) << app->getOutput();
+    std::this_thread::sleep_for (std::chrono::milliseconds (300));
+
+    const auto recorded = probe.getRecorded();
+    EXPECT_EQ (recorded[numFirst].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 99 }));
+    EXPECT_EQ (recorded[numFirst].periodStart, probe.getSent().back().periodStart);
+
+    for (auto i = numFirst; i < recorded.size(); ++i)
+    {
+        EXPECT_EQ (recorded[i].periodStart, recorded[numFirst].periodStart);
+        EXPECT_LT (recorded[i].frame, 1024u);
+    }
+
+    app->sendSignal (SIGTERM);
+    EXPECT_EQ (app->waitForExit(), 0) << app->getOutput();
+    EXPECT_TRUE (app->waitForOutput ("dropped " + std::to_string (2 * 8193 - recorded.size()) + " outgoing messages the output port had no room for\n"))
+        << app->getOutput();
+    EXPECT_EQ (app->getOutput().find ("periods passed by"), std::string::npos) << app->getOutput();
 }

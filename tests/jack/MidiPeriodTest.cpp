@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace brisquell;
@@ -327,4 +328,52 @@ TEST (MidiPeriod, LargestPeriodsAllocateNothing)
     EXPECT_GT (sized.numSent, 6u * 2000u);
     EXPECT_GE (sized.numSent + sized.numLost, 6u * 227u * 8192u);
     EXPECT_LE (sized.numSent + sized.numLost, 6u * 228u * 8192u);
+}
+
+// A new sample rate or period size (what the JACK callbacks hand over) takes effect at the next
+// period: the refresh interval follows the rate (200 ticks a second: 240, 480 and 220 frames),
+// and the periods after it allocate nothing.
+TEST (MidiPeriod, FollowsANewRateAndPeriodSize)
+{
+    Period p;
+    // Learned, then a first new value: the model's own first-time work is done.
+    writeControlChange (p.input, 0, 7, 0);
+    p.run();
+    writeControlChange (p.input, 0, 7, 1);
+    p.run();
+
+    jack_nframes_t now = 256;
+    int value = 1;
+
+    for (const auto& [rate, frames, interval] : { std::tuple{ 48000.0, 128, 240u }, { 96000.0, 256, 480u }, { 44100.0, 64, 220u } })
+    {
+        p.period.prepare (rate, frames);
+        std::vector<jack_nframes_t> times;
+        long numAllocations = 0;
+
+        // A value in every period (shorter than the interval) keeps output pending: ticks fall
+        // one interval apart.
+        for (int i = 0; i < 40; ++i, now += (jack_nframes_t) frames)
+        {
+            writeControlChange (p.input, 0, 7, ++value % 128);
+
+            {
+                const test::AllocationCounter counter;
+                p.run ((jack_nframes_t) frames);
+                numAllocations += counter.count();
+            }
+
+            for (auto frame : p.output.frames())
+                times.push_back (now + frame);
+        }
+
+        ASSERT_GT (times.size(), 4u) << rate;
+
+        for (size_t i = 2; i < times.size(); ++i)
+            EXPECT_EQ (times[i] - times[i - 1], interval) << rate;
+
+        EXPECT_TRUE (numAllocations == 0 || ! test::isCountingAllocations()) << rate << ": " << numAllocations;
+    }
+
+    EXPECT_EQ (p.period.getNumHeldPeriods(), 0u);
 }
