@@ -95,8 +95,10 @@ private:
         window = std::make_unique<AppWindow> (client->getClientName(), std::unique_ptr<juce::Component> (processor.createEditorIfNeeded()));
         window->onSaveRequest = [this]
         { save(); };
+        // The window goes away in there: not while its own button's event is handled.
         window->onQuitRequest = [this]
-        { closeWindow(); };
+        { juce::MessageManager::callAsync ([this]
+                                           { closeWindow(); }); };
         updateTitle();
     }
 
@@ -105,6 +107,9 @@ private:
     */
     void closeWindow()
     {
+        if (window == nullptr)
+            return;
+
         if (options.stateFile == juce::File())
         {
             quit (0);
@@ -123,7 +128,7 @@ private:
         openWindow();
         auto dialog = juce::MessageBoxOptions()
                           .withIconType (juce::MessageBoxIconType::WarningIcon)
-                          .withTitle ("The state was not saved")
+                          .withTitle ("Quit without the state saved?")
                           .withMessage ("Could not save the state:\n" + saveFailure
                                         + "\n\nTry again (after making room or fixing the permissions), quit leaving a rescue copy"
                                           " beside the state file, or keep working.")
