@@ -194,15 +194,15 @@ juce::Result checkWritable (const juce::File& file)
         return juce::Result::fail ("the state file " + name + " is no plain file");
 
     // A save makes a new file in the folder and renames it over the old one: try making one.
-    const auto probe = folder.getChildFile (".brisquellum-probe-" + juce::String (getpid()));
-    const auto fd = ::open (probe.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    auto probe = folder.getChildFile (".brisquellum-probe-XXXXXX").getFullPathName().toStdString();
+    const auto fd = ::mkostemp (probe.data(), O_CLOEXEC);
 
     if (fd < 0)
         return juce::Result::fail ("cannot save the state file " + name + ": the folder " + folder.getFullPathName()
-                                   + " takes no new file (" + juce::String (std::strerror (errno)) + ")");
+                                   + " takes no new file (" + describeErrno() + ")");
 
     ::close (fd);
-    ::unlink (probe.getFullPathName().toRawUTF8());
+    ::unlink (probe.c_str());
 
     if (target.existsAsFile() && ! isWritableFile (target))
         return juce::Result::fail ("cannot save the state file " + name + ": it is read-only (" + describeErrno() + ")");
