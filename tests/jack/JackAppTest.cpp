@@ -451,17 +451,36 @@ TEST_F (JackApp, WindowTellsOfAFailedSaveAndAsksAtQuit)
 
     ASSERT_TRUE (failed) << app.getOutput();
     EXPECT_NE (waitForWindow (display, "The state was not saved"), 0u);
-    const auto window = waitForWindow (display, "unsaved - NOT SAVED");
-    ASSERT_NE (window, 0u);
+    ASSERT_NE (waitForWindow (display, "unsaved - NOT SAVED"), 0u);
 
-    closeWindow (display, window);
-    const auto question = waitForWindow (display, "Quit without the state saved?");
+    // As with the key, ask again until the question shows (the window may not be ready yet).
+    Window question = 0;
+
+    for (int attempt = 0; attempt < 20 && question == 0; ++attempt)
+    {
+        if (const auto current = findWindow (display, DefaultRootWindow (display), "unsaved", true))
+            closeWindow (display, current);
+
+        for (int i = 0; i < 25 && question == 0; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (20)))
+            question = findWindow (display, DefaultRootWindow (display), "Quit without the state saved?");
+    }
+
     ASSERT_NE (question, 0u) << app.getOutput();
     EXPECT_TRUE (app.isRunning());
     EXPECT_FALSE (std::filesystem::exists (stateFile));
 
     ::chmod (folder.path.c_str(), 0755);
-    pressControlKey (display, question, XK_Return, false);
+    bool saved = false;
+
+    for (int attempt = 0; attempt < 20 && ! saved; ++attempt)
+    {
+        if (const auto current = findWindow (display, DefaultRootWindow (display), "Quit without the state saved?"))
+            pressControlKey (display, current, XK_Return, false);
+
+        saved = app.waitForOutput ("saved the state to " + stateFile, 500);
+    }
+
+    EXPECT_TRUE (saved) << app.getOutput();
     EXPECT_EQ (app.waitForExit(), 0) << app.getOutput();
     EXPECT_NE (readFile (stateFile).find ("<gui width="), std::string::npos) << app.getOutput();
 }
