@@ -76,6 +76,44 @@ void BM_JackPeriod128ControllersBy32Scenes (benchmark::State& state)
     state.counters["CC/period"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
     state.counters["lost"] = (double) period.getNumLostOutputEvents();
 }
+/** The heaviest period the app is sized for: 2,048 NRPN controllers (8,192 messages a tick)
+    x 8 scenes at 5,000 ticks a second, in 2,048-frame periods at 48 kHz (227 or 228 ticks), with
+    a glide restarted in every period so that every tick sends every controller. The output port
+    takes what fits (about 2,700 events); "lost" counts the rest, "dropped" the ticks the buffers
+    had no room for (none once sized).
+*/
+void BM_JackPeriod2048NrpnControllersAt5000Hz (benchmark::State& state)
+{
+    constexpr int frames = 2048;
+    BrisquellPlugInInterface processor;
+    jack::MidiPeriod period (processor);
+    bench::fillModel (processor.getModel(), 2048, 8, 200, ControllerKind::nrpn);
+    processor.getModel().setRefreshRate (5000);
+    processor.getModel().setGlideTime (10.0);
+    period.prepare (periodRate, frames);
+
+    auto input = makePortBuffer();
+    auto output = makePortBuffer();
+    int step = 0;
+
+    const auto cpuStart = threadCpuSeconds();
+
+    for (auto _ : state)
+    {
+        processor.getParameters()[step % 2]->setValue ((float) (step % 10) / 10.0f);
+        ++step;
+        jack_midi_clear_buffer (input.data());
+        period.process (input.data(), output.data(), frames);
+        benchmark::DoNotOptimize (output.data());
+    }
+
+    const auto cpuSeconds = threadCpuSeconds() - cpuStart;
+    const auto audioSeconds = (double) state.iterations() * frames / periodRate;
+    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
+    state.counters["lost"] = benchmark::Counter ((double) period.getNumLostOutputEvents(), benchmark::Counter::kAvgIterations);
+    state.counters["dropped"] = (double) processor.getNumDroppedOutputTicks();
+}
 } // namespace
 
 BENCHMARK (BM_JackPeriod128ControllersBy32Scenes);
+BENCHMARK (BM_JackPeriod2048NrpnControllersAt5000Hz)->Unit (benchmark::kMillisecond);

@@ -33,6 +33,12 @@ constexpr int getMaximumNumber (ControllerKind kind) noexcept
     return kind == ControllerKind::sevenBit ? 127 : (kind == ControllerKind::fourteenBit ? 31 : 16383);
 }
 
+/** How many control changes one value of the kind takes: 1, 2 or 4 (see writeControllerValue). */
+constexpr int getNumMessages (ControllerKind kind) noexcept
+{
+    return kind == ControllerKind::sevenBit ? 1 : (kind == ControllerKind::fourteenBit ? 2 : 4);
+}
+
 /** The number clamped into 0..getMaximumNumber (kind). */
 constexpr int limitNumber (ControllerKind kind, int number) noexcept
 {

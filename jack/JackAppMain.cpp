@@ -39,6 +39,9 @@ void installSignalHandlers()
 
     action.sa_handler = onSaveSignal;
     sigaction (SIGUSR1, &action, nullptr);
+
+    // A write beyond the file size limit fails (and the save says so) instead of ending the app.
+    std::signal (SIGXFSZ, SIG_IGN);
 }
 
 void say (const juce::String& text)
@@ -56,41 +59,101 @@ void complain (const juce::String& text)
 class JackApp final : private juce::Timer
 {
 public:
-    JackApp (const AppOptions& optionsToUse, BrisquellPlugInInterface& processorToUse, std::unique_ptr<JackClient> clientToUse)
-        : options (optionsToUse), processor (processorToUse), client (std::move (clientToUse))
+    JackApp (const AppOptions& optionsToUse, BrisquellPlugInInterface& processorToUse, MidiPeriod& periodToUse, std::unique_ptr<JackClient> clientToUse)
+        : options (optionsToUse), processor (processorToUse), period (periodToUse), client (std::move (clientToUse)),
+          sampleRate (client->getSampleRate()), periodSize (client->getPeriodSize())
     {
         if (! options.headless)
-        {
-            window = std::make_unique<AppWindow> (client->getClientName(), std::unique_ptr<juce::Component> (processor.createEditorIfNeeded()));
-            window->onSaveRequest = [this]
-            { save(); };
-            window->onQuitRequest = [this]
-            { quit (0); };
-        }
+            openWindow();
 
         startTimer (50);
     }
 
     /** Closes the window (the editor hands its state to the processor), stops the client, and
-        saves the state a last time. Answers the exit code.
+        saves the state a last time; when that fails, leaves a rescue file. Answers the exit code.
     */
     int finish()
     {
         stopTimer();
         window.reset();
         client.reset();
+        say (describeDropped());
 
-        if (options.stateFile != juce::File() && ! save())
-            return 1;
+        if (options.stateFile == juce::File() || savedForQuit)
+            return exitCode;
 
-        return exitCode;
+        if (save())
+            return exitCode;
+
+        rescue();
+        return 1;
     }
 
-    AppWindow* getWindow() const noexcept { return window.get(); }
-
 private:
+    void openWindow()
+    {
+        window = std::make_unique<AppWindow> (client->getClientName(), std::unique_ptr<juce::Component> (processor.createEditorIfNeeded()));
+        window->onSaveRequest = [this]
+        { save(); };
+        // The window goes away in there: not while its own button's event is handled.
+        window->onQuitRequest = [this]
+        { juce::MessageManager::callAsync ([this]
+                                           { closeWindow(); }); };
+        updateTitle();
+    }
+
+    /** The window's close button: the state is saved with the editor's last word in it, and a
+        save that fails brings the window back and asks what to do.
+    */
+    void closeWindow()
+    {
+        if (window == nullptr)
+            return;
+
+        if (options.stateFile == juce::File())
+        {
+            quit (0);
+            return;
+        }
+
+        window.reset();
+
+        if (save())
+        {
+            savedForQuit = true;
+            quit (0);
+            return;
+        }
+
+        openWindow();
+        auto dialog = juce::MessageBoxOptions()
+                          .withIconType (juce::MessageBoxIconType::WarningIcon)
+                          .withTitle ("Quit without the state saved?")
+                          .withMessage ("Could not save the state:\n" + saveFailure
+                                        + "\n\nTry again (after making room or fixing the permissions), quit leaving a rescue copy"
+                                          " beside the state file, or keep working.")
+                          .withButton ("Try again")
+                          .withButton ("Quit, leave a rescue copy")
+                          .withButton ("Keep working")
+                          .withAssociatedComponent (window.get());
+
+        juce::AlertWindow::showAsync (dialog, [this] (int choice)
+                                      {
+                                          if (choice == 1)
+                                              closeWindow();
+                                          else if (choice == 2)
+                                          {
+                                              window.reset();
+                                              savedForQuit = true;
+                                              rescue();
+                                              quit (1);
+                                          } });
+    }
+
     void timerCallback() override
     {
+        followServer();
+
         if (saveSignalled.exchange (false))
             save();
 
@@ -112,16 +175,95 @@ private:
         }
 
         const auto result = statefile::save (options.stateFile, processor);
+        const auto failedBefore = saveFailure.isNotEmpty();
+        saveFailure = result.failed() ? result.getErrorMessage() : juce::String();
+        updateTitle();
 
         if (result.failed())
         {
-            complain (result.getErrorMessage());
+            complain (result.getErrorMessage() + " (the file keeps what was saved before)");
+
+            // The window tells of a failure once, until a save works again.
+            if (window != nullptr && ! failedBefore)
+                juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, "The state was not saved", saveFailure + "\n\nThe file keeps what was saved before.", {}, window.get());
+
             return false;
         }
 
         say ("saved the state to " + options.stateFile.getFullPathName());
         return true;
     }
+
+    /** Writes the state into a rescue file and says where; false when none could be written. */
+    bool rescue()
+    {
+        const auto written = statefile::saveRescue (options.stateFile, processor);
+
+        if (written == juce::File())
+        {
+            complain ("could not write a rescue copy of the state either: the state is lost");
+            return false;
+        }
+
+        complain ("the state was not saved to " + statefile::resolve (options.stateFile).getFullPathName()
+                  + "; a rescue copy is in " + written.getFullPathName());
+        return true;
+    }
+
+    /** Tells of the server's new rate or period size (the period has followed already), and
+        sizes the period's buffers anew when the project or the refresh rate needs it.
+    */
+    void followServer()
+    {
+        if (client->getSampleRate() != sampleRate || client->getPeriodSize() != periodSize)
+        {
+            sampleRate = client->getSampleRate();
+            periodSize = client->getPeriodSize();
+            say ("following the server: " + juce::String ((int) sampleRate) + " Hz, " + juce::String (periodSize) + " frames a period");
+        }
+
+        period.updateRoom();
+        updateTitle();
+    }
+
+    /** The window's title: the client's name, and whether the last save failed and what was
+        dropped.
+    */
+    void updateTitle()
+    {
+        if (window == nullptr || client == nullptr)
+            return;
+
+        auto title = client->getClientName();
+
+        if (saveFailure.isNotEmpty())
+            title << " - NOT SAVED";
+
+        if (const auto dropped = describeDropped(); dropped != nothingDropped)
+            title << " - " << dropped;
+
+        if (window->getName() != title)
+            window->setName (title);
+    }
+
+    /** What the period and the processor left out so far, in one line. */
+    juce::String describeDropped() const
+    {
+        juce::StringArray parts;
+        const auto add = [&parts] (juce::uint64 count, const char* what)
+        {
+            if (count > 0)
+                parts.add (juce::String (count) + " " + what);
+        };
+
+        add (period.getNumLostOutputEvents(), "outgoing messages the output port had no room for");
+        add (processor.getNumDroppedOutputTicks(), "output ticks the buffers had no room for");
+        add (period.getNumDroppedInputEvents() + processor.getNumDroppedControlChanges(), "incoming messages");
+        add (period.getNumHeldPeriods(), "periods passed by while following the server");
+        return parts.isEmpty() ? juce::String (nothingDropped) : "dropped " + parts.joinIntoString (", ");
+    }
+
+    static constexpr const char* nothingDropped = "dropped nothing";
 
     void quit (int code)
     {
@@ -132,8 +274,13 @@ private:
 
     const AppOptions& options;
     BrisquellPlugInInterface& processor;
+    MidiPeriod& period;
     std::unique_ptr<JackClient> client;
     std::unique_ptr<AppWindow> window;
+    double sampleRate;
+    int periodSize;
+    juce::String saveFailure; // the last save's failure; empty once a save works
+    bool savedForQuit = false;
     int exitCode = 0;
 };
 
@@ -157,6 +304,13 @@ int run (const AppOptions& options)
 
     if (options.stateFile != juce::File())
     {
+        // A session that could not be saved is refused before it starts.
+        if (const auto writable = statefile::checkWritable (options.stateFile); writable.failed())
+        {
+            complain (writable.getErrorMessage());
+            return 1;
+        }
+
         if (const auto loaded = statefile::load (options.stateFile, processor); loaded.failed())
         {
             complain (loaded.getErrorMessage());
@@ -203,7 +357,7 @@ int run (const AppOptions& options)
          + juce::String ((int) client->getSampleRate()) + " Hz, " + juce::String (client->getPeriodSize()) + " frames a period");
 
     installSignalHandlers();
-    JackApp app (options, processor, std::move (client));
+    JackApp app (options, processor, period, std::move (client));
     juce::MessageManager::getInstance()->runDispatchLoop();
     return app.finish();
 }

@@ -16,7 +16,10 @@ void quietly (const char*) {}
 
 juce::String describeOpenFailure (jack_status_t status, const juce::String& serverName)
 {
-    const auto server = serverName.isNotEmpty() ? "\"" + serverName + "\"" : juce::String ("(the default server)");
+    // libjack takes an unnamed server from $JACK_DEFAULT_SERVER, as the message must.
+    const auto* fromEnvironment = std::getenv ("JACK_DEFAULT_SERVER");
+    const auto name = serverName.isNotEmpty() ? serverName : juce::String::fromUTF8 (fromEnvironment != nullptr ? fromEnvironment : "");
+    const auto server = name.isNotEmpty() ? "\"" + name + "\"" : juce::String ("(the default server)");
 
     if ((status & JackServerFailed) != 0 || (status & JackServerError) != 0)
         return "no JACK server is running under the name " + server
@@ -69,11 +72,13 @@ std::unique_ptr<JackClient> JackClient::open (const juce::String& clientName,
 
     result->sampleRate = (double) jack_get_sample_rate (handle);
     result->periodSize = (int) jack_get_buffer_size (handle);
-    period.prepare (result->sampleRate, result->periodSize);
+    period.prepare (result->sampleRate, result->periodSize, result->getMidiPortBytes());
 
-    if (jack_set_process_callback (handle, processCallback, result.get()) != 0)
+    if (jack_set_process_callback (handle, processCallback, result.get()) != 0
+        || jack_set_sample_rate_callback (handle, sampleRateCallback, result.get()) != 0
+        || jack_set_buffer_size_callback (handle, bufferSizeCallback, result.get()) != 0)
     {
-        error = "could not set the JACK process callback";
+        error = "could not set the JACK callbacks";
         return nullptr;
     }
 
@@ -181,6 +186,39 @@ int JackClient::processCallback (jack_nframes_t numFrames, void* self)
 
     owner.period.process (jack_port_get_buffer (owner.inputPort, numFrames), output, numFrames);
     return 0;
+}
+
+int JackClient::sampleRateCallback (jack_nframes_t newSampleRate, void* self)
+{
+    auto& owner = *static_cast<JackClient*> (self);
+
+    // libjack calls it once when it is set, with the rate the client already has.
+    if (newSampleRate > 0 && (double) newSampleRate != owner.sampleRate.load())
+    {
+        owner.sampleRate.store ((double) newSampleRate);
+        owner.period.prepare ((double) newSampleRate, owner.periodSize.load(), owner.getMidiPortBytes());
+    }
+
+    return 0;
+}
+
+int JackClient::bufferSizeCallback (jack_nframes_t newPeriodSize, void* self)
+{
+    auto& owner = *static_cast<JackClient*> (self);
+
+    if (newPeriodSize > 0 && (int) newPeriodSize != owner.periodSize.load())
+    {
+        owner.periodSize.store ((int) newPeriodSize);
+        owner.period.prepare (owner.sampleRate.load(), (int) newPeriodSize, owner.getMidiPortBytes());
+    }
+
+    return 0;
+}
+
+size_t JackClient::getMidiPortBytes() const
+{
+    const auto bytes = jack_port_type_get_buffer_size (client, JACK_DEFAULT_MIDI_TYPE);
+    return bytes > 0 ? bytes : MidiPeriod::defaultInputBytes;
 }
 
 void JackClient::shutdownCallback (void* self)

@@ -63,8 +63,9 @@ public:
     juce::String getInputPortName() const;
     juce::String getOutputPortName() const;
 
-    double getSampleRate() const noexcept { return sampleRate; }
-    int getPeriodSize() const noexcept { return periodSize; }
+    /** The server's sample rate and period size, as the client follows them. Any thread. */
+    double getSampleRate() const noexcept { return sampleRate.load(); }
+    int getPeriodSize() const noexcept { return periodSize.load(); }
 
     /** True once the server has shut the client down (it stopped or threw the client out). */
     bool hasShutDown() const noexcept { return shutDown.load(); }
@@ -74,15 +75,23 @@ private:
 
     juce::Result connect (const juce::String& portName, bool toOurInput);
 
+    /** The server's MIDI port buffer size: what a period's input can take. */
+    size_t getMidiPortBytes() const;
+
     static int processCallback (jack_nframes_t numFrames, void* self);
     static void shutdownCallback (void* self);
+
+    // JACK's notification thread, while the process cycle stops for a new period size: the
+    // period follows with its processor and buffers (MidiPeriod::prepare).
+    static int sampleRateCallback (jack_nframes_t newSampleRate, void* self);
+    static int bufferSizeCallback (jack_nframes_t newPeriodSize, void* self);
 
     jack_client_t* client = nullptr;
     jack_port_t* inputPort = nullptr;
     jack_port_t* outputPort = nullptr;
     MidiPeriod& period;
-    double sampleRate = 0.0;
-    int periodSize = 0;
+    std::atomic<double> sampleRate{ 0.0 };
+    std::atomic<int> periodSize{ 0 };
     bool active = false;
     std::atomic<bool> running{ false };
     std::atomic<juce::uint64> numPeriods{ 0 };

@@ -72,22 +72,22 @@ void BrisquellPlugInInterface::releaseResources() {}
 
 void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi)
 {
-    processMidi (midi, juce::jmax (0, audio.getNumSamples()), true);
+    processMidi (midi, output, unlimitedRoom, juce::jmax (0, audio.getNumSamples()), true);
 }
 
-void BrisquellPlugInInterface::processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples)
+void BrisquellPlugInInterface::processBlockWithoutWaiting (juce::MidiBuffer& midi, juce::MidiBuffer& spare, size_t room, int numSamples)
 {
-    processMidi (midi, juce::jmax (0, numSamples), false);
+    processMidi (midi, spare, room, juce::jmax (0, numSamples), false);
 }
 
-void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait)
+void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples, bool mayWait)
 {
     {
         const juce::ScopedTryLock tryLock (model.getLock());
 
         if (tryLock.isLocked())
         {
-            runBlock (midi, numSamples);
+            runBlock (midi, out, room, numSamples);
             return;
         }
     }
@@ -114,7 +114,7 @@ void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, int numSampl
     // The stash is full (the model has been busy for a very long time): waiting is better
     // than dropping the musician's input.
     const juce::ScopedLock lock (model.getLock());
-    runBlock (midi, numSamples);
+    runBlock (midi, out, room, numSamples);
 }
 
 void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<double>&, juce::MidiBuffer& midi)
@@ -152,7 +152,7 @@ void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<double>&, juce::M
     Only a block that found the model busy breaks this: its input is applied with the next
     block, at the sample times it arrived at, and its ticks come no earlier than that block.
 */
-void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
+void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples)
 {
     const auto sampleRate = getIntegerSampleRate();
     const auto interval = model.getSamplesPerRefresh (sampleRate);
@@ -166,7 +166,8 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
 
     const auto isExact = model.usesExactTiming();
     activeSince = elapsedSamples;
-    output.clear();
+    out.clear();
+    largestTickControllers = -1; // the kinds may have changed since the last block
 
     for (const auto metadata : midi)
     {
@@ -177,7 +178,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
         }
 
         const auto time = timeOfEvent (metadata.samplePosition, numSamples);
-        runTicksBefore (time, true, interval, output);
+        runTicksBefore (time, true, interval, out, room);
 
         const auto wasActive = isModelActive();
         model.handleIncomingMidi (metadata.data, metadata.numBytes, time);
@@ -187,14 +188,14 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
     }
 
     // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
-    runTicksBefore (blockEnd, isExact, interval, output);
-    midi.swapWith (output);
+    runTicksBefore (blockEnd, isExact, interval, out, room);
+    midi.swapWith (out);
 
     elapsedSamples = blockEnd;
     model.setSampleClock (elapsedSamples, sampleRate);
 }
 
-void BrisquellPlugInInterface::runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& buffer)
+void BrisquellPlugInInterface::runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& buffer, size_t room)
 {
     for (;;)
     {
@@ -218,11 +219,47 @@ void BrisquellPlugInInterface::runTicksBefore (double until, bool isExact, int i
             if (! (offset > 0.0))
                 offset = 0.0;
 
-            model.renderOutput (buffer, (int) offset);
+            // A tick left out keeps the output pending: the next tick with room sends it.
+            if (room == unlimitedRoom || hasRoomForTick (buffer, room))
+                model.renderOutput (buffer, (int) offset);
+            else
+                numDroppedOutputTicks.fetch_add (1);
         }
 
         nextOutputTime = (isExact ? due : nextOutputTime) + interval;
     }
+}
+
+bool BrisquellPlugInInterface::hasRoomForTick (const juce::MidiBuffer& buffer, size_t room)
+{
+    const auto used = (size_t) buffer.data.size();
+    const auto left = room > used ? room - used : 0;
+    const auto numControllers = model.getNumControllers();
+
+    // Four messages a controller is the most any kind sends; only a tight room needs the sum.
+    if (left >= (size_t) numControllers * 4 * bytesPerOutputMessage)
+        return true;
+
+    // Within a block the kinds stay; only learning adds controllers.
+    if (numControllers != largestTickControllers)
+    {
+        largestTickBytes = getLargestTickBytes();
+        largestTickControllers = numControllers;
+    }
+
+    return left >= largestTickBytes;
+}
+
+size_t BrisquellPlugInInterface::getLargestTickBytes() const
+{
+    const juce::ScopedLock lock (model.getLock());
+    size_t numMessages = 0;
+
+    for (int i = model.getNumControllers(); --i >= 0;)
+        if (const auto* controller = model.getController (i))
+            numMessages += (size_t) getNumMessages (controller->getKind());
+
+    return numMessages * bytesPerOutputMessage;
 }
 
 bool BrisquellPlugInInterface::isModelActive() const

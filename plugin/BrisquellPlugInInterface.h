@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <limits>
 
 namespace brisquell
 {
@@ -67,12 +68,29 @@ public:
     */
     void processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi) override;
 
-    /** processBlock's work for a caller that must never wait, such as a JACK process callback:
-        where processBlock would wait for the model (it is busy and the stash is full), the
-        messages that do not fit into the stash are dropped and counted instead. Audio thread;
-        allocates nothing once the buffers have room.
+    /** processBlock's work for a caller that must never wait nor allocate, such as a JACK
+        process callback. The output is written into `spare` and then swapped into `midi`, so
+        that the caller owns both buffers and their room: `room` is the bytes both buffers'
+        storage holds (what they were sized to with ensureSize), and a tick whose messages might
+        not fit into the room left (see getLargestTickBytes) is left out and counted; its values
+        go out with the next tick that has room. Where processBlock would wait for the model (it
+        is busy and the stash is full), the messages that do not fit into the stash are dropped
+        and counted instead. Audio thread; allocates nothing.
     */
-    void processBlockWithoutWaiting (juce::MidiBuffer& midi, int numSamples);
+    void processBlockWithoutWaiting (juce::MidiBuffer& midi, juce::MidiBuffer& spare, size_t room, int numSamples);
+
+    /** How many output ticks processBlockWithoutWaiting has left out for want of room. Any
+        thread.
+    */
+    juce::uint64 getNumDroppedOutputTicks() const noexcept { return numDroppedOutputTicks.load(); }
+
+    /** The MIDI buffer room, in bytes, that the largest tick of the model's current project
+        takes: every controller's value in its kind's messages. Any thread; locks the model.
+    */
+    size_t getLargestTickBytes() const;
+
+    /** The room one outgoing message takes in a MIDI buffer. */
+    static constexpr size_t bytesPerOutputMessage = sizeof (juce::int32) + sizeof (juce::uint16) + 3;
 
     /** How many incoming messages that the model would have used (control changes, note-ons,
         program changes, pitch bend) processBlockWithoutWaiting has dropped so far. Any thread.
@@ -179,17 +197,25 @@ private:
         its input when not, and when the stash cannot take it either waits for the model or, when
         mayWait is false, stashes what fits and drops the rest. Audio thread.
     */
-    void processMidi (juce::MidiBuffer& midi, int numSamples, bool mayWait);
+    void processMidi (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples, bool mayWait);
 
     /** The block's work once the model's lock is held: parked moves, stashed and new input,
-        and the output ticks. Audio thread.
+        and the output ticks, written into `out` (which then swaps with `midi`); a tick that might
+        not fit into the room (unlimitedRoom: out may grow) is left out. Audio thread.
     */
-    void runBlock (juce::MidiBuffer& midi, int numSamples);
+    void runBlock (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples);
 
     /** Writes the output of every tick due before the sample time `until` into the buffer.
         Audio thread, lock held.
     */
-    void runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& output);
+    void runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& output, size_t room);
+
+    /** True when the room left in a buffer of that room can take the largest tick of the model
+        as it stands. Audio thread, lock held; allocates nothing.
+    */
+    bool hasRoomForTick (const juce::MidiBuffer& buffer, size_t room);
+
+    static constexpr size_t unlimitedRoom = std::numeric_limits<size_t>::max();
 
     /** True while the model has output pending or a glide runs. Audio thread, lock held. */
     bool isModelActive() const;
@@ -250,6 +276,12 @@ private:
     juce::HeapBlock<StashedMessage> stash;
     int numStashed = 0;
     std::atomic<juce::uint64> numDroppedControlChanges { 0 };
+
+    // Audio thread only: the largest tick's bytes for the controller count it was worked out
+    // for (-1: work it out again), and the ticks left out for want of room.
+    int largestTickControllers = -1;
+    size_t largestTickBytes = 0;
+    std::atomic<juce::uint64> numDroppedOutputTicks{ 0 };
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };

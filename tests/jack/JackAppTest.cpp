@@ -13,8 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 
 using namespace brisquell::test;
 
@@ -215,6 +217,14 @@ TEST_F (JackApp, ErrorsAreClearAndLoseNothing)
             << app.getOutput();
     }
 
+    {
+        // libjack takes an unnamed server from the environment, and so does the message.
+        Subprocess app ({ appPath(), "--headless" }, { "JACK_DEFAULT_SERVER=" + server.getName() + "-elsewhere" });
+        EXPECT_EQ (app.waitForExit(), 1);
+        EXPECT_NE (app.getOutput().find ("no JACK server is running under the name \"" + server.getName() + "-elsewhere\""), std::string::npos)
+            << app.getOutput();
+    }
+
     for (const auto* option : { "--connect-in", "--connect-out" })
     {
         Subprocess app ({ appPath(), "--headless", "--server", server.getName(), option, "nobody:nothing" });
@@ -270,15 +280,18 @@ TEST_F (JackApp, ServerStoppingEndsTheAppWithItsStateSaved)
 
 namespace
 {
-/** The top-level window with the name, searched through the whole tree (0 when none). */
-Window findWindow (Display* display, Window parent, const char* name)
+/** The top-level window with the name (or a name that starts with it), searched through the
+    whole tree (0 when none).
+*/
+Window findWindow (Display* display, Window parent, const std::string& name, bool isPrefix = false)
 {
     // The name's property may be UTF-8 text, which XFetchName does not read.
     XTextProperty property{};
 
     if (XGetWMName (display, parent, &property) != 0 && property.value != nullptr)
     {
-        const bool matches = std::string (reinterpret_cast<const char*> (property.value), property.nitems) == name;
+        const std::string windowName (reinterpret_cast<const char*> (property.value), property.nitems);
+        const bool matches = isPrefix ? windowName.rfind (name, 0) == 0 : windowName == name;
         XFree (property.value);
 
         if (matches)
@@ -294,7 +307,7 @@ Window findWindow (Display* display, Window parent, const char* name)
     Window found = 0;
 
     for (unsigned int i = 0; i < numChildren && found == 0; ++i)
-        found = findWindow (display, children[i], name);
+        found = findWindow (display, children[i], name, isPrefix);
 
     if (children != nullptr)
         XFree (children);
@@ -305,7 +318,7 @@ Window findWindow (Display* display, Window parent, const char* name)
 /** Presses Ctrl and the key in the window through the X server's test extension, as a keyboard
     would (the framework reads the modifiers from the keyboard's state, not from the event).
 */
-void pressControlKey (Display* display, Window window, KeySym key)
+void pressControlKey (Display* display, Window window, KeySym key, bool withControl = true)
 {
     // Without a window manager nobody gives the window the keyboard focus: the test does.
     XSetInputFocus (display, window, RevertToParent, CurrentTime);
@@ -313,10 +326,47 @@ void pressControlKey (Display* display, Window window, KeySym key)
 
     const auto control = XKeysymToKeycode (display, XK_Control_L);
     const auto letter = XKeysymToKeycode (display, key);
-    XTestFakeKeyEvent (display, control, True, 0);
+
+    if (withControl)
+        XTestFakeKeyEvent (display, control, True, 0);
+
     XTestFakeKeyEvent (display, letter, True, 0);
     XTestFakeKeyEvent (display, letter, False, 0);
-    XTestFakeKeyEvent (display, control, False, 0);
+
+    if (withControl)
+        XTestFakeKeyEvent (display, control, False, 0);
+
+    XSync (display, False);
+}
+
+/** The viewable window with the name (or a name starting with it), waited for a while. */
+Window waitForWindow (Display* display, const std::string& name, bool isPrefix = false)
+{
+    for (int attempt = 0; attempt < 250; ++attempt)
+    {
+        XWindowAttributes attributes{};
+        const auto window = findWindow (display, DefaultRootWindow (display), name, isPrefix);
+
+        if (window != 0 && XGetWindowAttributes (display, window, &attributes) != 0 && attributes.map_state == IsViewable)
+            return window;
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (20));
+    }
+
+    return 0;
+}
+
+/** Asks the window to close, as a window manager's close button does. */
+void closeWindow (Display* display, Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom (display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long) XInternAtom (display, "WM_DELETE_WINDOW", False);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent (display, window, False, NoEventMask, &event);
     XSync (display, False);
 }
 } // namespace
@@ -366,4 +416,71 @@ TEST_F (JackApp, WindowSavesOnCtrlSAndOnQuit)
 
     app.sendSignal (SIGTERM);
     EXPECT_EQ (app.waitForExit(), 0) << app.getOutput();
+}
+
+// A save that fails shows in the window: a message box, and the title says NOT SAVED. Closing the
+// window then asks again; once the folder takes files again, "Try again" (Return) saves and
+// quits.
+TEST_F (JackApp, WindowTellsOfAFailedSaveAndAsksAtQuit)
+{
+    PrivateDisplay privateDisplay;
+    auto* display = privateDisplay.get();
+    ASSERT_NE (display, nullptr) << "could not start Xvfb";
+
+    ScratchFolder folder;
+    const auto stateFile = folder.path + "/window.brisquell";
+    std::vector<std::string> command{ appPath(), "--server", server.getName(), "--name", "unsaved", "--state", stateFile };
+
+    // As root, without the capabilities that override file permissions.
+    if (geteuid() == 0)
+        command.insert (command.begin(), { "setpriv", "--bounding-set", "-dac_override,-dac_read_search,-fowner" });
+
+    Subprocess app (command, { privateDisplay.environment() });
+    ASSERT_TRUE (app.waitForOutput ("ports unsaved:midi_in")) << app.getOutput();
+
+    ::chmod (folder.path.c_str(), 0555);
+    bool failed = false;
+
+    for (int attempt = 0; attempt < 40 && ! failed; ++attempt)
+    {
+        if (const auto window = waitForWindow (display, "unsaved"))
+            pressControlKey (display, window, XK_s);
+
+        failed = app.waitForOutput ("could not save the state file " + stateFile, 500);
+    }
+
+    ASSERT_TRUE (failed) << app.getOutput();
+    EXPECT_NE (waitForWindow (display, "The state was not saved"), 0u);
+    ASSERT_NE (waitForWindow (display, "unsaved - NOT SAVED"), 0u);
+
+    // As with the key, ask again until the question shows (the window may not be ready yet).
+    Window question = 0;
+
+    for (int attempt = 0; attempt < 20 && question == 0; ++attempt)
+    {
+        if (const auto current = findWindow (display, DefaultRootWindow (display), "unsaved", true))
+            closeWindow (display, current);
+
+        for (int i = 0; i < 25 && question == 0; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (20)))
+            question = findWindow (display, DefaultRootWindow (display), "Quit without the state saved?");
+    }
+
+    ASSERT_NE (question, 0u) << app.getOutput();
+    EXPECT_TRUE (app.isRunning());
+    EXPECT_FALSE (std::filesystem::exists (stateFile));
+
+    ::chmod (folder.path.c_str(), 0755);
+    bool saved = false;
+
+    for (int attempt = 0; attempt < 20 && ! saved; ++attempt)
+    {
+        if (const auto current = findWindow (display, DefaultRootWindow (display), "Quit without the state saved?"))
+            pressControlKey (display, current, XK_Return, false);
+
+        saved = app.waitForOutput ("saved the state to " + stateFile, 500);
+    }
+
+    EXPECT_TRUE (saved) << app.getOutput();
+    EXPECT_EQ (app.waitForExit(), 0) << app.getOutput();
+    EXPECT_NE (readFile (stateFile).find ("<gui width="), std::string::npos) << app.getOutput();
 }

@@ -110,6 +110,8 @@ void MidiProbe::sendControlChange (int channel, int number, int value, jack_nfra
                20000);
 }
 
+bool MidiProbe::setPeriodSize (jack_nframes_t numFrames) { return jack_set_buffer_size (sender, numFrames) == 0; }
+
 void MidiProbe::startStreaming (int number) { streamingNumber.store (number); }
 
 std::vector<MidiProbe::Event> MidiProbe::getSent() const

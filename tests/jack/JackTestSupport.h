@@ -74,6 +74,9 @@ public:
     */
     void startStreaming (int number);
 
+    /** Asks the server for a new period size (a power of two), as jack_bufsize does. */
+    bool setPeriodSize (jack_nframes_t numFrames);
+
     /** What was sent and what was recorded so far, in order. */
     std::vector<Event> getSent() const;
     std::vector<Event> getRecorded() const;

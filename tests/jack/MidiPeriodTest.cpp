@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace brisquell;
@@ -248,4 +249,131 @@ TEST (MidiPeriod, SteadyPeriodsAllocateNothing)
 
     EXPECT_EQ (numAllocations, 0);
     EXPECT_GT (numSent, 50u * 128u);
+}
+
+// The heaviest periods: 2,048 NRPN controllers (8,192 messages a tick) sent in every tick of a
+// glide at 5,000 ticks a second, in periods of 2,048 frames (228 ticks). Restored as a host
+// restores a project, into buffers sized for an empty one, the periods leave out the ticks that
+// do not fit and count them; once the buffers follow the project, every tick fits. Neither way
+// allocates.
+TEST (MidiPeriod, LargestPeriodsAllocateNothing)
+{
+    if (! test::isCountingAllocations())
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    juce::MemoryBlock project;
+    {
+        BrisquellPlugInInterface source;
+        bench::fillModel (source.getModel(), 2048, 8, 200, ControllerKind::nrpn);
+        source.getModel().setRefreshRate (5000);
+        source.getModel().setGlideTime (10.0);
+        source.getStateInformation (project);
+    }
+
+    constexpr jack_nframes_t frames = 2048;
+    Period p;
+    p.period.prepare (48000.0, (int) frames);
+    p.processor.setStateInformation (project.getData(), (int) project.getSize());
+    ASSERT_EQ (p.processor.getModel().getNumControllers(), 2048);
+
+    struct Run
+    {
+        long numAllocations = 0;
+        juce::uint64 numDroppedTicks = 0, numLost = 0;
+        size_t numSent = 0;
+    };
+
+    int step = 0;
+    const auto runPeriods = [&]
+    {
+        Run run;
+        const auto droppedBefore = p.processor.getNumDroppedOutputTicks();
+        const auto lostBefore = p.period.getNumLostOutputEvents();
+
+        for (int i = 0; i < 6; ++i, ++step)
+        {
+            // A new glide target in every period keeps every tick sending every controller.
+            p.processor.getParameters()[step % 2]->setValue ((float) (step % 10) / 10.0f);
+
+            {
+                const test::AllocationCounter counter;
+                p.run (frames);
+                run.numAllocations += counter.count();
+            }
+
+            run.numSent += jack_midi_get_event_count (p.output.get());
+        }
+
+        run.numDroppedTicks = p.processor.getNumDroppedOutputTicks() - droppedBefore;
+        run.numLost = p.period.getNumLostOutputEvents() - lostBefore;
+        return run;
+    };
+
+    const auto undersized = runPeriods();
+    EXPECT_EQ (undersized.numAllocations, 0);
+    EXPECT_GT (undersized.numDroppedTicks, 6u * 200u);
+    EXPECT_EQ (p.period.getNumDroppedInputEvents(), 0u);
+
+    // What the app's timer does: the buffers follow the project, the next period takes them.
+    EXPECT_TRUE (p.period.updateRoom());
+    EXPECT_GE (p.period.getRoom(), 228u * 8192u * BrisquellPlugInInterface::bytesPerOutputMessage);
+    EXPECT_FALSE (p.period.updateRoom());
+
+    const auto sized = runPeriods();
+    EXPECT_EQ (sized.numAllocations, 0);
+    EXPECT_EQ (sized.numDroppedTicks, 0u);
+
+    // Each period's 227 or 228 ticks (9 frames apart) fill the output port; the rest is counted
+    // as lost there.
+    EXPECT_GT (sized.numSent, 6u * 2000u);
+    EXPECT_GE (sized.numSent + sized.numLost, 6u * 227u * 8192u);
+    EXPECT_LE (sized.numSent + sized.numLost, 6u * 228u * 8192u);
+}
+
+// A new sample rate or period size (what the JACK callbacks hand over) takes effect at the next
+// period: the refresh interval follows the rate (200 ticks a second: 240, 480 and 220 frames),
+// and the periods after it allocate nothing.
+TEST (MidiPeriod, FollowsANewRateAndPeriodSize)
+{
+    Period p;
+    // Learned, then a first new value: the model's own first-time work is done.
+    writeControlChange (p.input, 0, 7, 0);
+    p.run();
+    writeControlChange (p.input, 0, 7, 1);
+    p.run();
+
+    jack_nframes_t now = 256;
+    int value = 1;
+
+    for (const auto& [rate, frames, interval] : { std::tuple{ 48000.0, 128, 240u }, { 96000.0, 256, 480u }, { 44100.0, 64, 220u } })
+    {
+        p.period.prepare (rate, frames);
+        std::vector<jack_nframes_t> times;
+        long numAllocations = 0;
+
+        // A value in every period (shorter than the interval) keeps output pending: ticks fall
+        // one interval apart.
+        for (int i = 0; i < 40; ++i, now += (jack_nframes_t) frames)
+        {
+            writeControlChange (p.input, 0, 7, ++value % 128);
+
+            {
+                const test::AllocationCounter counter;
+                p.run ((jack_nframes_t) frames);
+                numAllocations += counter.count();
+            }
+
+            for (auto frame : p.output.frames())
+                times.push_back (now + frame);
+        }
+
+        ASSERT_GT (times.size(), 4u) << rate;
+
+        for (size_t i = 2; i < times.size(); ++i)
+            EXPECT_EQ (times[i] - times[i - 1], interval) << rate;
+
+        EXPECT_TRUE (numAllocations == 0 || ! test::isCountingAllocations()) << rate << ": " << numAllocations;
+    }
+
+    EXPECT_EQ (p.period.getNumHeldPeriods(), 0u);
 }
