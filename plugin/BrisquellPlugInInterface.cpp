@@ -4,6 +4,7 @@
 #include "engine/SessionElement.h"
 #include "plugin/StateChunk.h"
 
+#include <cmath>
 #include <limits>
 #include <new>
 
@@ -40,6 +41,21 @@ bool startsWithNumber (const juce::String& text)
 
 } // namespace
 
+juce::String formatCursorPosition (float position)
+{
+    // Whole positions as they always read; otherwise up to three decimals, which tell a 14-bit
+    // source's neighbouring values apart (0.0122 units a step), without trailing zeros.
+    if (position == std::floor (position))
+        return juce::String ((int) position);
+
+    auto text = juce::String ((double) position, 3);
+
+    if (text.containsChar ('.'))
+        text = text.trimCharactersAtEnd ("0").trimCharactersAtEnd (".");
+
+    return text;
+}
+
 //==============================================================================
 BrisquellPlugInInterface::BrisquellPlugInInterface()
     : juce::AudioProcessor (BusesProperties()),
@@ -66,7 +82,12 @@ const juce::String BrisquellPlugInInterface::getName() const
     return "Brisquell";
 }
 
-void BrisquellPlugInInterface::prepareToPlay (double, int) {}
+void BrisquellPlugInInterface::prepareToPlay (double sampleRate, int)
+{
+    // The sample clock runs on; a running glide keeps its time in seconds at the new rate.
+    if (sampleRate > 0.0)
+        model.setSampleRate ((double) toIntegerSampleRate (sampleRate));
+}
 
 void BrisquellPlugInInterface::releaseResources() {}
 
@@ -286,8 +307,11 @@ void BrisquellPlugInInterface::feedStash()
 
 int BrisquellPlugInInterface::getIntegerSampleRate() const noexcept
 {
-    const auto rate = getSampleRate();
+    return toIntegerSampleRate (getSampleRate());
+}
 
+int BrisquellPlugInInterface::toIntegerSampleRate (double rate) noexcept
+{
     if (! (rate > 0.0))
         return fallbackSampleRate;
 
@@ -343,7 +367,7 @@ float BrisquellPlugInInterface::CursorParameter::getDefaultValue() const
 juce::String BrisquellPlugInInterface::CursorParameter::getText (float value, int maximumStringLength) const
 {
     if (const auto coordinate = Brisquell::cursorCoordinateFor (value, extent))
-        return juce::String (*coordinate).substring (0, maximumStringLength);
+        return formatCursorPosition (*coordinate).substring (0, maximumStringLength);
 
     return {};
 }
@@ -374,7 +398,7 @@ void BrisquellPlugInInterface::setCursorValue (int axis, float newValue)
     if (! Brisquell::cursorCoordinateFor (newValue, extent))
         return;
 
-    parkedCursor[(size_t) axis].store (newValue);
+    parkedCursor[(size_t) axis].store (juce::jlimit (0.0f, 1.0f, newValue));
     parkedMask.fetch_or (1 << axis);
 
     // Only the message thread may wait for the model: this call may come on the audio thread.

@@ -12,6 +12,12 @@ namespace brisquell
 {
 
 //==============================================================================
+/** A cursor position as the cursor parameters' text shows it: a whole position as the whole
+    number ("100"), any other with up to three decimals and no trailing zeros ("66.6", "100.104").
+*/
+juce::String formatCursorPosition (float position);
+
+//==============================================================================
 /** The plug-in's audio processor: it owns the morph model and adds the timing of MIDI output
     on the host's sample clock, the two host parameters that move the cursor ("cursor X" and
     "cursor Y") and the state chunk. It processes no audio and has no audio buses.
@@ -56,7 +62,10 @@ public:
     //==============================================================================
     const juce::String getName() const override;
 
-    /** Does nothing: the sample clock runs on across suspends and sample-rate changes. */
+    /** Tells the model the host's sample rate (see Brisquell::setSampleRate), so that a running
+        glide keeps its time in seconds; the sample clock runs on across suspends and sample-rate
+        changes. Not on the audio thread.
+    */
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
 
@@ -127,8 +136,8 @@ private:
     /** One of the two host parameters that move the cursor: "cursor X" (index 0, ID "cursorX")
         and "cursor Y" (index 1, ID "cursorY"). The value is the cursor's position on that axis,
         0..1 over the model's cursor range; the text is the position in pane units (pixels at
-        the pane's zoom 1), the whole number the cursor lands on for that value ("100" for 0.5),
-        so that hosts show what a user can compare with the pane. Every format's client reaches
+        the pane's zoom 1; see formatCursorPosition: "100" for 0.5, "66.6" for 0.333), so that
+        hosts show what a user can compare with the pane. Every format's client reaches
         the parameters through the processor's parameter list (getParameters()); the plain
         range 0..200 is for clients that show plain values (LV2).
 
@@ -140,8 +149,8 @@ private:
     public:
         CursorParameter (BrisquellPlugInInterface& owner, int axis);
 
-        /** The cursor's position on the axis over the range (a parked move's value while one
-            is pending). Outside 0..1 when the cursor lies outside the range.
+        /** The value last set, or the cursor's position on the axis over the range when it
+            moved some other way (a parked move's value while one is pending); always 0..1.
         */
         float getValue() const override;
 
@@ -151,7 +160,7 @@ private:
         float getDefaultValue() const override;
 
         /** The position the value moves the cursor to, in pane units ("100" for 0.5 on a range
-            of 200); empty for a value that moves it nowhere (not finite).
+            of 200, "66.6" for 0.333); empty for a value that moves it nowhere (not finite).
         */
         juce::String getText (float value, int maximumStringLength) const override;
 
@@ -227,6 +236,7 @@ private:
         44100 when the host gave none that is usable.
     */
     int getIntegerSampleRate() const noexcept;
+    static int toIntegerSampleRate (double rate) noexcept;
 
     //==============================================================================
     double nextOutputTime = 0.0;
