@@ -267,8 +267,10 @@ public:
     static juce::Point<float> clampToCursorRange (juce::Point<float> position) noexcept;
 
     /** The coordinate that setCursorX or setCursorY gives for a parameter value over an extent
-        of the cursor range (its width or height), or none for a value that they ignore. Any
-        thread; takes no lock.
+        of the cursor range (its width or height): the value times the extent, within the
+        extent, and a whole position when it misses one only by the float's rounding (0.3 gives
+        60, not 60.0000038); none for a value that they ignore (one whose position is not
+        finite). Any thread; takes no lock.
     */
     static std::optional<float> cursorCoordinateFor (float value, int extent) noexcept;
 

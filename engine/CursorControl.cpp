@@ -82,11 +82,18 @@ void Brisquell::setCursorTarget (juce::Point<float> target)
 
 std::optional<float> Brisquell::cursorCoordinateFor (float value, int extent) noexcept
 {
-    // NaN or infinity would move the cursor nowhere meaningful.
-    if (! std::isfinite (value))
+    const auto scaled = (float) extent * value;
+
+    // NaN or infinity, or a value that gives no finite position, would move the cursor nowhere
+    // meaningful; anything else beyond the range goes to its edge.
+    if (! std::isfinite (scaled))
         return std::nullopt;
 
-    return (float) ((double) juce::jlimit (0.0f, 1.0f, value) * (double) extent);
+    // A value that misses a whole position only by the float's own rounding (0.3 gives
+    // 60.0000038) means that position: a few millionths of a unit, far below any source's step.
+    const auto whole = std::round (scaled);
+    const auto position = std::abs (scaled - whole) <= juce::jmax (1.0f, std::abs (whole)) * 0x1p-22f ? whole : scaled;
+    return juce::jlimit (0.0f, (float) extent, position);
 }
 
 void Brisquell::setCursorAxisTarget (int axis, float parameterValue)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace brisquell
 {
@@ -188,6 +189,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
     const auto isExact = model.usesExactTiming();
     activeSince = elapsedSamples;
     output.clear();
+    const auto isOnRestoringThread = takeRestoreProbe();
 
     for (const auto metadata : midi)
     {
@@ -210,6 +212,9 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
     // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
     runTicksBefore (blockEnd, isExact, interval, output);
     midi.swapWith (output);
+
+    if (isOnRestoringThread && ! midi.isEmpty())
+        restoredOutputProbed = true;
 
     elapsedSamples = blockEnd;
     model.setSampleClock (elapsedSamples, sampleRate);
@@ -244,6 +249,27 @@ void BrisquellPlugInInterface::runTicksBefore (double until, bool isExact, int i
 
         nextOutputTime = (isExact ? due : nextOutputTime) + interval;
     }
+}
+
+bool BrisquellPlugInInterface::takeRestoreProbe()
+{
+    const auto restoringThread = restoredOnThread.load();
+
+    if (restoringThread == nullptr)
+        return false;
+
+    if (restoringThread == juce::Thread::getCurrentThreadId())
+        return true;
+
+    // The first block on another thread: the host's real processing. When a block on the
+    // restoring thread took the restored values (a host's probe run, whose output goes
+    // nowhere), they go out again at this block's first tick, as after the restore itself.
+    restoredOnThread.store (nullptr);
+
+    if (std::exchange (restoredOutputProbed, false) && model.getNumScenes() > 0)
+        model.sceneMoved();
+
+    return false;
 }
 
 bool BrisquellPlugInInterface::isModelActive() const
@@ -377,8 +403,16 @@ float BrisquellPlugInInterface::CursorParameter::getValueForText (const juce::St
     if (! startsWithNumber (text))
         return getValue();
 
-    const auto position = text.trim().getDoubleValue();
-    return (float) juce::jlimit (0.0, 1.0, position / extent);
+    const auto position = juce::jlimit (0.0, (double) extent, text.trim().getDoubleValue());
+    const auto value = (float) (position / extent);
+
+    // Of the neighbouring values, the one that puts the cursor exactly at the typed position,
+    // when there is one: a position read back and typed in again lands where it was.
+    for (const auto candidate : { value, std::nextafter (value, 0.0f), std::nextafter (value, 1.0f) })
+        if (Brisquell::cursorCoordinateFor (candidate, extent) == (float) position)
+            return candidate;
+
+    return value;
 }
 
 //==============================================================================
@@ -488,6 +522,7 @@ void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeIn
         parkedMask.store (0);
 
     model.restoreStateXml (std::move (document));
+    restoredOnThread.store (juce::Thread::getCurrentThreadId());
 }
 
 void BrisquellPlugInInterface::setCurrentProgramStateInformation (const void* data, int sizeInBytes)

@@ -200,6 +200,14 @@ private:
     */
     void runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& output);
 
+    /** Whether this block runs on the thread that last restored the state, before any block on
+        another thread has run since: a host's probe run (one LV2 host runs a block from the
+        thread that restored the state, to read the latency, and drops what it sends). The
+        first block on another thread ends that; when a probe block sent something, the
+        restored values are due again. Audio thread, lock held.
+    */
+    bool takeRestoreProbe();
+
     /** True while the model has output pending or a glide runs. Audio thread, lock held. */
     bool isModelActive() const;
 
@@ -260,6 +268,11 @@ private:
     juce::HeapBlock<StashedMessage> stash;
     int numStashed = 0;
     std::atomic<juce::uint64> numDroppedControlChanges { 0 };
+
+    // The thread that last restored the state, until a block runs on another (see
+    // takeRestoreProbe), and whether a block on it sent something meanwhile (under the model's lock).
+    std::atomic<juce::Thread::ThreadID> restoredOnThread{ nullptr };
+    bool restoredOutputProbed = false;
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };
