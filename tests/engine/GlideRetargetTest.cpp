@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The cursor at full resolution and glides that follow a hand: resent targets, retargets, a
-// moving control, a sample-rate change, all at known sample times on a clock of 1000 samples a
-// second.
+// Glides that follow a hand: resent targets, retargets, a moving control, a sample-rate change,
+// all at known sample times on a clock of 1000 samples a second. (The cursor's resolution is
+// proven through the built binary, tests/host/CursorResolutionTest.cpp.)
 #include "EngineTestHelpers.h"
 
 #include <cmath>
@@ -34,42 +34,6 @@ const char* nameOf (GlideShape shape)
     return shape == GlideShape::smooth ? "smooth" : "linear";
 }
 } // namespace
-
-//==============================================================================
-TEST (CursorResolution, ParametersAndFourteenBitSourcesSetTheCursorUnroundedAndReadBackAsWritten)
-{
-    Brisquell model;
-    model.setCursorSource (1, { CursorSource::Kind::pitchBend, 1, 0 });
-
-    for (const auto value : { 0.333f, 0.5001f, 0.1234567f, 1.0f / 3.0f, 0.0f, 1.0f })
-    {
-        model.setCursorX (value);
-        EXPECT_EQ (model.getCursorX(), value) << "the parameter reads back what was written";
-        EXPECT_EQ (model.getCursor().getPosition().x, (float) ((double) value * 200.0)) << value;
-    }
-
-    // Neighbouring 14-bit values land on different positions, and the parameter answers the
-    // source's value over its range.
-    pitchBend (model, 8192, 0.0);
-    const auto middle = model.getCursor().getPosition().y;
-    pitchBend (model, 8193, 0.0);
-    EXPECT_GT (model.getCursor().getPosition().y, middle);
-    EXPECT_EQ (model.getCursorY(), 8193.0f / 16383.0f);
-
-    // The range is the parameters': whatever asks for more gets the nearest end.
-    for (const auto& [value, position] : { std::pair{ 1.5f, 200.0f }, { -0.25f, 0.0f } })
-    {
-        model.setCursorX (value);
-        EXPECT_EQ (model.getCursor().getPosition().x, position) << value;
-        EXPECT_EQ (model.getCursorX(), position / 200.0f) << value;
-    }
-
-    model.getCursor().setPosition (205.0f, -3.5f);
-    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (200.0f, 0.0f)) << "a direct move stays inside too";
-    model.getCursor().setPosition (66.625f, 0.5f);
-    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (66.625f, 0.5f));
-    EXPECT_EQ (model.getCursorX(), 66.625f / 200.0f);
-}
 
 //==============================================================================
 TEST (GlideRetarget, TheSameTargetAgainRestartsNothingWhicheverWayItComes)
