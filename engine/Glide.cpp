@@ -48,8 +48,9 @@ void Glide::rescale (double sampleTime, double ratio) noexcept
     if (! isRunning || ! (ratio > 0.0) || ratio == 1.0 || sampleTime >= getEndTime())
         return;
 
+    // Never shorter than a sample, as a glide that starts is.
     const auto u = juce::jmax (0.0, (sampleTime - startTime) / length);
-    length *= ratio;
+    length = juce::jmax (1.0, length * ratio);
     startTime = sampleTime - u * length;
 }
 

@@ -45,7 +45,8 @@ struct Glide final
     Glide retarget (double sampleTime, juce::Point<float> newTarget, double newLength, GlideShape newShape) const noexcept;
 
     /** The same glide on a sample clock that now runs `ratio` times as fast, from the sample
-        time on: the share of the way covered stays, and what remains takes as long in seconds.
+        time on: the share of the way covered stays, and what remains takes as long in seconds
+        (the whole glide never less than a sample).
     */
     void rescale (double sampleTime, double ratio) noexcept;
 
