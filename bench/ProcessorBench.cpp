@@ -85,6 +85,46 @@ void BM_ProcessBlock128ControllersBy32ScenesGliding (benchmark::State& state)
     processBlocks (state, 128, 32, 0.5);
 }
 
+/** A pitch-bend wheel drives x through a glide of 0.2 s: a new wheel value at the start of every
+    block, so that each block retargets the running glide (exact timing, a tick at every output
+    time), while "cursor Y" is resent unchanged before every block as an automation lane does.
+*/
+void BM_ProcessBlock128ControllersBy32ScenesSourceGliding (benchmark::State& state)
+{
+    BrisquellPlugInInterface processor;
+    prepare (processor, 128, 32, ControllerKind::sevenBit);
+    processor.getModel().setGlideTime (0.2);
+    processor.getModel().setCursorSource (0, { CursorSource::Kind::pitchBend, 1, 0 });
+
+    juce::AudioBuffer<float> audio (0, benchBlockSize);
+    juce::MidiBuffer midi;
+    midi.ensureSize (8192);
+    int step = 0;
+    size_t numSent = 0;
+
+    const auto cpuStart = threadCpuSeconds();
+
+    for (auto _ : state)
+    {
+        // Up and down the wheel's range every 10 s.
+        const auto phase = step++ % 7500;
+        const auto value = (phase < 3750 ? phase : 7500 - phase) * 16383 / 3750;
+        const juce::uint8 bend[] = { 0xe0, (juce::uint8) (value & 0x7f), (juce::uint8) (value >> 7) };
+
+        midi.clear();
+        midi.addEvent (bend, 3, 0);
+        processor.getParameters()[1]->setValue (0.25f);
+        processor.processBlock (audio, midi);
+        numSent += (size_t) midi.getNumEvents();
+        benchmark::DoNotOptimize (midi);
+    }
+
+    const auto cpuSeconds = threadCpuSeconds() - cpuStart;
+    const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
+    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
+    state.counters["msgs/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+}
+
 /** The same with every controller an NRPN: four messages per value. */
 void BM_ProcessBlock128NrpnControllersBy32Scenes (benchmark::State& state)
 {
@@ -100,5 +140,6 @@ void BM_ProcessBlock128FourteenBitControllersBy32Scenes (benchmark::State& state
 BENCHMARK (BM_ProcessBlockEmpty);
 BENCHMARK (BM_ProcessBlock128ControllersBy32Scenes);
 BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesGliding);
+BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesSourceGliding);
 BENCHMARK (BM_ProcessBlock128NrpnControllersBy32Scenes);
 BENCHMARK (BM_ProcessBlock128FourteenBitControllersBy32Scenes);

@@ -586,19 +586,6 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-std::optional<int> Brisquell::cursorCoordinateFor (float value, int extent) noexcept
-{
-    const auto scaled = (float) ((float) extent * value);
-
-    // NaN or infinity would move the cursor nowhere meaningful; finite values beyond the int
-    // range saturate.
-    if (! std::isfinite (scaled))
-        return std::nullopt;
-
-    return roundHalfEven (scaled);
-}
-
-//==============================================================================
 void Brisquell::invalidateWeights() const noexcept
 {
     weightsStale = true;

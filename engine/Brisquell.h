@@ -246,33 +246,45 @@ public:
     void renderOutput (juce::MidiBuffer& buffer, int sampleOffset);
 
     //==============================================================================
-    /** The host's cursor parameters, 0..1 over the cursor range (200 x 200), rounded to whole
-        units with halves to even. Values are not clamped, but a value that does not give a
-        finite position is ignored, and positions beyond the int range saturate. Setting one
-        moves the cursor's target on that axis (see setCursorTarget); the getters answer the
-        target, so that automation reads back what it set. Any thread; the getters take no lock.
+    /** The host's cursor parameters, 0..1 over the cursor range (200 x 200), at full resolution:
+        the position is the value times the extent, not rounded. A value outside 0..1 is taken
+        as its nearest end, and one that is not finite is ignored. Setting one moves the cursor's
+        target on that axis (see setCursorTarget); the getters answer exactly the value last set
+        (within 0..1), or, when the target moved some other way (a drag, a trigger, a restore),
+        its position over the extent. Any thread; the getters take no lock.
     */
     void setCursorX (float value);
     void setCursorY (float value);
     float getCursorX() const;
     float getCursorY() const;
 
-    juce::Point<int> getCursorRange() const noexcept { return { 200, 200 }; }
+    /** Each axis's extent: the cursor lies within 0..200 on both, whatever moves it. */
+    static constexpr int cursorExtent = 200;
+
+    juce::Point<int> getCursorRange() const noexcept { return { cursorExtent, cursorExtent }; }
+
+    /** The point of the cursor range nearest to the position. */
+    static juce::Point<float> clampToCursorRange (juce::Point<float> position) noexcept;
 
     /** The coordinate that setCursorX or setCursorY gives for a parameter value over an extent
-        of the cursor range (its width or height), or none for a value that they ignore. Any
-        thread; takes no lock.
+        of the cursor range (its width or height): the value times the extent, within the
+        extent, and a whole position when it misses one only by the float's rounding (0.3 gives
+        60, not 60.0000038); none for a value that they ignore (one whose position is not
+        finite). Any thread; takes no lock.
     */
-    static std::optional<int> cursorCoordinateFor (float value, int extent) noexcept;
+    static std::optional<float> cursorCoordinateFor (float value, int extent) noexcept;
 
     //==============================================================================
     /** Where the cursor rests, or where a running glide takes it. Any thread; takes no lock. */
     juce::Point<float> getCursorTarget() const noexcept;
 
-    /** Sends the cursor to the target: with the glide time at 0 it jumps there (as
-        Cursor::setPosition does); otherwise a glide starts at the model's sample clock from
-        where the cursor is then (on its way, when a glide runs) to the target. A target the
-        cursor already rests on starts nothing. Non-finite coordinates are ignored. Any thread.
+    /** Sends the cursor to the target (kept within the cursor range): with the glide time at 0
+        it jumps there (as Cursor::setPosition does); otherwise it glides there over the glide
+        time from the model's sample clock on. The target it already glides to or rests at
+        changes nothing. From rest the glide follows its shape from where the cursor is; a new
+        target during a glide takes over from that glide with the cursor's position and velocity
+        at that moment (see Glide::retarget) and arrives one glide time later. Non-finite
+        coordinates are ignored. Any thread.
     */
     void setCursorTarget (juce::Point<float> target);
 
@@ -326,10 +338,20 @@ public:
 
     /** The processor's sample clock: the sample time that input and target changes now happen
         at, and the host's sample rate (glide times are counted in its samples; a rate that is
-        not positive is ignored, and so is a time that is not finite). Audio thread (any thread
-        is safe); takes no lock, so a block that finds the model busy can still keep it told.
+        not positive is ignored, and so is a time that is not finite). A new rate takes effect as
+        setSampleRate says when the lock is free or held by the caller, otherwise at the next
+        call. Audio thread (any thread is safe); never waits, so a block that finds the model
+        busy can still keep it told.
     */
     void setSampleClock (double sampleTime, double sampleRate) noexcept;
+
+    /** The host's new sample rate, from the sample clock's present time on: a running glide
+        keeps the share of its way it has covered and takes as long in seconds for the rest;
+        glides started later count their time in the new rate's samples. A rate that is not
+        positive and finite is ignored. For the host's preparation (prepareToPlay) or a JACK
+        rate change: any thread but the audio thread (it waits for the lock); allocates nothing.
+    */
+    void setSampleRate (double sampleRate);
 
     /** Moves the cursor along a running glide to its position at the sample time, ending the
         glide from its end time on. Audio thread (any thread is safe); allocates nothing.
@@ -440,6 +462,7 @@ private:
 
     void setCursorAxisTarget (int axis, float parameterValue);
     void storeCursorTarget (juce::Point<float> target) noexcept;
+    void changeSampleRateLocked (double newSampleRate) noexcept;
     void rebuildTriggerLookup() const;
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
@@ -485,6 +508,7 @@ private:
     std::atomic<juce::uint64> learnRequest{ 0 };
     std::atomic<juce::uint32> nextSceneSerial{ 1 };
     std::atomic<float> cursorTargetX{ 0.0f }, cursorTargetY{ 0.0f };
+    std::atomic<float> cursorValueX{ 0.0f }, cursorValueY{ 0.0f }; // what the parameters answer
     Glide glide;
     double glideTime = 0.0;
     GlideShape glideShape = GlideShape::linear;

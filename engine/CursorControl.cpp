@@ -27,10 +27,20 @@ juce::Point<float> Brisquell::getCursorTarget() const noexcept
     return { cursorTargetX.load(), cursorTargetY.load() };
 }
 
+juce::Point<float> Brisquell::clampToCursorRange (juce::Point<float> position) noexcept
+{
+    return { juce::jlimit (0.0f, (float) cursorExtent, position.x), juce::jlimit (0.0f, (float) cursorExtent, position.y) };
+}
+
 void Brisquell::storeCursorTarget (juce::Point<float> target) noexcept
 {
-    cursorTargetX.store (target.x);
-    cursorTargetY.store (target.y);
+    // The parameters answer what set the target; an axis that moved some other way answers
+    // its position over the range.
+    if (cursorTargetX.exchange (target.x) != target.x)
+        cursorValueX.store (target.x / (float) cursorExtent);
+
+    if (cursorTargetY.exchange (target.y) != target.y)
+        cursorValueY.store (target.y / (float) cursorExtent);
 }
 
 void Brisquell::setCursorTarget (juce::Point<float> target)
@@ -38,6 +48,7 @@ void Brisquell::setCursorTarget (juce::Point<float> target)
     if (! isFinite (target))
         return;
 
+    target = clampToCursorRange (target);
     const juce::ScopedLock sl (lock);
     const auto length = std::round (glideTime * clockRate.load());
 
@@ -49,16 +60,40 @@ void Brisquell::setCursorTarget (juce::Point<float> target)
         return;
     }
 
-    // From where the cursor is at this moment: on its way, when a glide runs.
-    const auto now = clockTime.load();
-    const auto from = glide.isRunning ? glide.getPositionAt (now) : cursor.getPosition();
-    storeCursorTarget (target);
-
-    if (! glide.isRunning && from == target)
+    // The target it glides to or rests at already: whichever way it came again, nothing restarts.
+    if (target == getCursorTarget() && (glide.isRunning || cursor.getPosition() == target))
         return;
 
-    glide = { from, target, now, length, glideShape, true };
+    // From where the cursor is at this moment, with the motion it has: on its way, when a glide
+    // runs; at rest otherwise.
+    const auto now = clockTime.load();
+
+    if (! glide.isRunning && cursor.getPosition() == target)
+    {
+        storeCursorTarget (target);
+        return;
+    }
+
+    glide = glide.isRunning ? glide.retarget (now, target, length, glideShape)
+                            : Glide::fromRest (cursor.getPosition(), target, now, length, glideShape);
+    storeCursorTarget (target);
     notifyChange (&cursor);
+}
+
+std::optional<float> Brisquell::cursorCoordinateFor (float value, int extent) noexcept
+{
+    const auto scaled = (float) extent * value;
+
+    // NaN or infinity, or a value that gives no finite position, would move the cursor nowhere
+    // meaningful; anything else beyond the range goes to its edge.
+    if (! std::isfinite (scaled))
+        return std::nullopt;
+
+    // A value that misses a whole position only by the float's own rounding (0.3 gives
+    // 60.0000038) means that position: a few millionths of a unit, far below any source's step.
+    const auto whole = std::round (scaled);
+    const auto position = std::abs (scaled - whole) <= juce::jmax (1.0f, std::abs (whole)) * 0x1p-22f ? whole : scaled;
+    return juce::jlimit (0.0f, (float) extent, position);
 }
 
 void Brisquell::setCursorAxisTarget (int axis, float parameterValue)
@@ -69,8 +104,11 @@ void Brisquell::setCursorAxisTarget (int axis, float parameterValue)
     {
         const juce::ScopedLock sl (lock);
         auto target = getCursorTarget();
-        (axis == 0 ? target.x : target.y) = (float) *coordinate;
+        (axis == 0 ? target.x : target.y) = *coordinate;
         setCursorTarget (target);
+
+        // Read back as written (within the range), however the position rounds.
+        (axis == 0 ? cursorValueX : cursorValueY).store (juce::jlimit (0.0f, 1.0f, parameterValue));
     }
 }
 
@@ -86,12 +124,12 @@ void Brisquell::setCursorY (float value)
 
 float Brisquell::getCursorX() const
 {
-    return cursorTargetX.load() / (float) getCursorRange().x;
+    return cursorValueX.load();
 }
 
 float Brisquell::getCursorY() const
 {
-    return cursorTargetY.load() / (float) getCursorRange().y;
+    return cursorValueY.load();
 }
 
 void Brisquell::cursorPlaced()
@@ -99,6 +137,13 @@ void Brisquell::cursorPlaced()
     {
         const juce::ScopedLock sl (lock);
         glide.isRunning = false;
+
+        // Nothing places the cursor outside the range, which the host's parameters span.
+        const auto position = cursor.getPosition();
+
+        if (const auto kept = clampToCursorRange (position); kept != position)
+            cursor.storePosition (kept.x, kept.y);
+
         storeCursorTarget (cursor.getPosition());
     }
 
@@ -160,8 +205,37 @@ void Brisquell::setSampleClock (double newSampleTime, double newSampleRate) noex
     if (std::isfinite (newSampleTime))
         clockTime.store (newSampleTime);
 
-    if (newSampleRate > 0.0 && std::isfinite (newSampleRate))
-        clockRate.store (newSampleRate);
+    // A new rate needs the lock for the running glide; a caller that holds it (the processor's
+    // block) or finds it free changes it now, otherwise the next call or setSampleRate does.
+    if (newSampleRate > 0.0 && std::isfinite (newSampleRate) && newSampleRate != clockRate.load())
+    {
+        const juce::ScopedTryLock tryLock (lock);
+
+        if (tryLock.isLocked())
+            changeSampleRateLocked (newSampleRate);
+    }
+}
+
+void Brisquell::setSampleRate (double newSampleRate)
+{
+    if (! (newSampleRate > 0.0 && std::isfinite (newSampleRate)))
+        return;
+
+    const juce::ScopedLock sl (lock);
+    changeSampleRateLocked (newSampleRate);
+}
+
+void Brisquell::changeSampleRateLocked (double newSampleRate) noexcept
+{
+    const auto oldRate = clockRate.load();
+
+    if (newSampleRate == oldRate)
+        return;
+
+    // The samples up to the clock ran at the old rate; what remains of a glide takes as long
+    // in seconds at the new one.
+    glide.rescale (clockTime.load(), newSampleRate / oldRate);
+    clockRate.store (newSampleRate);
 }
 
 void Brisquell::advanceGlideTo (double time)
@@ -171,7 +245,7 @@ void Brisquell::advanceGlideTo (double time)
     if (! glide.isRunning)
         return;
 
-    const auto position = glide.getPositionAt (time);
+    const auto position = clampToCursorRange (glide.getPositionAt (time));
 
     if (time >= glide.getEndTime())
     {

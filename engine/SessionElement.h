@@ -14,7 +14,7 @@ namespace brisquell::state
     at the end of the root, written only when it differs from a new instance's, and then with only
     the attributes that differ:
 
-        <session cursorx="120" cursory="-40" refreshrate="500" autolearn="0" autokey="0"
+        <session cursorx="120" cursory="40.5" refreshrate="500" autolearn="0" autokey="0"
                  audit="1" selection="2 0"/>
 
     Positions are decimals, the rate an integer, the modes 0 or 1, the selection the scenes'

@@ -2,6 +2,8 @@
 #include "pane/MorphPane.h"
 #include "pane/SceneGUI.h"
 
+#include <cmath>
+
 namespace brisquell
 {
 
@@ -459,17 +461,32 @@ CursorGUI::~CursorGUI()
     cursor.removeChangeListener (this);
 }
 
-juce::Rectangle<int> CursorGUI::getModelBounds() const
+juce::Point<float> CursorGUI::getShownPosition() const
 {
     const auto& model = cursor.getModel();
 
     if (const auto glide = model.getGlide(); glide.isRunning)
+        return Brisquell::clampToCursorRange (glide.getPositionAt (model.getSampleTime()));
+
+    return cursor.getPosition();
+}
+
+juce::Rectangle<int> CursorGUI::getModelBounds() const
+{
+    if (cursor.getModel().isGliding())
     {
-        const auto position = glide.getPositionAt (model.getSampleTime());
+        const auto position = getShownPosition();
         return { (int) juce::jlimit (-1.0e9f, 1.0e9f, position.x), (int) juce::jlimit (-1.0e9f, 1.0e9f, position.y), viewSize, viewSize };
     }
 
     return ModuleGUI::getModelBounds();
+}
+
+void CursorGUI::setModelBounds (const juce::Rectangle<int>&)
+{
+    if (auto* shownOn = getCanvas())
+        cursor.setPosition (((float) getX() - shownOn->getOriginX()) / shownOn->getXZoom(),
+                            ((float) getY() - shownOn->getOriginY()) / shownOn->getYZoom());
 }
 
 //==============================================================================
@@ -492,6 +509,18 @@ void CursorGUI::mouseUp (const juce::MouseEvent&)
 
 void CursorGUI::paint (juce::Graphics& g)
 {
+    // The bounds lie on whole model units; the cross hair goes where the cursor really is.
+    if (auto* shownOn = getCanvas())
+    {
+        const auto position = getShownPosition();
+        const auto exactX = shownOn->getOriginX() + position.x * shownOn->getXZoom() - (float) getX();
+        const auto exactY = shownOn->getOriginY() + position.y * shownOn->getYZoom() - (float) getY();
+
+        // Less than a model unit from the bounds; anything else is a view not yet laid out anew.
+        if (std::abs (exactX) <= shownOn->getXZoom() + 1.0f && std::abs (exactY) <= shownOn->getYZoom() + 1.0f)
+            g.addTransform (juce::AffineTransform::translation (exactX, exactY));
+    }
+
     const auto w = (float) getWidth(), h = (float) getHeight();
     const auto halfW = (float) (getWidth() / 2), halfH = (float) (getHeight() / 2);
 

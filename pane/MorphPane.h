@@ -231,9 +231,14 @@ public:
 
     /** Where the view shows the cursor: on its way along a running glide, at the model's sample
         clock (so that it travels smoothly whatever the output ticks); otherwise where it is.
-        Truncated to whole model units, 50 x 50.
+        Truncated to whole model units, 50 x 50; paint draws the cross hair at the exact place.
     */
     juce::Rectangle<int> getModelBounds() const override;
+
+    /** A drag: puts the cursor at the exact model point under the view's pixel position,
+        unrounded at any zoom (the rectangle, in whole units, is not used).
+    */
+    void setModelBounds (const juce::Rectangle<int>& modelBounds) override;
 
     /** How often the view follows a running glide, per second: a screen's pace, not the
         output ticks'.
@@ -255,6 +260,9 @@ public:
 
 private:
     void timerCallback() override;
+
+    /** The cursor's position as the view shows it (see getModelBounds), not truncated. */
+    juce::Point<float> getShownPosition() const;
 
     Cursor& cursor;
 

@@ -4,8 +4,10 @@
 #include "engine/SessionElement.h"
 #include "plugin/StateChunk.h"
 
+#include <cmath>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace brisquell
 {
@@ -40,6 +42,21 @@ bool startsWithNumber (const juce::String& text)
 
 } // namespace
 
+juce::String formatCursorPosition (float position)
+{
+    // Whole positions as they always read; otherwise up to three decimals, which tell a 14-bit
+    // source's neighbouring values apart (0.0122 units a step), without trailing zeros.
+    if (position == std::floor (position))
+        return juce::String ((int) position);
+
+    auto text = juce::String ((double) position, 3);
+
+    if (text.containsChar ('.'))
+        text = text.trimCharactersAtEnd ("0").trimCharactersAtEnd (".");
+
+    return text;
+}
+
 //==============================================================================
 BrisquellPlugInInterface::BrisquellPlugInInterface()
     : juce::AudioProcessor (BusesProperties()),
@@ -66,7 +83,12 @@ const juce::String BrisquellPlugInInterface::getName() const
     return "Brisquell";
 }
 
-void BrisquellPlugInInterface::prepareToPlay (double, int) {}
+void BrisquellPlugInInterface::prepareToPlay (double sampleRate, int)
+{
+    // The sample clock runs on; a running glide keeps its time in seconds at the new rate.
+    if (sampleRate > 0.0)
+        model.setSampleRate ((double) toIntegerSampleRate (sampleRate));
+}
 
 void BrisquellPlugInInterface::releaseResources() {}
 
@@ -168,6 +190,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
     activeSince = elapsedSamples;
     out.clear();
     largestTickControllers = -1; // the kinds may have changed since the last block
+    const auto isOnRestoringThread = takeRestoreProbe();
 
     for (const auto metadata : midi)
     {
@@ -190,6 +213,9 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
     // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
     runTicksBefore (blockEnd, isExact, interval, out, room);
     midi.swapWith (out);
+
+    if (isOnRestoringThread && ! midi.isEmpty())
+        restoredOutputProbed = true;
 
     elapsedSamples = blockEnd;
     model.setSampleClock (elapsedSamples, sampleRate);
@@ -262,6 +288,27 @@ size_t BrisquellPlugInInterface::getLargestTickBytes() const
     return numMessages * bytesPerOutputMessage;
 }
 
+bool BrisquellPlugInInterface::takeRestoreProbe()
+{
+    const auto restoringThread = restoredOnThread.load();
+
+    if (restoringThread == nullptr)
+        return false;
+
+    if (restoringThread == juce::Thread::getCurrentThreadId())
+        return true;
+
+    // The first block on another thread: the host's real processing. When a block on the
+    // restoring thread took the restored values (a host's probe run, whose output goes
+    // nowhere), they go out again at this block's first tick, as after the restore itself.
+    restoredOnThread.store (nullptr);
+
+    if (std::exchange (restoredOutputProbed, false) && model.getNumScenes() > 0)
+        model.sceneMoved();
+
+    return false;
+}
+
 bool BrisquellPlugInInterface::isModelActive() const
 {
     return model.needsOutput() || model.isGliding();
@@ -323,8 +370,11 @@ void BrisquellPlugInInterface::feedStash()
 
 int BrisquellPlugInInterface::getIntegerSampleRate() const noexcept
 {
-    const auto rate = getSampleRate();
+    return toIntegerSampleRate (getSampleRate());
+}
 
+int BrisquellPlugInInterface::toIntegerSampleRate (double rate) noexcept
+{
     if (! (rate > 0.0))
         return fallbackSampleRate;
 
@@ -380,7 +430,7 @@ float BrisquellPlugInInterface::CursorParameter::getDefaultValue() const
 juce::String BrisquellPlugInInterface::CursorParameter::getText (float value, int maximumStringLength) const
 {
     if (const auto coordinate = Brisquell::cursorCoordinateFor (value, extent))
-        return juce::String (*coordinate).substring (0, maximumStringLength);
+        return formatCursorPosition (*coordinate).substring (0, maximumStringLength);
 
     return {};
 }
@@ -390,8 +440,16 @@ float BrisquellPlugInInterface::CursorParameter::getValueForText (const juce::St
     if (! startsWithNumber (text))
         return getValue();
 
-    const auto position = text.trim().getDoubleValue();
-    return (float) juce::jlimit (0.0, 1.0, position / extent);
+    const auto position = juce::jlimit (0.0, (double) extent, text.trim().getDoubleValue());
+    const auto value = (float) (position / extent);
+
+    // Of the neighbouring values, the one that puts the cursor exactly at the typed position,
+    // when there is one: a position read back and typed in again lands where it was.
+    for (const auto candidate : { value, std::nextafter (value, 0.0f), std::nextafter (value, 1.0f) })
+        if (Brisquell::cursorCoordinateFor (candidate, extent) == (float) position)
+            return candidate;
+
+    return value;
 }
 
 //==============================================================================
@@ -411,7 +469,7 @@ void BrisquellPlugInInterface::setCursorValue (int axis, float newValue)
     if (! Brisquell::cursorCoordinateFor (newValue, extent))
         return;
 
-    parkedCursor[(size_t) axis].store (newValue);
+    parkedCursor[(size_t) axis].store (juce::jlimit (0.0f, 1.0f, newValue));
     parkedMask.fetch_or (1 << axis);
 
     // Only the message thread may wait for the model: this call may come on the audio thread.
@@ -501,6 +559,7 @@ void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeIn
         parkedMask.store (0);
 
     model.restoreStateXml (std::move (document));
+    restoredOnThread.store (juce::Thread::getCurrentThreadId());
 }
 
 void BrisquellPlugInInterface::setCurrentProgramStateInformation (const void* data, int sizeInBytes)

@@ -13,6 +13,12 @@ namespace brisquell
 {
 
 //==============================================================================
+/** A cursor position as the cursor parameters' text shows it: a whole position as the whole
+    number ("100"), any other with up to three decimals and no trailing zeros ("66.6", "100.104").
+*/
+juce::String formatCursorPosition (float position);
+
+//==============================================================================
 /** The plug-in's audio processor: it owns the morph model and adds the timing of MIDI output
     on the host's sample clock, the two host parameters that move the cursor ("cursor X" and
     "cursor Y") and the state chunk. It processes no audio and has no audio buses.
@@ -57,7 +63,10 @@ public:
     //==============================================================================
     const juce::String getName() const override;
 
-    /** Does nothing: the sample clock runs on across suspends and sample-rate changes. */
+    /** Tells the model the host's sample rate (see Brisquell::setSampleRate), so that a running
+        glide keeps its time in seconds; the sample clock runs on across suspends and sample-rate
+        changes. Not on the audio thread.
+    */
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
 
@@ -145,8 +154,8 @@ private:
     /** One of the two host parameters that move the cursor: "cursor X" (index 0, ID "cursorX")
         and "cursor Y" (index 1, ID "cursorY"). The value is the cursor's position on that axis,
         0..1 over the model's cursor range; the text is the position in pane units (pixels at
-        the pane's zoom 1), the whole number the cursor lands on for that value ("100" for 0.5),
-        so that hosts show what a user can compare with the pane. Every format's client reaches
+        the pane's zoom 1; see formatCursorPosition: "100" for 0.5, "66.6" for 0.333), so that
+        hosts show what a user can compare with the pane. Every format's client reaches
         the parameters through the processor's parameter list (getParameters()); the plain
         range 0..200 is for clients that show plain values (LV2).
 
@@ -158,8 +167,8 @@ private:
     public:
         CursorParameter (BrisquellPlugInInterface& owner, int axis);
 
-        /** The cursor's position on the axis over the range (a parked move's value while one
-            is pending). Outside 0..1 when the cursor lies outside the range.
+        /** The value last set, or the cursor's position on the axis over the range when it
+            moved some other way (a parked move's value while one is pending); always 0..1.
         */
         float getValue() const override;
 
@@ -169,7 +178,7 @@ private:
         float getDefaultValue() const override;
 
         /** The position the value moves the cursor to, in pane units ("100" for 0.5 on a range
-            of 200); empty for a value that moves it nowhere (not finite).
+            of 200, "66.6" for 0.333); empty for a value that moves it nowhere (not finite).
         */
         juce::String getText (float value, int maximumStringLength) const override;
 
@@ -217,6 +226,14 @@ private:
 
     static constexpr size_t unlimitedRoom = std::numeric_limits<size_t>::max();
 
+    /** Whether this block runs on the thread that last restored the state, before any block on
+        another thread has run since: a host's probe run (one LV2 host runs a block from the
+        thread that restored the state, to read the latency, and drops what it sends). The
+        first block on another thread ends that; when a probe block sent something, the
+        restored values are due again. Audio thread, lock held.
+    */
+    bool takeRestoreProbe();
+
     /** True while the model has output pending or a glide runs. Audio thread, lock held. */
     bool isModelActive() const;
 
@@ -253,6 +270,7 @@ private:
         44100 when the host gave none that is usable.
     */
     int getIntegerSampleRate() const noexcept;
+    static int toIntegerSampleRate (double rate) noexcept;
 
     //==============================================================================
     double nextOutputTime = 0.0;
@@ -282,6 +300,10 @@ private:
     int largestTickControllers = -1;
     size_t largestTickBytes = 0;
     std::atomic<juce::uint64> numDroppedOutputTicks{ 0 };
+    // The thread that last restored the state, until a block runs on another (see
+    // takeRestoreProbe), and whether a block on it sent something meanwhile (under the model's lock).
+    std::atomic<juce::Thread::ThreadID> restoredOnThread{ nullptr };
+    bool restoredOutputProbed = false;
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };

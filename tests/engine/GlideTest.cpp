@@ -11,7 +11,7 @@ namespace
 {
 Glide glideFrom00To200x100 (GlideShape shape)
 {
-    return { { 0.0f, 0.0f }, { 200.0f, 100.0f }, 1000.0, 4000.0, shape, true };
+    return Glide::fromRest ({ 0.0f, 0.0f }, { 200.0f, 100.0f }, 1000.0, 4000.0, shape);
 }
 
 /** A model whose clock runs at 1000 samples a second, so a glide of 1 s lasts 1000 samples. */
@@ -95,28 +95,6 @@ TEST (CursorGlide, AParameterStartsAGlideThatAdvancesWithTheSampleClock)
 
     model.advanceGlideTo (1000.0);
     EXPECT_EQ (cursorOf (model), juce::Point<float> (200, 0));
-    EXPECT_FALSE (model.isGliding());
-}
-
-TEST (CursorGlide, ANewTargetMidGlideStartsANewGlideFromWhereTheCursorIsThen)
-{
-    Brisquell model;
-    startClock (model, 1.0);
-    model.setCursorX (1.0f);
-
-    // At 500 the cursor is half way (100, 0), though no tick has placed it there.
-    model.setSampleClock (500.0, 1000.0);
-    model.setCursorY (1.0f);
-    const auto glide = model.getGlide();
-    EXPECT_EQ (glide.start, juce::Point<float> (100, 0));
-    EXPECT_EQ (glide.target, juce::Point<float> (200, 200));
-    EXPECT_EQ (glide.startTime, 500.0);
-    EXPECT_EQ (glide.length, 1000.0);
-
-    model.advanceGlideTo (1000.0);
-    EXPECT_EQ (cursorOf (model), juce::Point<float> (150, 100));
-    model.advanceGlideTo (1500.0);
-    EXPECT_EQ (cursorOf (model), juce::Point<float> (200, 200));
     EXPECT_FALSE (model.isGliding());
 }
 

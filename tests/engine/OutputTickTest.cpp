@@ -137,22 +137,21 @@ TEST (OutputTick, AuditSendsTheFirstSelectedScenesStoredValues)
     EXPECT_EQ (tick (s.model), expected);
 }
 
-TEST (OutputTick, CursorParametersRoundHalvesToEvenAndRefuseNonFiniteValues)
+TEST (OutputTick, CursorParametersKeepTheirFractionsStayInTheRangeAndRefuseNonFiniteValues)
 {
     Brisquell model;
-    model.setCursorX (0.0025f); // 0.5
-    EXPECT_EQ (model.getCursor().getPosition().x, 0.0f);
-    model.setCursorX (0.0075f); // 1.5
-    EXPECT_EQ (model.getCursor().getPosition().x, 2.0f);
+    model.setCursorX (0.0025f); // 0.5, not rounded
+    EXPECT_FLOAT_EQ (model.getCursor().getPosition().x, 0.5f);
     model.setCursorX (0.5f);
     model.setCursorY (1.5f);
     EXPECT_EQ (model.getCursorX(), 0.5f);
-    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (100, 300));
+    EXPECT_EQ (model.getCursorY(), 1.0f) << "the range's end";
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (100, 200));
 
     model.setCursorY (std::nanf (""));
     model.setCursorX (std::numeric_limits<float>::infinity());
-    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (100, 300));
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (100, 200));
 
-    model.setCursorX (1.0e30f); // saturates at the int range instead of overflowing
-    EXPECT_EQ (model.getCursor().getPosition().x, (float) std::numeric_limits<int>::max());
+    model.setCursorX (-1.0e30f);
+    EXPECT_EQ (model.getCursor().getPosition().x, 0.0f);
 }

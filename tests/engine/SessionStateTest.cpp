@@ -111,13 +111,13 @@ TEST (SessionState, WritesOnlyWhatDiffersAndRestoresItIntoANewInstance)
     source.setRefreshRate (1);
     EXPECT_EQ (sessionOf (source), "<session refreshrate=\"1\"/>");
 
-    source.getCursor().setPosition (12.25f, -40.0f);
+    source.getCursor().setPosition (12.25f, 40.0f);
     source.setAutoLearn (false);
     source.setAutoKey (false);
     source.setAudit (true);
     source.setRefreshRate (5000);
     source.setSelectedScenes ({ source.getScene (2), source.getScene (0) });
-    EXPECT_EQ (sessionOf (source), "<session cursorx=\"12.25\" cursory=\"-40\" refreshrate=\"5000\" autolearn=\"0\" "
+    EXPECT_EQ (sessionOf (source), "<session cursorx=\"12.25\" cursory=\"40\" refreshrate=\"5000\" autolearn=\"0\" "
                                    "autokey=\"0\" audit=\"1\" selection=\"2 0\"/>");
     EXPECT_TRUE (documentOf (source).contains ("<gui width=\"300\" height=\"300\"/><session ")) << "last, after the editor's parts";
 
@@ -128,17 +128,26 @@ TEST (SessionState, WritesOnlyWhatDiffersAndRestoresItIntoANewInstance)
     EXPECT_EQ (documentOf (reopened), documentOf (source));
 }
 
-TEST (SessionState, PositionsKeepEveryBitOfTheirFloat)
+TEST (SessionState, PositionsKeepEveryBitOfTheirFloatAndOnesOutsideTheRangeComeBackAtItsEdge)
 {
-    for (auto x : { 0.1f, -1.0e-30f, 3.0e38f, 123456.789f, 1.0f / 3.0f })
+    for (auto x : { 0.1f, 1.0e-30f, 199.99998f, 123.456789f, 1.0f / 3.0f, 100.0f })
     {
         Brisquell source;
-        source.getCursor().setPosition (x, -x);
+        source.getCursor().setPosition (x, 200.0f - x);
 
         Brisquell reopened;
         restoreText (reopened, documentOf (source));
-        EXPECT_EQ (reopened.getCursor().getPosition(), juce::Point<float> (x, -x)) << documentOf (source);
+        EXPECT_EQ (reopened.getCursor().getPosition(), juce::Point<float> (x, 200.0f - x)) << documentOf (source);
+        EXPECT_EQ (reopened.getCursorX(), x / 200.0f);
     }
+
+    // Earlier releases let a drag put the cursor outside; such a project reopens with the
+    // cursor at the nearest point of the range, and saves that point.
+    Brisquell earlier;
+    restoreText (earlier, withSession ("<session cursorx=\"205\" cursory=\"-3e38\"/>"));
+    EXPECT_EQ (earlier.getCursor().getPosition(), juce::Point<float> (200.0f, 0.0f));
+    EXPECT_EQ (earlier.getCursorX(), 1.0f);
+    EXPECT_TRUE (documentOf (earlier).contains ("<session cursorx=\"200\"/>")) << documentOf (earlier);
 }
 
 TEST (SessionState, WhatASessionElementLacksIsANewInstancesButADocumentWithoutOneKeepsTheSettings)

@@ -116,7 +116,8 @@ TEST (Sharpness, TheCursorOnScenesOrASingleSceneWeighsAsAlways)
     addSceneAt (far, -2.0e38f, 0);
     EXPECT_FLOAT_EQ (far.getScene (0)->getWeight(), 256.0f / 257.0f);
 
-    far.getCursor().setPosition (1.0e38f, 1.0e-40f);
+    far.getScene (0)->setPosition (100.0f, 0.0f);
+    far.getCursor().setPosition (100.0f, 1.0e-40f);
     EXPECT_EQ (far.getScene (0)->getWeight(), 1.0f);
     EXPECT_EQ (far.getScene (1)->getWeight(), 0.0f);
 }

@@ -39,7 +39,7 @@ TEST (CursorSources, EveryValueOfASourcePutsTheCursorWhereTheParameterWould)
         ASSERT_EQ (byMidi.getCursor().getPosition().y, byParameter.getCursor().getPosition().y) << value;
     }
 
-    EXPECT_EQ (byMidi.getCursor().getPosition(), juce::Point<float> (200, 200));
+    EXPECT_EQ (byMidi.getCursor().getPosition(), juce::Point<float> (200, (float) (16380.0f / 16383.0f * 200.0)));
 }
 
 TEST (CursorSources, ASourceMessageIsNeverStoredNorLearnedAsAController)

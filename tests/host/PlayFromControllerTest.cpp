@@ -102,8 +102,8 @@ TEST (PlayFromController, EverySourceKindMovesTheCursorFromItsOwnOffset)
     // source listens to, the MSB 64 (x 100); each at least a tick after the one before.
     const auto sent = runBlock (*plugin, 4410, { bytes (100, { 0xb0, 1, 127 }), bytes (400, { 0xb0, 33, 127 }), bytes (700, { 0xe2, 0, 0 }), bytes (1000, { 0xb0, 1, 64 }) });
     EXPECT_EQ (cc7Values (sent), (Values{ { 100, 127 }, { 400, 127 }, { 1000, 64 } }));
-    EXPECT_EQ (plugin->getParameter (0), 0.5f) << "the target the pair last set";
-    EXPECT_EQ (plugin->getParameterDisplay (0), "100");
+    EXPECT_EQ (plugin->getParameter (0), 8192.0f / 16383.0f) << "the value the pair last set, over its range";
+    EXPECT_EQ (plugin->getParameterDisplay (0), "100.006");
 
     // The source messages went nowhere else: no controller was learned from them.
     const auto document = textOf (plugin->getChunk());
@@ -125,8 +125,8 @@ TEST (PlayFromController, ASevenBitSourceLearnedFromAnMsbStaysSevenBitUntilItsLs
     EXPECT_NE (textOf (plugin->getChunk()).find ("xsource=\"cc\""), std::string::npos);
 
     EXPECT_EQ (cc7Values (runBlock (*plugin, 4410, { bytes (0, { 0xb0, 1, 64 }), bytes (500, { 0xb0, 33, 0 }) })),
-               (Values{ { 0, 65 }, { 500, 64 } }))
-        << "64 of 127 (x 101), then 64 * 128 of 16383 (x 100)";
+               (Values{ { 0, 64 }, { 500, 64 } }))
+        << "64 of 127 (x 100.79), then 64 * 128 of 16383 (x 100.006)";
     EXPECT_NE (textOf (plugin->getChunk()).find ("xsource=\"cc14\" xchannel=\"1\" xnumber=\"1\""), std::string::npos);
 }
 

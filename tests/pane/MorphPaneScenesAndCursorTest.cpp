@@ -89,7 +89,7 @@ TEST_F (MorphPaneCursor, FollowsTheCursorAndStaysOnTop)
     EXPECT_EQ (pane->getChildren().getLast(), cursorView);
 }
 
-TEST_F (MorphPaneCursor, AnyButtonDragsItInWholeModelUnitsWithoutSelecting)
+TEST_F (MorphPaneCursor, AnyButtonDragsItUnroundedWithinTheRangeWithoutSelecting)
 {
     addScene (200.0f, 200.0f);
     open();
@@ -104,12 +104,17 @@ TEST_F (MorphPaneCursor, AnyButtonDragsItInWholeModelUnitsWithoutSelecting)
     pane->restoreViewState (juce::parseXML ("<v xoff=\"0\" yoff=\"0\" xzoom=\"2\" yzoom=\"2\"/>").get());
     const auto at = pointer->centreOf (*cursorView);
     pointer->drag (*cursorView, at, { at + juce::Point<int> (7, 3) }, left);
-    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (34.0f, 22.0f)); // 33.5 and 21.5 go to even
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (33.5f, 21.5f)) << "half a unit a pixel at zoom 2, not rounded";
 
     settle();
     EXPECT_FALSE (cursorView->isSelected());
     EXPECT_EQ (model.getSelectedScenes(), selectionBefore);
-    EXPECT_EQ (cursorView->getBounds(), juce::Rectangle<int> (68, 44, 100, 100));
+    EXPECT_EQ (cursorView->getBounds(), juce::Rectangle<int> (66, 42, 100, 100)) << "whole units; the cross hair is drawn half a unit further";
+
+    // Past the range's edge the cursor stops there: the parameters cannot go further.
+    const auto again = pointer->centreOf (*cursorView);
+    pointer->drag (*cursorView, again, { again + juce::Point<int> (600, -200) }, left);
+    EXPECT_EQ (model.getCursor().getPosition(), juce::Point<float> (200.0f, 0.0f));
 }
 
 } // namespace

@@ -63,14 +63,14 @@ TEST_F (PanePainting, TheCrossHairStaysVisibleOnASceneAndOnItsRedRing)
 {
     // Scenes keyed at the cursor lie exactly under it: one selected, one not.
     addScene (100.0f, 100.0f);
-    addScene (250.0f, 100.0f);
+    addScene (160.0f, 100.0f);
     open();
     pane->selectItem (0, true);
     settle();
     ASSERT_TRUE (view (0).isSelected());
     ASSERT_FALSE (view (1).isSelected());
 
-    for (auto x : { 100.0f, 250.0f })
+    for (auto x : { 100.0f, 160.0f })
     {
         model.getCursor().setPosition (x, 100.0f);
         settle();

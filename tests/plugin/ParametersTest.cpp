@@ -58,13 +58,13 @@ TEST (HostParameters, DisplayTextIsThePositionOnThePaneAndFollowsTheCursor)
     EXPECT_EQ (processor.getParameterText (1), "37");
     EXPECT_EQ (processor.getParameterText (0, 2), "10");
 
-    // Moved in the editor, also off the range's edge: the text goes where the cursor goes.
+    // Moved in the editor: the text goes where the cursor goes, which is never off the range.
     cursor.setPosition (150.0f, -30.0f);
     EXPECT_EQ (processor.getParameterText (0), "150");
-    EXPECT_EQ (processor.getParameterText (1), "-30");
-    cursor.setPosition (640.0f, 199.0f);
-    EXPECT_EQ (processor.getParameterText (0), "640");
-    EXPECT_EQ (processor.getParameterText (1), "199");
+    EXPECT_EQ (processor.getParameterText (1), "0");
+    cursor.setPosition (640.0f, 199.25f);
+    EXPECT_EQ (processor.getParameterText (0), "200");
+    EXPECT_EQ (processor.getParameterText (1), "199.25");
 }
 
 TEST (HostParameters, TheTextOfAValueIsWhereThatValueMovesTheCursor)
@@ -74,13 +74,13 @@ TEST (HostParameters, TheTextOfAValueIsWhereThatValueMovesTheCursor)
     const auto nan = std::numeric_limits<float>::quiet_NaN();
     const auto infinity = std::numeric_limits<float>::infinity();
 
-    for (auto [value, text] : { std::pair{ 0.0f, "0" }, { 0.5f, "100" }, { 1.0f, "200" }, { 0.0025f, "0" }, { 0.0075f, "2" }, { 0.503f, "101" }, { -0.1f, "-20" }, { 1.5f, "300" }, { 1.0e7f, "2000000000" } })
+    for (auto [value, text] : { std::pair{ 0.0f, "0" }, { 0.5f, "100" }, { 1.0f, "200" }, { 0.0025f, "0.5" }, { 0.0075f, "1.5" }, { 0.503f, "100.6" }, { 0.333f, "66.6" }, { 1.0f / 3.0f, "66.667" }, { -0.1f, "0" }, { 1.5f, "200" }, { 1.0e7f, "200" } })
     {
         EXPECT_EQ (cursorX.getText (value, 1024), text) << value;
 
         // A host setting the value puts the cursor there, and then reads the same text.
         processor.setParameter (0, value);
-        EXPECT_EQ (processor.getModel().getCursor().getPosition().x, (float) juce::String (text).getIntValue()) << value;
+        EXPECT_NEAR (processor.getModel().getCursor().getPosition().x, juce::String (text).getFloatValue(), 0.0005f) << value;
         EXPECT_EQ (processor.getParameterText (0), text) << value;
     }
 
@@ -103,16 +103,18 @@ TEST (HostParameters, TypedPositionsAreReadBackInPaneUnits)
     for (auto* text : { "", "  ", "abc", "x100", "-", "+.", "." })
         EXPECT_FLOAT_EQ (cursorY.getValueForText (text), 0.3f) << text;
 
-    // What a host reads back and types in again lands the cursor where it was, at every
-    // position of the range.
+    // What a host reads back and types in again lands the cursor where it was: exactly at every
+    // whole position, and within the float's rounding at every eighth.
     int wrong = 0;
 
-    for (int y = 0; y <= 200; ++y)
+    for (int eighths = 0; eighths <= 1600; ++eighths)
     {
-        processor.getModel().getCursor().setPosition (0.0f, (float) y);
+        const auto y = (float) eighths / 8.0f;
+        processor.getModel().getCursor().setPosition (0.0f, y);
         processor.setParameter (1, cursorY.getValueForText (cursorY.getCurrentValueAsText()));
+        const auto error = std::abs (processor.getModel().getCursor().getPosition().y - y);
 
-        if (processor.getModel().getCursor().getPosition().y != (float) y)
+        if (eighths % 8 == 0 ? error != 0.0f : error > 1.0e-6f * y)
             ++wrong;
     }
 
@@ -132,14 +134,15 @@ TEST (HostParameters, MoveTheCursorOverItsRange)
     EXPECT_EQ (cursor.getPosition(), juce::Point<float> (100.0f, 50.0f));
     EXPECT_EQ (processor.getParameter (1), 0.25f);
 
-    // Unclamped: beyond the range the cursor leaves the pane, and reads back the same way.
+    // Beyond the range the cursor stops at its edge, and the parameter reads the edge.
     processor.setParameter (0, 1.5f);
-    EXPECT_EQ (cursor.getPosition().x, 300.0f);
-    EXPECT_EQ (processor.getParameter (0), 1.5f);
+    EXPECT_EQ (cursor.getPosition().x, 200.0f);
+    EXPECT_EQ (processor.getParameter (0), 1.0f);
 
-    // 200 x 0.0025 = 0.5 rounds to the even 0.
+    // Not rounded: 200 x 0.0025 is half a unit, and the parameter reads back what was written.
     processor.setParameter (1, 0.0025f);
-    EXPECT_EQ (cursor.getPosition().y, 0.0f);
+    EXPECT_FLOAT_EQ (cursor.getPosition().y, 0.5f);
+    EXPECT_EQ (processor.getParameter (1), 0.0025f);
 }
 
 TEST (HostParameters, BadIndicesAndValuesChangeNothing)

@@ -118,12 +118,13 @@ TEST (PlayTiming, AGlideIsSampledAtEveryTickFromItsStartForBothShapes)
                cc7 ({ { 0, 0 }, { 1240, 4 }, { 1480, 64 }, { 1720, 123 }, { 1960, 127 } }));
 }
 
-TEST (PlayTiming, ANewTargetMidGlideTurnsBackFromWhereTheCursorIs)
+TEST (PlayTiming, ANewTargetMidGlideTurnsBackWithTheCursorsMotion)
 {
-    // Half way to B (x 100) at 1480, the note for A: four ticks back from x 100 to 0, at 25 a
-    // tick, on the same grid.
+    // Half way to B (x 100, going 200 units a glide time) at 1480, the note for A: the cursor
+    // goes on a little, turns and arrives four ticks later, on the same grid. From u = 0 to 1
+    // of the new glide, x = 100 - 100 u + 300 u (1 - u)^2: 117.2, 87.5, 39.1, 0.
     EXPECT_EQ (runTimeline (512, 3072, { { 1000, noteOn (62) }, { 1480, noteOn (60) } }, fourTicks),
-               cc7 ({ { 0, 0 }, { 1240, 13 }, { 1480, 64 }, { 1720, 34 }, { 1960, 13 }, { 2200, 3 }, { 2440, 0 } }));
+               cc7 ({ { 0, 0 }, { 1240, 13 }, { 1480, 64 }, { 1720, 85 }, { 1960, 48 }, { 2200, 7 }, { 2440, 0 } }));
 }
 
 TEST (PlayTiming, TheOutputIsTheSameWhateverTheBlockSize)
