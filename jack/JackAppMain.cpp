@@ -155,6 +155,12 @@ int run (const AppOptions& options)
 
     BrisquellPlugInInterface processor;
 
+    if (options.userState && ! options.stateFile.getParentDirectory().createDirectory())
+    {
+        complain ("cannot make the folder of the state file " + options.stateFile.getFullPathName());
+        return 1;
+    }
+
     if (options.stateFile != juce::File())
     {
         if (const auto loaded = statefile::load (options.stateFile, processor); loaded.failed())
@@ -229,6 +235,12 @@ int main (int argc, char** argv)
     if (options.showHelp)
     {
         std::cout << AppOptions::usage();
+        return 0;
+    }
+
+    if (options.showVersion)
+    {
+        std::cout << "brisquellum-jack " << JucePlugin_VersionString << std::endl;
         return 0;
     }
 
