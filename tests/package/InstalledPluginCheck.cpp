@@ -5,11 +5,12 @@
 // a control change. Used by the package stage of scripts/test (tests/package/check-package.sh).
 //
 //   brisquell_installed_plugin_check vst3 /usr/lib/vst3/Brisquellum.vst3 1.1.0
-//   brisquell_installed_plugin_check lv2 urn:brisquellum:plugin 1.1.0 /usr/lib/lv2/Brisquellum.lv2
+//   brisquell_installed_plugin_check lv2 urn:brisquellum:plugin /usr/lib/lv2/Brisquellum.lv2
 //
 // The LV2 plug-in is found on the framework's default LV2 search path (~/.lv2, then the system
-// folders): run it with a HOME that holds no copy. The last argument is the bundle whose binary
-// must be the one mapped (for VST3, the bundle itself). Exit code 0 when every check passes.
+// folders): run it with a HOME that holds no other copy. The LV2 form names the bundle whose
+// binary must be the one mapped; the framework's LV2 hosting reads no version (the package
+// stage reads it from the bundle's Turtle). Exit code 0 when every check passes.
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <iostream>
@@ -78,7 +79,8 @@ int checkInstalled (const juce::String& kind, const juce::String& identifier, co
     const auto description = *found.getFirst();
     check (description.name == "Brisquellum" && description.manufacturerName == "K4TZ",
            "name and vendor: " + description.name + ", " + description.manufacturerName);
-    check (description.version == version, "version " + description.version + " (the package's " + version + ")");
+    if (kind == "vst3")
+        check (description.version == version, "version " + description.version + " (the package's " + version + ")");
 
     juce::AudioPluginFormatManager manager;
     manager.addFormat (format.release());
@@ -113,15 +115,15 @@ int main (int argc, char** argv)
 {
     const juce::String kind = argc > 1 ? argv[1] : "";
 
-    if (! ((kind == "vst3" && argc == 4) || (kind == "lv2" && argc == 5)))
+    if (! ((kind == "vst3" || kind == "lv2") && argc == 4))
     {
         std::cerr << "usage: brisquell_installed_plugin_check vst3 BUNDLE VERSION\n"
-                     "       brisquell_installed_plugin_check lv2 URI VERSION BUNDLE\n";
+                     "       brisquell_installed_plugin_check lv2 URI BUNDLE\n";
         return 2;
     }
 
     const juce::ScopedJuceInitialiser_GUI framework;
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
-    const juce::File bundle (kind == "vst3" ? argv[2] : argv[4]);
-    return checkInstalled (kind, argv[2], argv[3], bundle);
+    const juce::File bundle (kind == "vst3" ? argv[2] : argv[3]);
+    return checkInstalled (kind, argv[2], kind == "vst3" ? argv[3] : "", bundle);
 }
