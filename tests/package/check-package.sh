@@ -28,6 +28,7 @@ deb=$out_dir/brisquellum_${version}_amd64.deb
 archive=$out_dir/brisquellum-${version}-linux-x86_64.tar.gz
 scratch=$(mktemp -d /tmp/brisquell-package.XXXXXX)
 failures=0
+started_pids= # the JACK servers and apps the stage starts, ended by cleanup if they still run
 
 fail() {
     echo "FAIL: $*" >&2
@@ -45,8 +46,12 @@ expect_same() {
 }
 
 cleanup() {
+    local pid
+    for pid in ${started_pids:-}; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
     if dpkg-query -W -f='${Status}' brisquellum 2>/dev/null | grep -q 'install ok'; then
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q brisquellum >/dev/null || true
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=600 brisquellum >/dev/null || true
     fi
     rm -rf "$scratch"
 }
@@ -133,9 +138,11 @@ check_user_state() {
 
     jackd -S -n "$server" --no-realtime -t 5000 -d dummy -r 48000 -p 256 >"$scratch/jackd.log" 2>&1 &
     local jackd_pid=$! app_pid
+    started_pids+=" $jackd_pid"
     timeout 20 jack_wait -s "$server" -w >/dev/null 2>&1 || fail "$label: a JACK server of the stage's own"
     XDG_DATA_HOME=$data "$bin/brisquellum-jack" --user-state --headless --server "$server" >"$scratch/app.log" 2>&1 &
     app_pid=$!
+    started_pids+=" $app_pid"
     local i
     for i in $(seq 1 100); do
         grep -q '^ports ' "$scratch/app.log" && break
@@ -165,7 +172,7 @@ check_deb() {
         echo "ok:   Ardour finds and runs the VST 2.4 and LV2 plug-ins from the system folders" ||
         { fail "Ardour finds and runs the installed VST 2.4 and LV2 plug-ins"; cat "$scratch/ardour.log" >&2; }
 
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q brisquellum >"$scratch/apt.log" 2>&1 ||
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=600 brisquellum >"$scratch/apt.log" 2>&1 ||
         { fail "apt-get purge brisquellum"; cat "$scratch/apt.log" >&2; }
     local left
     left=$(while read -r path; do [ ! -e "$path" ] || echo "$path"; done <"$here/expected-files.txt"
@@ -199,6 +206,7 @@ check_archive() {
 }
 
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 "$repo_root/scripts/package"
 check_metadata
 check_deb
