@@ -29,13 +29,14 @@ archive=$out_dir/brisquellum-${version}-linux-x86_64.tar.gz
 scratch=$(mktemp -d /tmp/brisquell-package.XXXXXX)
 failures=0
 started_pids= # the JACK servers and apps the stage starts, ended by cleanup if they still run
+installing=0  # 1 from the stage's apt-get install on: cleanup purges only a package of its own
 
 fail() {
     echo "FAIL: $*" >&2
     failures=$((failures + 1))
 }
 
-# expect_same <what> <expected file or text> <actual text>
+# expect_same <what> <expected text> <actual text>
 expect_same() {
     if [ "$2" != "$3" ]; then
         fail "$1"
@@ -50,7 +51,7 @@ cleanup() {
     for pid in ${started_pids:-}; do
         kill -TERM "$pid" 2>/dev/null || true
     done
-    if dpkg-query -W -f='${Status}' brisquellum 2>/dev/null | grep -q 'install ok'; then
+    if [ "$installing" = 1 ] && dpkg-query -W -f='${Status}' brisquellum 2>/dev/null | grep -q 'install ok'; then
         as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=600 brisquellum >/dev/null || true
     fi
     rm -rf "$scratch"
@@ -163,6 +164,7 @@ check_deb() {
         fail "brisquellum is installed already; the stage installs and purges its own (apt-get purge brisquellum)"
         return
     fi
+    installing=1
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 "$deb" >"$scratch/apt.log" 2>&1 ||
         { fail "apt-get install $deb"; cat "$scratch/apt.log" >&2; return; }
     echo "ok:   apt-get installs the package"
