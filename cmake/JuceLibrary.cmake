@@ -30,6 +30,21 @@ target_link_libraries(brisquell_juce
 # built LV2 and VST3 binaries through the framework's own hosting classes. The VST3 client then
 # takes the VST3 SDK's sources from this library instead of compiling its own copy. The LV2 URI is
 # no characteristic of the library: it is defined on the LV2 target alone (lv2/CMakeLists.txt).
+# The version is the project's (the top CMakeLists.txt): the VST 2.4 binary reports the code
+# 0xMMmmpp (1.1.0 is 0x00010100), VST3 and LV2 hosts read the string and its parts, the JACK app
+# prints the string, and the packages carry it.
+if(PROJECT_VERSION_MINOR GREATER 255 OR PROJECT_VERSION_PATCH GREATER 255 OR PROJECT_VERSION_PATCH STREQUAL "")
+    message(FATAL_ERROR "The version ${PROJECT_VERSION} needs three parts, the second and third up to 255")
+endif()
+math(EXPR _version_code "(${PROJECT_VERSION_MAJOR} << 16) | (${PROJECT_VERSION_MINOR} << 8) | ${PROJECT_VERSION_PATCH}"
+     OUTPUT_FORMAT HEXADECIMAL)
+string(SUBSTRING "${_version_code}" 2 -1 _version_code)
+string(PREPEND _version_code "00000000")
+string(LENGTH "${_version_code}" _version_length)
+math(EXPR _version_start "${_version_length} - 8")
+string(SUBSTRING "${_version_code}" ${_version_start} 8 _version_code)
+set(BRISQUELL_VERSION_CODE "0x${_version_code}" CACHE INTERNAL "The version as the VST 2.4 binary reports it")
+
 set(BRISQUELL_JUCE_DEFINITIONS
     JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
     JUCE_STANDALONE_APPLICATION=0
@@ -69,8 +84,8 @@ set(BRISQUELL_JUCE_DEFINITIONS
     JucePlugin_ProducesMidiOutput=1
     JucePlugin_IsMidiEffect=0
     JucePlugin_EditorRequiresKeyboardFocus=0
-    JucePlugin_VersionCode=0x00010100
-    JucePlugin_VersionString="1.1.0"
+    JucePlugin_VersionCode=${BRISQUELL_VERSION_CODE}
+    JucePlugin_VersionString="${PROJECT_VERSION}"
     JucePlugin_VSTUniqueID=JucePlugin_PluginCode
     JucePlugin_VSTCategory=kPlugCategEffect
     JucePlugin_Vst3Category="Fx"

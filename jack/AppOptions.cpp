@@ -22,6 +22,18 @@ bool AppOptions::parse (const juce::StringArray& arguments, juce::String& error)
             continue;
         }
 
+        if (option == "--version")
+        {
+            showVersion = true;
+            continue;
+        }
+
+        if (option == "--user-state")
+        {
+            userState = true;
+            continue;
+        }
+
         if (! (option == "--state" || option == "--connect-in" || option == "--connect-out" || option == "--name"
                || option == "--server"))
         {
@@ -49,7 +61,26 @@ bool AppOptions::parse (const juce::StringArray& arguments, juce::String& error)
             serverName = value;
     }
 
+    if (userState)
+    {
+        if (stateFile != juce::File())
+        {
+            error = "--state and --user-state name two state files; give one";
+            return false;
+        }
+
+        stateFile = userStateFile();
+    }
+
     return true;
+}
+
+juce::File AppOptions::userStateFile()
+{
+    const auto dataHome = juce::SystemStats::getEnvironmentVariable ("XDG_DATA_HOME", {});
+    const auto base = juce::File::isAbsolutePath (dataHome) ? juce::File (dataHome)
+                                                            : juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".local/share");
+    return base.getChildFile ("brisquellum").getChildFile ("session.brisquell");
 }
 
 juce::String AppOptions::usage()
@@ -60,9 +91,13 @@ juce::String AppOptions::usage()
            "  --connect-in PORT   connect a MIDI output port to midi_in (repeatable)\n"
            "  --connect-out PORT  connect midi_out to a MIDI input port (repeatable)\n"
            "                      PORT is a full port name, or else a regular expression\n"
+           "  --user-state        keep the state in the user's own file,\n"
+           "                      $XDG_DATA_HOME/brisquellum/session.brisquell\n"
+           "                      (~/.local/share/brisquellum/session.brisquell)\n"
            "  --headless          run without the editor's window\n"
            "  --name NAME         the JACK client's name (Brisquellum)\n"
            "  --server NAME       the JACK server to use (JACK's default)\n"
+           "  --version           print the version\n"
            "  --help              show this text\n";
 }
 

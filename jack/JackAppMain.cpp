@@ -302,6 +302,12 @@ int run (const AppOptions& options)
 
     BrisquellPlugInInterface processor;
 
+    if (options.userState && ! options.stateFile.getParentDirectory().createDirectory())
+    {
+        complain ("cannot make the folder of the state file " + options.stateFile.getFullPathName());
+        return 1;
+    }
+
     if (options.stateFile != juce::File())
     {
         // A session that could not be saved is refused before it starts.
@@ -383,6 +389,12 @@ int main (int argc, char** argv)
     if (options.showHelp)
     {
         std::cout << AppOptions::usage();
+        return 0;
+    }
+
+    if (options.showVersion)
+    {
+        std::cout << "brisquellum-jack " << JucePlugin_VersionString << std::endl;
         return 0;
     }
 
