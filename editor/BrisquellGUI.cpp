@@ -44,6 +44,11 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
     setWantsKeyboardFocus (true);
     grabKeyboardFocus();
 
+    // Hosts may resize the editor from their own window's frame, as its border does: a VST3 host
+    // asks whether it can and for the limits. Setting them here leaves the stored size as it is.
+    setResizable (true, false);
+    getConstrainer()->setSizeLimits (HostWindowFollower::minimumSize, HostWindowFollower::minimumSize, maxSize, maxSize);
+
     setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
 
     // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
