@@ -51,6 +51,9 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
     setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
 
+    // A host that keeps the X focus on its own window still hands the keys to the editor's.
+    entryKeyRouter = std::make_unique<EntryKeyRouter> (*this);
+
     // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
     if (owner.wrapperType == juce::AudioProcessor::wrapperType_VST)
         hostWindowFollower = std::make_unique<HostWindowFollower> (*this, maxSize);
@@ -58,6 +61,7 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
 BrisquellGUI::~BrisquellGUI()
 {
+    entryKeyRouter.reset();
     hostWindowFollower.reset();
     model.setMorphPaneState (morphPane->createViewState());
     model.removeChangeListener (this);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pane/MorphPane.h"
+#include "pane/MenuPlacement.h"
 #include "pane/SceneGUI.h"
 
 namespace brisquell
@@ -7,32 +8,32 @@ namespace brisquell
 
 namespace
 {
-    //==============================================================================
-    /** The refresh-rate dialog's content. Whichever way the dialog closes, it is deleted with
-        its content, and the rate the slider shows then goes into the model.
-    */
-    class RefreshRateSlider final : public juce::Slider
+//==============================================================================
+/** The refresh-rate dialog's content. Whichever way the dialog closes, it is deleted with
+    its content, and the rate the slider shows then goes into the model.
+*/
+class RefreshRateSlider final : public juce::Slider
+{
+public:
+    explicit RefreshRateSlider (Brisquell& owner) : juce::Slider (juce::String()), model (owner)
     {
-    public:
-        explicit RefreshRateSlider (Brisquell& owner) : juce::Slider (juce::String()), model (owner)
-        {
-            setRange ((double) Brisquell::minRefreshRate, (double) Brisquell::maxRefreshRate, 1.0);
-            setValue ((double) model.getRefreshRate(), juce::dontSendNotification);
-            setSize (200, 25);
-        }
+        setRange ((double) Brisquell::minRefreshRate, (double) Brisquell::maxRefreshRate, 1.0);
+        setValue ((double) model.getRefreshRate(), juce::dontSendNotification);
+        setSize (200, 25);
+    }
 
-        ~RefreshRateSlider() override
-        {
-            model.setRefreshRate ((int) getValue());
-        }
+    ~RefreshRateSlider() override
+    {
+        model.setRefreshRate ((int) getValue());
+    }
 
-    private:
-        Brisquell& model;
+private:
+    Brisquell& model;
 
-        JUCE_DECLARE_NON_COPYABLE (RefreshRateSlider)
-    };
+    JUCE_DECLARE_NON_COPYABLE (RefreshRateSlider)
+};
 
-    const juce::Colour targetColour (0xffff0000);
+const juce::Colour targetColour (0xffff0000);
 } // namespace
 
 //==============================================================================
@@ -194,9 +195,11 @@ void MorphPaneModel::showMenu (juce::Point<int> clickPosition)
 
     juce::WeakReference<MorphPaneModel> self (this);
 
-    createMenu().showMenuAsync (options.withMousePosition(),
+    createMenu().showMenuAsync (atThePointer (options),
                                 [self, shown, clickPosition] (int result)
                                 {
+                                    repaintAfterMenu (shown.getComponent());
+
                                     // The editor may have closed while the menu was open.
                                     if (result != 0 && self != nullptr && shown != nullptr)
                                         self->menuItemChosen (result, clickPosition);

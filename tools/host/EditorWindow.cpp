@@ -232,6 +232,40 @@ bool EditorWindow::queryChildSize (int& childWidth, int& childHeight) const
     return found;
 }
 
+void EditorWindow::takeFocus()
+{
+    XSetInputFocus (asDisplay (display), window, RevertToParent, CurrentTime);
+    XFlush (asDisplay (display));
+}
+
+void EditorWindow::forwardKey (unsigned long keySymbol, bool isDown)
+{
+    auto* d = asDisplay (display);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int numChildren = 0;
+
+    if (XQueryTree (d, embedding, &root, &parent, &children, &numChildren) == 0)
+        return;
+
+    const auto target = numChildren > 0 ? children[0] : embedding;
+
+    if (children != nullptr)
+        XFree (children);
+
+    XEvent event{};
+    event.xkey.type = isDown ? KeyPress : KeyRelease;
+    event.xkey.display = d;
+    event.xkey.window = target;
+    event.xkey.root = root;
+    event.xkey.time = CurrentTime;
+    event.xkey.x = event.xkey.y = 1;
+    event.xkey.same_screen = True;
+    event.xkey.keycode = XKeysymToKeycode (d, keySymbol);
+    XSendEvent (d, target, True, isDown ? KeyPressMask : KeyReleaseMask, &event);
+    XFlush (d);
+}
+
 void EditorWindow::fitFrameTo (int editorWidth, int editorHeight)
 {
     const auto topWidth = std::max (editorWidth, frame->minimumWidth);

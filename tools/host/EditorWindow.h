@@ -83,6 +83,16 @@ public:
     */
     bool queryChildSize (int& childWidth, int& childHeight) const;
 
+    /** Takes the X input focus to this (top-level) window, as hosts that keep it on their own
+        window do.
+    */
+    void takeFocus();
+
+    /** Sends a key (an X key symbol) to the plug-in's window inside this one, as hosts that
+        keep the focus hand on the keys they receive (XSendEvent, the pointer's place unchanged).
+    */
+    void forwardKey (unsigned long keySymbol, bool isDown);
+
     /** The window the plug-in's editor is embedded in: this one, or the one under the toolbar. */
     unsigned long getEmbeddingWindowId() const noexcept { return embedding; }
 
