@@ -13,7 +13,7 @@
 #   1. logs the plug-in window's size every 0.25 s for 15 s (OUTPUT_DIR/<format>-sizes.txt): it
 #      must not change;
 #   2. moves the window to the screen's lower right, right-clicks the pane, where the menu must
-#      open at the click, and chooses "add controller";
+#      open at the click, and chooses "add controller", then "add scene" the same way;
 #   3. clicks the new row's value box, types "64" and Return, and takes a screenshot
 #      (OUTPUT_DIR/<format>-typed-64.png; the row's value shows 64), then saves the session and
 #      reads the plug-in's state back from it: the controller's value in the scene must be 64.
@@ -201,8 +201,22 @@ run_format() {
     xdotool mousemove $((ex + 240)) $((ey + 120 + 55)) click 1
     sleep 1
 
-    # 3. The row's value box: click, type 64, Return.
+    # A scene to hold the value: "add scene", the menu's first item, keys one where the click
+    # was and selects it.
+    xdotool mousemove $((ex + 300)) $((ey + 200)) click 3
+    sleep 1
+    xdotool mousemove $((ex + 340)) $((ey + 200 + 11)) click 1
+    sleep 1
+
+    # 3. The row's value box: click, type 64, Return (the plug-in's window active, as after a
+    #    user's click on its title: the menus may have left another of Ardour's windows active).
+    wmctrl -ia "$plugin_window" || true
+    sleep 0.5
+    xdotool mousemove $((ex + 25)) $((ey + 150)) click 1
+    sleep 0.5
     xdotool mousemove $((ex + 25)) $((ey + 12)) click 1
+    sleep 0.5
+    echo "$format: X focus on $(printf '0x%x' "$(xdotool getwindowfocus -f)"), the editor's window $editor" >>"$out/$format-focus.txt"
     sleep 0.5
     xdotool type --delay 150 64
     xdotool key Return

@@ -109,8 +109,11 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
 
     // A plug-in may settle its editor's size only as the editor opens: ask again, as hosts do,
     // unless the window's size is the host's own choice.
-    if (int openWidth = 0, openHeight = 0; ! hasOwnSize && plugin.getEditorSize (openWidth, openHeight)
-                                           && (openWidth != result->width || openHeight != result->height))
+    // A framed window is sized from the editor's around its toolbar.
+    if (int openWidth = 0, openHeight = 0; frame.has_value() && plugin.getEditorSize (openWidth, openHeight))
+        result->fitFrameTo (openWidth, openHeight);
+    else if (! hasOwnSize && plugin.getEditorSize (openWidth, openHeight)
+             && (openWidth != result->width || openHeight != result->height))
         result->resizeTo (openWidth, openHeight);
 
     result->pump();
