@@ -25,8 +25,26 @@ def plugin_processors(session_file):
                 yield route, processor
 
 
+JUCE_BASE64 = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
+
+
+def juce_base64_documents(text):
+    """State documents in the framework's own "size.data" base64 (the LV2 state string): six bits
+    a character from that alphabet, the lowest bits first."""
+    for size, data in re.findall(r"(\d+)\.([.A-Za-z0-9+]{8,})", text or ""):
+        number = 0
+        for index, character in enumerate(data):
+            number |= JUCE_BASE64.index(character) << (6 * index)
+        size = int(size)
+        decoded = (number & ((1 << (8 * size)) - 1)).to_bytes(size, "little")
+        found = re.search(rb"<brisquell>.*?</brisquell>", decoded, re.S)
+        if found:
+            yield found.group(0).decode("utf-8", "replace")
+
+
 def documents_in(text):
     """State documents in a text: base64 of a chunk (or of a VST3 state), or the chunk's text."""
+    yield from juce_base64_documents(text)
     for candidate in re.findall(r"[A-Za-z0-9+/=\s]{40,}", text or ""):
         try:
             data = base64.b64decode("".join(candidate.split()), validate=False)
@@ -44,8 +62,12 @@ def saved_value(session_dir, track):
             continue
         texts = [element.text for element in processor.iter()]
         texts += [value for element in processor.iter() for value in element.attrib.values()]
-        own_state = os.path.join(session_dir, "plugins", processor.get("id"), "**", "*.ttl")
-        for state_file in glob.glob(own_state, recursive=True):
+        # An LV2 plug-in's state lies in the folder its "lv2" element names, under the session's
+        # "plugins" folder for the processor.
+        state_dirs = [element.get("state-dir") for element in processor.iter() if element.tag == "lv2" and element.get("state-dir")]
+        state_files = [path for name in state_dirs
+                       for path in glob.glob(os.path.join(session_dir, "plugins", processor.get("id"), name, "*.ttl"))]
+        for state_file in state_files:
             with open(state_file, encoding="utf-8", errors="replace") as f:
                 texts.append(f.read())
         for text in texts:

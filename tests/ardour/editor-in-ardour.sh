@@ -201,11 +201,12 @@ run_format() {
     xdotool mousemove $((ex + 240)) $((ey + 120 + 55)) click 1
     sleep 1
 
-    # A scene to hold the value: "add scene", the menu's first item, keys one where the click
-    # was and selects it.
-    xdotool mousemove $((ex + 300)) $((ey + 200)) click 3
+    # A scene to hold the value: "add scene", the menu's first item, adds one where the click
+    # was, and the editor selects it. (Without a selected scene the first change of a value keys
+    # an empty scene at the cursor, with auto-key on, and the typed value is not kept in it.)
+    xdotool mousemove $((ex + 300)) $((ey + 40)) click 3
     sleep 1
-    xdotool mousemove $((ex + 340)) $((ey + 200 + 11)) click 1
+    xdotool mousemove $((ex + 340)) $((ey + 40 + 11)) click 1
     sleep 1
 
     # 3. The row's value box: click, type 64, Return (the plug-in's window active, as after a
@@ -243,12 +244,14 @@ run_format() {
         fail "no value in the saved state: $(cat "$out/$format-value.txt")"
     fi
 
+    if [ -n "${BRISQUELL_ARDOUR_KEEP:-}" ]; then cp -r "$session" "$out/$format-session"; fi
     kill "$ardour_pid"
     wait "$ardour_pid" 2>/dev/null || true
 }
 
 # BRISQUELL_ARDOUR_FORMATS="vst2 lv2" runs only those; BRISQUELL_ARDOUR_HOLD=SECONDS keeps
-# Ardour open that long after the typing, to look at it.
+# Ardour open that long after the typing, to look at it; BRISQUELL_ARDOUR_KEEP=1 copies each
+# format's saved session into the output folder.
 for format in ${BRISQUELL_ARDOUR_FORMATS:-vst2 lv2 vst3}; do
     case $format in
         vst2) run_format vst2 'vst2: Brisquellum' 0 ;;
