@@ -44,7 +44,15 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
     setWantsKeyboardFocus (true);
     grabKeyboardFocus();
 
+    // Hosts may resize the editor from their own window's frame, as its border does: a VST3 host
+    // asks whether it can and for the limits. Setting them here leaves the stored size as it is.
+    setResizable (true, false);
+    getConstrainer()->setSizeLimits (HostWindowFollower::minimumSize, HostWindowFollower::minimumSize, maxSize, maxSize);
+
     setSize (juce::jlimit (0, maxSize, size.x), juce::jlimit (0, maxSize, size.y));
+
+    // A host that keeps the X focus on its own window still hands the keys to the editor's.
+    entryKeyRouter = std::make_unique<EntryKeyRouter> (*this);
 
     // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
     if (owner.wrapperType == juce::AudioProcessor::wrapperType_VST)
@@ -53,6 +61,7 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
 BrisquellGUI::~BrisquellGUI()
 {
+    entryKeyRouter.reset();
     hostWindowFollower.reset();
     model.setMorphPaneState (morphPane->createViewState());
     model.removeChangeListener (this);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "editor/ControllerList.h"
+#include "editor/EntryKeyRouter.h"
 #include "editor/HostWindowFollower.h"
 #include "editor/K4TZLook.h"
 #include "pane/MorphPane.h"
@@ -21,7 +22,9 @@ class BrisquellPlugInInterface;
     It keeps the list and the pane in step with the model's notifications, opens at the size
     and pane view the model holds, writes its size into the model on every resize and hands the
     pane's view back when it is closed. Inside a VST 2.4 host's window it fills that window and
-    follows its size (see HostWindowFollower). Only the model outlives it. Message thread only.
+    follows its size (see HostWindowFollower); inside any host's window, the keys its window
+    receives reach the entry the user opened (see EntryKeyRouter). Only the model outlives it.
+    Message thread only.
 */
 class BrisquellGUI final : public juce::AudioProcessorEditor,
                            public juce::ApplicationCommandTarget,
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<juce::ResizableBorderComponent> resizer;
     std::unique_ptr<MorphPane> morphPane;
     std::unique_ptr<HostWindowFollower> hostWindowFollower;
+    std::unique_ptr<EntryKeyRouter> entryKeyRouter;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellGUI)
 };

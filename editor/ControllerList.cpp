@@ -2,6 +2,7 @@
 #include "editor/ControllerList.h"
 
 #include "engine/Rounding.h"
+#include "pane/MenuPlacement.h"
 
 #include <cmath>
 
@@ -176,8 +177,10 @@ void ControllerGUI::showMenu()
     const SafePointer<ControllerGUI> row (this);
     isShowingMenu = true;
 
-    createMenu (isControllerGone ? ControllerKind::sevenBit : controller.getKind()).showMenuAsync (juce::PopupMenu::Options().withDeletionCheck (*this), [row] (int itemId)
+    createMenu (isControllerGone ? ControllerKind::sevenBit : controller.getKind()).showMenuAsync (atThePointer (juce::PopupMenu::Options().withDeletionCheck (*this)), [row] (int itemId)
                                                                                                    {
+                                    repaintAfterMenu (row.getComponent());
+
                                     if (row == nullptr)
                                         return;
 

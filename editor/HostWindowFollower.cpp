@@ -38,6 +38,23 @@ juce::Point<int> HostWindowFollower::chooseEditorSize (juce::Point<int> currentS
     return { side (currentSize.x, hostSize.x, lastX), side (currentSize.y, hostSize.y, lastY) };
 }
 
+bool HostWindowFollower::isRepeatedAnswer (juce::Point<int> delta)
+{
+    // Only the first change after the editor's own can answer it: the host answers the editor,
+    // and further changes are the user's.
+    const auto now = juce::Time::getMillisecondCounter();
+    const auto isAnswer = isAwaitingAnswer && now - lastOwnChangeMs <= (juce::uint32) reactionMs
+                          && std::abs (delta.x) <= largestReaction && std::abs (delta.y) <= largestReaction;
+    isAwaitingAnswer = false;
+
+    if (! isAnswer)
+        return false;
+
+    const auto isRepeated = lastAnswer.has_value() && *lastAnswer == delta;
+    lastAnswer = delta;
+    return isRepeated;
+}
+
 void HostWindowFollower::timerCallback()
 {
     const auto hostSize = measureHostWindow();
@@ -45,11 +62,29 @@ void HostWindowFollower::timerCallback()
     if (! hostSize.has_value())
         return;
 
+    auto* top = editor.getTopLevelComponent();
+    const auto currentSize = juce::Point<int> (top->getWidth(), top->getHeight());
+
+    // The editor's own changes (its border, the host resizing the plug-in's window, or this
+    // follower) are what a host may answer.
+    if (currentSize != lastOwnSize)
+    {
+        lastOwnSize = currentSize;
+        lastOwnChangeMs = juce::Time::getMillisecondCounter();
+        isAwaitingAnswer = true;
+    }
+
     if (lastHostSize.has_value() && *lastHostSize == *hostSize)
         return;
 
-    auto* top = editor.getTopLevelComponent();
-    const auto currentSize = juce::Point<int> (top->getWidth(), top->getHeight());
+    // A host that sizes its window from the editor's, and gave the same answer to the editor's
+    // last change before: following it would only make it answer again.
+    if (lastHostSize.has_value() && isRepeatedAnswer (*hostSize - *lastHostSize))
+    {
+        lastHostSize = hostSize;
+        return;
+    }
+
     const auto newSize = chooseEditorSize (currentSize, *hostSize, lastHostSize, largestSize);
     lastHostSize = hostSize;
 
@@ -58,7 +93,12 @@ void HostWindowFollower::timerCallback()
     // client to follow later, from its window's event, with the editor's size of that moment,
     // which may undo a change the user has made to the host's window meanwhile.
     if (newSize != currentSize)
+    {
         top->setSize (newSize.x, newSize.y);
+        lastOwnSize = newSize;
+        lastOwnChangeMs = juce::Time::getMillisecondCounter();
+        isAwaitingAnswer = true;
+    }
 }
 
 std::optional<juce::Point<int>> HostWindowFollower::measureHostWindow()

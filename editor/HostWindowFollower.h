@@ -23,6 +23,14 @@ namespace brisquell
     editor out (which keeps its size in the model as always) and confirms the size to the host
     with audioMasterSizeWindow.
 
+    Some hosts size their window from the editor's in turn (its size plus their toolbar and frame,
+    whenever the plug-in's window changes), and miscount by a few pixels: following such a window
+    would grow the editor without end. So a change of the host's window that comes right after the
+    editor's own (within reactionMs) is taken as the host's answer to the editor; when the same
+    answer comes twice in a row, it is the host's offset, and the editor keeps the size that the
+    host's window answers with itself. The editor then stays put, the host's window a few pixels
+    larger than it.
+
     Only an editor inside another component (the client's) whose window has a parent window is
     followed; anywhere else, and on systems without X11, this does nothing. Message thread only.
 */
@@ -50,8 +58,18 @@ public:
     */
     static juce::Point<int> chooseEditorSize (juce::Point<int> currentSize, juce::Point<int> hostSize, std::optional<juce::Point<int>> lastHostSize, int largestSize);
 
+    /** How soon after the editor's own change of size a change of the host's window counts as
+        the host's answer to it, and how far (in each direction) such an answer may go.
+    */
+    static constexpr int reactionMs = 250, largestReaction = 48;
+
 private:
     void timerCallback() override;
+
+    /** True when the host's window, changed by delta, is answering the editor's last change of
+        size as it answered the one before (and remembers this answer for the next time).
+    */
+    bool isRepeatedAnswer (juce::Point<int> delta);
 
     /** The host window's size in the coordinates of the editor's holder, or none when there is
         no host window to follow (yet, or any more).
@@ -63,6 +81,10 @@ private:
     unsigned long hostWindow = 0;
     bool hasGivenUp = false;
     std::optional<juce::Point<int>> lastHostSize;
+    juce::Point<int> lastOwnSize;
+    juce::uint32 lastOwnChangeMs = 0;
+    bool isAwaitingAnswer = false;
+    std::optional<juce::Point<int>> lastAnswer;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HostWindowFollower)
 };

@@ -41,6 +41,12 @@ bool NumberBox::keyPressed (const juce::KeyPress& key)
     return false;
 }
 
+void NumberBox::focusGained (juce::Component::FocusChangeType cause)
+{
+    juce::TextEditor::focusGained (cause);
+    setSelectAllWhenFocused (false);
+}
+
 //==============================================================================
 TextBoxSlider::TextBoxSlider (double initialValue)
     : juce::Label (juce::String(), juce::String())
@@ -285,6 +291,18 @@ float TextBoxSlider::fitFontHeight (const juce::StringArray& texts, int width, i
     }
 
     return (float) low / 4.0f;
+}
+
+void TextBoxSlider::textEditorTextChanged (juce::TextEditor&)
+{
+}
+
+void TextBoxSlider::textEditorFocusLost (juce::TextEditor& entry)
+{
+    const auto* peer = entry.getPeer();
+
+    if (peer == nullptr || peer->isFocused())
+        juce::Label::textEditorTextChanged (entry);
 }
 
 juce::TextEditor* TextBoxSlider::createEditorComponent()

@@ -29,6 +29,11 @@ public:
     /** True when the key may reach the text editor. */
     static bool isAllowedKey (const juce::KeyPress& key);
 
+    /** The first focus selects the whole text (see TextBoxSlider), so that typing replaces it;
+        a later one (the window's focus back from the host's) keeps what was typed so far.
+    */
+    void focusGained (juce::Component::FocusChangeType cause) override;
+
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (NumberBox)
 };
@@ -113,6 +118,18 @@ protected:
     //==============================================================================
     juce::TextEditor* createEditorComponent() override;
     void textWasEdited() override;
+
+    /** Typed text is taken on Return or when the focus goes to another part of the editor, not
+        with each key: a label takes its entry's text at every change while the entry lacks the
+        keyboard focus, which is how keys reach it in a host that keeps the focus.
+    */
+    void textEditorTextChanged (juce::TextEditor&) override;
+
+    /** The focus given away within the editor's window takes what was typed, as a label does;
+        the window's focus gone (to the host's window, which may hand the keys on) leaves the
+        entry open as it was.
+    */
+    void textEditorFocusLost (juce::TextEditor& entry) override;
 
 private:
     int pixelsPerStep = 10;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pane/MorphPane.h"
+#include "pane/MenuPlacement.h"
 #include "pane/SceneGUI.h"
 
 #include <cmath>
@@ -196,9 +197,11 @@ void MorphPaneModel::showMenu (juce::Point<int> clickPosition)
 
     juce::WeakReference<MorphPaneModel> self (this);
 
-    createMenu().showMenuAsync (options.withMousePosition(),
+    createMenu().showMenuAsync (atThePointer (options),
                                 [self, shown, clickPosition] (int result)
                                 {
+                                    repaintAfterMenu (shown.getComponent());
+
                                     // The editor may have closed while the menu was open.
                                     if (result != 0 && self != nullptr && shown != nullptr)
                                         self->menuItemChosen (result, clickPosition);

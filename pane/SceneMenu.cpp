@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pane/SceneMenu.h"
+#include "pane/MenuPlacement.h"
 
 namespace brisquell
 {
@@ -79,9 +80,11 @@ void SceneMenu::show (Scene& scene, juce::Component* anchor)
     juce::WeakReference<Scene> target (&scene);
     juce::Component::SafePointer<juce::Component> safeAnchor (anchor);
 
-    create (scene).showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
+    create (scene).showMenuAsync (atThePointer (juce::PopupMenu::Options()),
                                   [self, target, safeAnchor] (int result)
                                   {
+                                      repaintAfterMenu (safeAnchor.getComponent());
+
                                       // The editor, the plug-in or the scene may have gone while the
                                       // menu was open; a scene that has gone reads as none here,
                                       // whatever was made at its address since.

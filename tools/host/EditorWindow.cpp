@@ -28,15 +28,20 @@ int atLeastOne (int size) noexcept
 //==============================================================================
 std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error)
 {
-    return open (plugin, title, error, false, 0, 0);
+    return open (plugin, title, error, false, 0, 0, std::nullopt);
 }
 
 std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight)
 {
-    return open (plugin, title, error, true, windowWidth, windowHeight);
+    return open (plugin, title, error, true, windowWidth, windowHeight, std::nullopt);
 }
 
-std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight)
+std::unique_ptr<EditorWindow> EditorWindow::openFramed (Plugin& plugin, const std::string& title, std::string& error, Frame frame)
+{
+    return open (plugin, title, error, false, 0, 0, frame);
+}
+
+std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight, std::optional<Frame> frame)
 {
     XInitThreads();
     auto* display = XOpenDisplay (nullptr);
@@ -59,32 +64,56 @@ std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::str
     }
 
     const auto screen = DefaultScreen (display);
-    const auto window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0,
-                                             (unsigned int) atLeastOne (width), (unsigned int) atLeastOne (height), 0,
-                                             BlackPixel (display, screen), BlackPixel (display, screen));
+    const auto window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, 0, (unsigned int) atLeastOne (width), (unsigned int) atLeastOne (height), 0, BlackPixel (display, screen), BlackPixel (display, screen));
     XStoreName (display, window, title.c_str());
     XSelectInput (display, window, StructureNotifyMask);
 
     auto deleteMessage = XInternAtom (display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols (display, window, &deleteMessage, 1);
+    auto embedding = window;
+
+    // A framed window: the toolbar is the top-level window's own (grey) area, the plug-in goes
+    // into a child below it, and the host hears when the plug-in's window in there changes size.
+    if (frame.has_value())
+    {
+        XSetWindowBackground (display, window, 0x808080);
+        embedding = XCreateSimpleWindow (display, window, 0, frame->toolbarHeight, (unsigned int) atLeastOne (width), (unsigned int) atLeastOne (height), 0, BlackPixel (display, screen), BlackPixel (display, screen));
+        XSelectInput (display, embedding, SubstructureNotifyMask);
+        XMapWindow (display, embedding);
+    }
+
     XMapWindow (display, window);
     XSync (display, False);
 
     std::unique_ptr<EditorWindow> result (new EditorWindow (plugin, display, window, width, height));
     result->deleteMessage = deleteMessage;
+    result->embedding = embedding;
+    result->frame = frame;
 
-    if (! plugin.openEditor (window))
+    if (frame.has_value())
+        result->fitFrameTo (width, height);
+
+    if (! plugin.openEditor (embedding))
     {
         error = "the plug-in did not open its editor (effEditOpen answered 0)";
         return nullptr;
     }
 
-    plugin.setSizeWindowHandler ([w = result.get()] (int newWidth, int newHeight) { return w->resizeTo (newWidth, newHeight); });
+    plugin.setSizeWindowHandler ([w = result.get()] (int newWidth, int newHeight)
+                                 {
+                                     if (! w->frame.has_value())
+                                         return w->resizeTo (newWidth, newHeight);
+
+                                     w->fitFrameTo (newWidth, newHeight);
+                                     return true; });
 
     // A plug-in may settle its editor's size only as the editor opens: ask again, as hosts do,
     // unless the window's size is the host's own choice.
-    if (int openWidth = 0, openHeight = 0; ! hasOwnSize && plugin.getEditorSize (openWidth, openHeight)
-                                           && (openWidth != result->width || openHeight != result->height))
+    // A framed window is sized from the editor's around its toolbar.
+    if (int openWidth = 0, openHeight = 0; frame.has_value() && plugin.getEditorSize (openWidth, openHeight))
+        result->fitFrameTo (openWidth, openHeight);
+    else if (! hasOwnSize && plugin.getEditorSize (openWidth, openHeight)
+             && (openWidth != result->width || openHeight != result->height))
         result->resizeTo (openWidth, openHeight);
 
     result->pump();
@@ -123,6 +152,14 @@ void EditorWindow::pump()
         {
             width = event.xconfigure.width;
             height = event.xconfigure.height;
+
+            if (frame.has_value())
+                layOutFrame (width, height);
+        }
+        else if (event.type == ConfigureNotify && frame.has_value() && event.xconfigure.event == embedding
+                 && event.xconfigure.window != embedding)
+        {
+            fitFrameTo (event.xconfigure.width, event.xconfigure.height);
         }
     }
 
@@ -180,7 +217,7 @@ bool EditorWindow::queryChildSize (int& childWidth, int& childHeight) const
     Window* children = nullptr;
     unsigned int numChildren = 0;
 
-    if (XQueryTree (d, window, &root, &parent, &children, &numChildren) == 0)
+    if (XQueryTree (d, embedding, &root, &parent, &children, &numChildren) == 0)
         return false;
 
     XWindowAttributes attributes;
@@ -196,6 +233,57 @@ bool EditorWindow::queryChildSize (int& childWidth, int& childHeight) const
     }
 
     return found;
+}
+
+void EditorWindow::takeFocus()
+{
+    XSetInputFocus (asDisplay (display), window, RevertToParent, CurrentTime);
+    XFlush (asDisplay (display));
+}
+
+void EditorWindow::forwardKey (unsigned long keySymbol, bool isDown)
+{
+    auto* d = asDisplay (display);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int numChildren = 0;
+
+    if (XQueryTree (d, embedding, &root, &parent, &children, &numChildren) == 0)
+        return;
+
+    const auto target = numChildren > 0 ? children[0] : embedding;
+
+    if (children != nullptr)
+        XFree (children);
+
+    XEvent event{};
+    event.xkey.type = isDown ? KeyPress : KeyRelease;
+    event.xkey.display = d;
+    event.xkey.window = target;
+    event.xkey.root = root;
+    event.xkey.time = CurrentTime;
+    event.xkey.x = event.xkey.y = 1;
+    event.xkey.same_screen = True;
+    event.xkey.keycode = XKeysymToKeycode (d, keySymbol);
+    XSendEvent (d, target, True, isDown ? KeyPressMask : KeyReleaseMask, &event);
+    XFlush (d);
+}
+
+void EditorWindow::fitFrameTo (int editorWidth, int editorHeight)
+{
+    const auto topWidth = std::max (editorWidth, frame->minimumWidth);
+    const auto topHeight = editorHeight + frame->toolbarHeight + frame->miscount;
+
+    if (topWidth != width || topHeight != height)
+        resizeTo (topWidth, topHeight);
+
+    layOutFrame (topWidth, topHeight);
+}
+
+void EditorWindow::layOutFrame (int topWidth, int topHeight)
+{
+    XResizeWindow (asDisplay (display), embedding, (unsigned int) atLeastOne (topWidth), (unsigned int) atLeastOne (topHeight - frame->toolbarHeight));
+    XFlush (asDisplay (display));
 }
 
 bool EditorWindow::resizeTo (int newWidth, int newHeight)

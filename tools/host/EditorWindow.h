@@ -4,6 +4,7 @@
 #include "tools/host/VstHost.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace brisquell::host
@@ -31,6 +32,21 @@ public:
     /** Opens the editor in a window of the given size instead of the editor's. */
     static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, int windowWidth, int windowHeight);
 
+    /** The shape of a host window with its own controls above the plug-in's: a top-level window
+        holding a toolbar (toolbarHeight pixels high, at least minimumWidth wide) and, below it,
+        the window that the plug-in is embedded in, which always fills the rest. The host sizes
+        its top-level window from the editor's size, whenever the editor asks
+        (audioMasterSizeWindow) and whenever the plug-in's own window changes size, to that size
+        plus its toolbar plus miscount (a host that counts its frame wrongly).
+    */
+    struct Frame
+    {
+        int toolbarHeight = 34, minimumWidth = 392, miscount = 0;
+    };
+
+    /** Opens the editor in a host window of that shape, at the editor's size. */
+    static std::unique_ptr<EditorWindow> openFramed (Plugin& plugin, const std::string& title, std::string& error, Frame frame);
+
     /** The window's size while the plug-in answers no editor size before opening it. */
     static constexpr int provisionalWidth = 400, provisionalHeight = 300;
 
@@ -51,7 +67,8 @@ public:
     bool queryServerSize (int& serverWidth, int& serverHeight) const;
 
     /** Resizes the window around the open editor, as a user dragging its edge does; the
-        plug-in is not told (what it makes of it is up to the plug-in).
+        plug-in is not told (what it makes of it is up to the plug-in). In a framed window this
+        is the top-level window's size; the plug-in's parent takes what the toolbar leaves.
     */
     void resizeByUser (int newWidth, int newHeight);
 
@@ -66,15 +83,32 @@ public:
     */
     bool queryChildSize (int& childWidth, int& childHeight) const;
 
+    /** Takes the X input focus to this (top-level) window, as hosts that keep it on their own
+        window do.
+    */
+    void takeFocus();
+
+    /** Sends a key (an X key symbol) to the plug-in's window inside this one, as hosts that
+        keep the focus hand on the keys they receive (XSendEvent, the pointer's place unchanged).
+    */
+    void forwardKey (unsigned long keySymbol, bool isDown);
+
+    /** The window the plug-in's editor is embedded in: this one, or the one under the toolbar. */
+    unsigned long getEmbeddingWindowId() const noexcept { return embedding; }
+
 private:
     EditorWindow (Plugin& plugin, void* display, unsigned long window, int width, int height);
-    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight);
+    static std::unique_ptr<EditorWindow> open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight, std::optional<Frame> frame);
     bool resizeTo (int newWidth, int newHeight);
+    void fitFrameTo (int editorWidth, int editorHeight);
+    void layOutFrame (int topWidth, int topHeight);
 
     Plugin& plugin;
     void* display = nullptr;
     unsigned long window = 0;
     unsigned long deleteMessage = 0;
+    unsigned long embedding = 0;
+    std::optional<Frame> frame;
     int width = 0, height = 0;
     bool closeRequested = false;
 };
