@@ -465,7 +465,16 @@ void Controller::setValue (int value)
         model.notifyChange (this);
 
         if (model.selectedScenes.isEmpty() && model.isAutoKey())
+        {
+            // The value that keys the scene is the scene's first: it is stored there, and only
+            // it goes out (the new scene moves nothing else the musician did not touch).
+            const auto othersMoved = model.scenesMoved;
             model.keySceneAtCursor();
+            model.scenesMoved = othersMoved;
+
+            for (auto* scene : model.selectedScenes)
+                setValueInScene (value, *scene);
+        }
     }
 }
 

@@ -360,7 +360,8 @@ public:
     int getValue() const;
 
     /** A new value from MIDI input or the editor: stored in every selected scene; with no
-        selection and auto-key on, a scene is keyed at the cursor. Any thread.
+        selection and auto-key on, a scene is keyed at the cursor and the value stored in it, and
+        keying sends no other controller. Any thread.
     */
     void setValue (int value);
 

@@ -53,6 +53,8 @@ public:
         log.push_back ("move " + std::to_string (axis) + " " + juce::String (value, 6).toStdString());
     }
 
+    void cursorPerformed (int) override {}
+
     bool recallScene (SceneTrigger trigger) override
     {
         for (auto& t : triggers)
