@@ -346,7 +346,12 @@ void Controller::setKind (ControllerKind newKind)
         for (auto* v : values)
             v->value.store (rescaleValue (v->getValue(), kind, newKind), std::memory_order_relaxed);
 
-        ccNumber = limitNumber (newKind, ccNumber);
+        // A number clamped for a narrower kind comes back with a kind that holds it, as long as
+        // the number was not changed meanwhile.
+        const auto wanted = numberBeforeClamp >= 0 && ccNumber == numberAfterClamp ? numberBeforeClamp : ccNumber;
+        ccNumber = limitNumber (newKind, wanted);
+        numberBeforeClamp = ccNumber != wanted ? wanted : -1;
+        numberAfterClamp = ccNumber;
         kind = newKind;
         model.lookupStale = true;
         markChanged();

@@ -394,6 +394,7 @@ private:
     bool sendPending = true;
     bool valueStale = true;
     int ccNumber = 0;
+    int numberBeforeClamp = -1, numberAfterClamp = -1; // setKind's clamp, undone by a kind that holds the number
     int channel = 1;
     ControllerKind kind = ControllerKind::sevenBit;
     int cachedValue = 0;

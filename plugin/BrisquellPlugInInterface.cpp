@@ -540,8 +540,9 @@ void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeIn
 
     // A host opening a project restores it before processing starts, then sends its own set-up
     // (its mixer's volume and pan, say) with the first block: that block's control changes are
-    // the host's, not the musician's.
-    if (! processedSinceStart.load())
+    // the host's, not the musician's. A state with nothing in it (a new instance's, as a host
+    // applying the default preset restores it) has nothing to keep.
+    if (! processedSinceStart.load() && (model.getNumControllers() > 0 || model.getNumScenes() > 0))
         hostSetUpPending.store (true);
 }
 

@@ -7,6 +7,9 @@
 #include "HostFixture.h"
 #include "tools/host/Session.h"
 
+#include <chrono>
+#include <thread>
+
 namespace brisquell::test
 {
 namespace
@@ -185,6 +188,67 @@ TEST (DawTrack, MidiThroughKeepsOffsetsAndOrderWithTheOutput)
     // A host's reset is passed on (the synth behind needs it) and learns nothing.
     const auto burst = resetBurst (100, { { 64, 0 }, { 123, 0 } });
     EXPECT_EQ (runBlock (*plugin, 512, burst), burst);
+}
+
+} // namespace brisquell::test
+
+namespace brisquell::test
+{
+
+TEST (DawTrack, SourceMovesAreReportedAsEditsAndTheHostsOwnChangesNever)
+{
+    // A cursor source on CC 1 and "report cursor moves to the host" on.
+    const std::string project = R"(<brisquell><controllers><controller ccno="7" channel="1" name="7"><value value="0" scene="0"/></controller></controllers><scenes><scene id="0" colour="ff000000" x="0" y="0"/></scenes><gui width="300" height="300"/><cursorcontrol glide="0" shape="linear" xsource="cc" xchannel="1" xnumber="1"/><session reportcursor="1"/></brisquell>)";
+
+    for (const auto reporting : { true, false })
+    {
+        SCOPED_TRACE (reporting ? "reporting" : "off");
+        auto plugin = loadPlugin();
+        ASSERT_NE (plugin, nullptr);
+        startProcessing (*plugin);
+        auto document = project;
+
+        if (! reporting)
+            document.replace (document.find ("<session reportcursor=\"1\"/>"), 27, "");
+
+        plugin->setChunk (chunkOfText (document));
+        EXPECT_EQ (textOf (plugin->getChunk()), document);
+
+        // The host's own changes are never told back.
+        for (int i = 0; i < 10; ++i)
+        {
+            plugin->setParameter (0, 0.1f * (float) i);
+            runBlock (*plugin, 512);
+        }
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (400));
+        EXPECT_EQ (plugin->getCallbackCount (audioMasterAutomate), 0);
+        EXPECT_EQ (plugin->getCallbackCount (audioMasterBeginEdit), 0);
+
+        // A source's moves: one gesture, its values, and its end after a quiet spell.
+        for (int value = 10; value <= 100; value += 10)
+        {
+            runBlock (*plugin, 512, { cc (0, 1, 1, value) });
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        }
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (600));
+        const auto numEdits = plugin->getCallbackCount (audioMasterAutomate);
+
+        if (reporting)
+        {
+            EXPECT_GE (numEdits, 1);
+            EXPECT_LE (numEdits, 10);
+            EXPECT_EQ (plugin->getCallbackCount (audioMasterBeginEdit), 1);
+            EXPECT_EQ (plugin->getCallbackCount (audioMasterEndEdit), 1);
+            EXPECT_NEAR (plugin->getParameter (0), 100.0f / 127.0f, 0.01f);
+        }
+        else
+        {
+            EXPECT_EQ (numEdits, 0);
+            EXPECT_EQ (plugin->getCallbackCount (audioMasterBeginEdit), 0);
+        }
+    }
 }
 
 } // namespace brisquell::test
