@@ -110,3 +110,20 @@ TEST_P (FormatTest, SourcesAndTriggersPlayTheCursor)
     EXPECT_EQ (runBlock (*plugin, 4410, { { 20, { 0xb0, 1, 64 } } }), (std::vector<Event>{ cc (offset (20), 1, 7, 64) })) << "x 100";
     EXPECT_EQ (runBlock (*plugin, 4410, { { 30, { 0xe1, 0x7f, 0x7f } } }), (std::vector<Event>{ cc (offset (30), 1, 7, 64) })) << "y 200";
 }
+
+// "pass other MIDI through": notes the plug-in does not use leave at their offsets, merged in time
+// order with its own output; a trigger's note (used) does not.
+TEST_P (FormatTest, MidiThroughKeepsOffsetsAndOrderWithTheOutput)
+{
+    auto plugin = loadPlugin (GetParam(), 44100.0, 4410);
+    ASSERT_NE (plugin, nullptr);
+
+    restoreState (*plugin, stateCarrying (GetParam(), chunkWithText (R"(<brisquell><controllers><controller ccno="7" channel="1" name="7"><value value="0" scene="0"/>)"
+                                                                     R"(<value value="127" scene="1"/></controller></controllers><scenes>)"
+                                                                     R"(<scene x="0" y="0"/><scene x="200" y="0" trigger="note" triggerchannel="1" triggernumber="60"/></scenes>)"
+                                                                     R"(<session midithrough="1"/></brisquell>)")));
+    runBlock (*plugin, 4410);
+
+    EXPECT_EQ (runBlock (*plugin, 4410, { { 5, { 0x90, 64, 100 } }, { 10, { 0x90, 60, 100 } }, { 900, { 0x80, 64, 0 } } }),
+               (std::vector<Event>{ { 5, { 0x90, 64, 100 } }, cc (10, 1, 7, 127), { 900, { 0x80, 64, 0 } } }));
+}
