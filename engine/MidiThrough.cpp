@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/MidiThrough.h"
 
+#include <cstring>
+
 namespace brisquell
 {
 
@@ -13,11 +15,12 @@ constexpr int eventHeaderSize = (int) (sizeof (juce::int32) + sizeof (juce::uint
 */
 void append (juce::MidiBuffer& buffer, const juce::uint8* data, int numBytes, int sampleOffset)
 {
-    juce::uint8 header[eventHeaderSize];
-    juce::writeUnaligned<juce::int32> (header, sampleOffset);
-    juce::writeUnaligned<juce::uint16> (header + sizeof (juce::int32), (juce::uint16) numBytes);
-    buffer.data.addArray (static_cast<const juce::uint8*> (header), eventHeaderSize);
-    buffer.data.addArray (data, numBytes);
+    const auto start = buffer.data.size();
+    buffer.data.resize (start + eventHeaderSize + numBytes);
+    auto* event = buffer.data.begin() + start;
+    juce::writeUnaligned<juce::int32> (event, sampleOffset);
+    juce::writeUnaligned<juce::uint16> (event + sizeof (juce::int32), (juce::uint16) numBytes);
+    std::memcpy (event + eventHeaderSize, data, (size_t) numBytes);
 }
 } // namespace
 
@@ -52,6 +55,7 @@ void MidiThrough::pass (const juce::uint8* data, int numBytes, int sampleOffset)
 void MidiThrough::mergeInto (juce::MidiBuffer& destination, const juce::MidiBuffer& output) const
 {
     destination.clear();
+    destination.ensureSize ((size_t) (passed.data.size() + output.data.size()));
     auto a = passed.begin(), b = output.begin();
 
     while (a != passed.end() || b != output.end())

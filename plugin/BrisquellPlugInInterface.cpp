@@ -175,13 +175,28 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, int numSamples)
     activeSince = elapsedSamples;
     output.clear();
 
+    auto fromHost = false;
+
     MidiInstant::forEach (midi, [&] (const juce::MidiMessageMetadata& metadata, bool isHostReset)
     {
-        model.setIncomingFromHost (isSetUp || isHostReset);
+        if (fromHost != (isSetUp || isHostReset))
+        {
+            fromHost = ! fromHost;
+            model.setIncomingFromHost (fromHost);
+        }
+
         const auto offset = juce::jlimit (0, juce::jmax (0, numSamples - 1), metadata.samplePosition);
 
         if (! isExact)
         {
+            // Without sources, triggers or a learn request (what exact timing stands for), only
+            // a control change can be of use to the model.
+            if ((metadata.data[0] & 0xf0) != 0xb0)
+            {
+                through.pass (metadata.data, metadata.numBytes, offset);
+                return;
+            }
+
             if (! model.handleIncomingMidi (metadata.data, metadata.numBytes, elapsedSamples))
                 through.pass (metadata.data, metadata.numBytes, offset);
 
