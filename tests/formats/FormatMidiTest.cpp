@@ -127,3 +127,17 @@ TEST_P (FormatTest, MidiThroughKeepsOffsetsAndOrderWithTheOutput)
     EXPECT_EQ (runBlock (*plugin, 4410, { { 5, { 0x90, 64, 100 } }, { 10, { 0x90, 60, 100 } }, { 900, { 0x80, 64, 0 } } }),
                (std::vector<Event>{ { 5, { 0x90, 64, 100 } }, cc (10, 1, 7, 127), { 900, { 0x80, 64, 0 } } }));
 }
+
+// An NRPN's selection and data entry sent at one offset reach the selected parameter, also through
+// the VST3 client, which hands one offset's control changes on ordered by CC number.
+TEST_P (FormatTest, NrpnAtOneOffsetReachesTheSelectedParameter)
+{
+    auto plugin = loadPlugin (GetParam());
+    ASSERT_NE (plugin, nullptr);
+    restoreState (*plugin, stateCarrying (GetParam(), chunkWithText (R"(<brisquell><controllers><controller ccno="300" channel="1" name="r" kind="nrpn"><value value="0" scene="0"/></controller></controllers>)"
+                                                                     R"(<scenes><scene x="0" y="0"/></scenes><session selection="0"/></brisquell>)")));
+    runBlock (*plugin, 512);
+
+    EXPECT_EQ (runBlock (*plugin, 512, { cc (7, 1, 99, 2), cc (7, 1, 98, 44), cc (7, 1, 6, 64), cc (7, 1, 38, 1) }),
+               (std::vector<Event>{ cc (0, 1, 99, 2), cc (0, 1, 98, 44), cc (0, 1, 6, 64), cc (0, 1, 38, 1) }));
+}
