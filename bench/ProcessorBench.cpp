@@ -36,17 +36,25 @@ double threadCpuSeconds()
     With a glide time, every change starts a new glide from where the cursor is, so a glide runs
     through every block and is sampled at every output tick.
 */
-void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0, ControllerKind kind = ControllerKind::sevenBit)
+void processBlocks (benchmark::State& state, int numControllers, int numScenes, double glideSeconds = 0.0, ControllerKind kind = ControllerKind::sevenBit, int notesPassing = 0)
 {
     BrisquellPlugInInterface processor;
     prepare (processor, numControllers, numScenes, kind);
     processor.getModel().setGlideTime (glideSeconds);
+    processor.getModel().setMidiThrough (notesPassing > 0);
 
     juce::AudioBuffer<float> audio (0, benchBlockSize);
     juce::MidiBuffer midi;
     midi.ensureSize (8192);
     int step = 0;
     size_t numSent = 0;
+
+    // Notes on, two samples apart, that pass through with "pass other MIDI through"; copied into
+    // each block's buffer as a host's client writes its events, in order.
+    juce::MidiBuffer notes;
+
+    for (int i = 0; i < notesPassing; ++i)
+        notes.addEvent (juce::MidiMessage::noteOn (1 + i % 16, 60, (juce::uint8) 100), (i * 2) % benchBlockSize);
 
     const auto cpuStart = threadCpuSeconds();
 
@@ -58,6 +66,8 @@ void processBlocks (benchmark::State& state, int numControllers, int numScenes, 
         processor.getParameters()[1]->setValue (0.5f + 0.4f * std::sin (angle));
 
         midi.clear();
+        midi.data.addArray (notes.data);
+
         processor.processBlock (audio, midi);
         numSent += (size_t) midi.getNumEvents();
         benchmark::DoNotOptimize (midi);
@@ -135,9 +145,15 @@ void BM_ProcessBlock128FourteenBitControllersBy32Scenes (benchmark::State& state
 {
     processBlocks (state, 128, 32, 0.0, ControllerKind::fourteenBit);
 }
+/** The 7-bit block with "pass other MIDI through" on and 64 notes a block passing. */
+void BM_ProcessBlock128ControllersBy32ScenesPassing64Notes (benchmark::State& state)
+{
+    processBlocks (state, 128, 32, 0.0, ControllerKind::sevenBit, 64);
+}
 } // namespace
 
 BENCHMARK (BM_ProcessBlockEmpty);
+BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesPassing64Notes);
 BENCHMARK (BM_ProcessBlock128ControllersBy32Scenes);
 BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesGliding);
 BENCHMARK (BM_ProcessBlock128ControllersBy32ScenesSourceGliding);

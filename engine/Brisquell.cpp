@@ -461,12 +461,18 @@ void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
     midiSorter.sort (data, numBytes);
 }
 
-void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
+bool Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
 {
     const juce::ScopedLock sl (lock);
 
     setSampleClock (time, 0.0);
-    midiSorter.sort (data, numBytes);
+    return midiSorter.sort (data, numBytes);
+}
+
+void Brisquell::setIncomingFromHost (bool isHosts)
+{
+    const juce::ScopedLock sl (lock);
+    midiSorter.setHostInstant (isHosts);
 }
 
 int Brisquell::handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn)
@@ -567,15 +573,13 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
         for (auto i = controllers.size(); i > 0; --i)
         {
             auto& controller = *controllers[i - 1];
+            const auto isDue = ! valuesChanged || controller.sendPending || scenesMoved;
 
-            if (valuesChanged)
-            {
-                const auto isDue = controller.sendPending || scenesMoved;
-                controller.sendPending = false;
+            // A tick that sends every controller answers every pending send too.
+            controller.sendPending = false;
 
-                if (! isDue)
-                    continue;
-            }
+            if (! isDue)
+                continue;
 
             writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, controller.computeValue());
         }

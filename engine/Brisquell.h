@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/CursorPerformance.h"
 #include "engine/Glide.h"
 #include "engine/MidiSorter.h"
 #include "engine/PaneView.h"
@@ -204,6 +205,25 @@ public:
     bool isAutoKey() const noexcept { return autoKey.load(); }
     void setAutoKey (bool shouldKey) noexcept { autoKey.store (shouldKey); }
     int getRefreshRate() const noexcept { return refreshRate.load(); }
+
+    /** "pass other MIDI through": incoming messages the plug-in does not use leave with its
+        output. "report cursor moves to the host": drags, cursor sources and triggers are told to
+        the host as edits of the cursor parameters. Both off in a new instance, kept in the
+        session. Any thread; take no lock.
+    */
+    bool isMidiThrough() const noexcept { return midiThrough.load(); }
+    void setMidiThrough (bool shouldPass) noexcept { midiThrough.store (shouldPass); }
+    bool isReportingCursorMoves() const noexcept { return reportCursorMoves.load(); }
+    void setReportingCursorMoves (bool shouldReport) noexcept { reportCursorMoves.store (shouldReport); }
+
+    /** A performed move of the cursor's target on the axes of the mask (bit 0: x, bit 1: y): a
+        drag's step, a source's or a trigger's move; and a drag's press and release. While cursor
+        moves are reported, they go to getCursorPerformance() for the host. Any thread; no lock.
+    */
+    void cursorPerformed (int axes) override;
+    void cursorDragBegan();
+    void cursorDragEnded();
+    CursorPerformance& getCursorPerformance() noexcept { return cursorPerformance; }
     void setRefreshRate (int ticksPerSecond) noexcept;
 
     static constexpr int minRefreshRate = 1, maxRefreshRate = 5000, defaultRefreshRate = 200;
@@ -223,11 +243,17 @@ public:
         clock or of the given sample time, which the clock then takes: a learn request may take
         it, a cursor source moves the cursor's target, a trigger recalls a scene, and any other
         control change is stored into the matching controllers (learning one when none matches
-        and auto-learn is on). Everything else is ignored. Audio thread (any thread is safe).
+        and auto-learn is on). Everything else is ignored. The sample-time form answers whether
+        the plug-in used the message (see MidiSorter::sort). Audio thread (any thread is safe).
     */
     void handleIncomingMidi (const juce::MidiMessage& message);
     void handleIncomingMidi (const juce::uint8* data, int numBytes);
-    void handleIncomingMidi (const juce::uint8* data, int numBytes, double sampleTime);
+    bool handleIncomingMidi (const juce::uint8* data, int numBytes, double sampleTime);
+
+    /** Tells the MIDI sorter whether the messages that come next are the host's own (see
+        MidiSorter::setHostInstant). Audio thread (any thread is safe).
+    */
+    void setIncomingFromHost (bool isHosts);
 
     /** True when a move or a value change waits for the next output tick. Audio thread (any
         thread is safe).
@@ -521,7 +547,8 @@ private:
     mutable int numTriggers = 0;
     mutable bool triggerLookupStale = true;
 
-    std::atomic<bool> autoLearn{ true }, autoKey{ true };
+    std::atomic<bool> autoLearn{ true }, autoKey{ true }, midiThrough{ false }, reportCursorMoves{ false };
+    CursorPerformance cursorPerformance;
     std::atomic<int> refreshRate{ defaultRefreshRate };
 
     // Notification state: pending flags per subject, set from any thread.

@@ -63,36 +63,38 @@ bool MidiSorter::isSortable (const juce::uint8* data, int numBytes) noexcept
     return true;
 }
 
-void MidiSorter::sort (const juce::uint8* data, int numBytes)
+bool MidiSorter::isChannelModeMessage (const juce::uint8* data, int numBytes) noexcept
+{
+    return isSortable (data, numBytes) && (data[0] & 0xf0) == controlChangeStatus && data[1] >= firstChannelModeNumber;
+}
+
+bool MidiSorter::sort (const juce::uint8* data, int numBytes)
 {
     if (! isSortable (data, numBytes))
-        return;
+        return false;
 
     const auto channel = (data[0] & 0x0f) + 1;
 
     switch (data[0] & 0xf0)
     {
         case controlChangeStatus:
-            sortControlChange (channel, data[1], data[2]);
-            break;
+            return ! hostInstant && sortControlChange (channel, data[1], data[2]);
 
         case pitchBendStatus:
-            sortPitchBend (channel, (data[2] << 7) | data[1]);
-            break;
+            return ! hostInstant && sortPitchBend (channel, (data[2] << 7) | data[1]);
 
         case noteOnStatus:
             // A note-on of velocity 0 is a note-off.
-            if (data[2] > 0)
-                sortTrigger ({ SceneTrigger::Kind::note, channel, data[1] });
-            break;
+            return data[2] > 0 && sortTrigger ({ SceneTrigger::Kind::note, channel, data[1] });
 
         case programChangeStatus:
-            sortTrigger ({ SceneTrigger::Kind::programChange, channel, data[1] });
-            break;
+            return sortTrigger ({ SceneTrigger::Kind::programChange, channel, data[1] });
 
         default:
             break;
     }
+
+    return false;
 }
 
 //==============================================================================
@@ -114,10 +116,21 @@ MidiSorter::PairPart MidiSorter::pairPartOf (const ChannelState& state, int ccNu
     return {};
 }
 
-void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
+bool MidiSorter::sortControlChange (int channel, int ccNumber, int value)
 {
+    if (ccNumber >= firstChannelModeNumber)
+    {
+        // A reset of all controllers takes the channel's parameter selection with it.
+        if (ccNumber == 121)
+            channels[(size_t) channel - 1].nrpnMsb = channels[(size_t) channel - 1].nrpnLsb = -1;
+
+        return false;
+    }
+
+    auto used = false;
+
     if (const auto request = target.getLearnRequest(); request.isCursor() && ccNumber <= CursorSource::maxControlChangeNumber)
-        target.learnCursorSource (request, { CursorSource::Kind::controlChange, channel, ccNumber });
+        used = target.learnCursorSource (request, { CursorSource::Kind::controlChange, channel, ccNumber });
 
     auto& state = channels[(size_t) channel - 1];
 
@@ -147,14 +160,15 @@ void MidiSorter::sortControlChange (int channel, int ccNumber, int value)
 
     // What drives the cursor goes nowhere else.
     if (numMoved > 0 || sortNrpnPart (state, channel, ccNumber, value))
-        return;
+        return true;
 
     int numTaken = 0;
 
     if (pair.number >= 0)
         numTaken = target.handleControllerValue (ControllerKind::fourteenBit, channel, pair.number, pair.value, false);
 
-    target.handleControllerValue (ControllerKind::sevenBit, channel, ccNumber, value, numTaken == 0);
+    numTaken += target.handleControllerValue (ControllerKind::sevenBit, channel, ccNumber, value, numTaken == 0);
+    return used || numTaken > 0;
 }
 
 bool MidiSorter::sortNrpnPart (ChannelState& state, int channel, int ccNumber, int value)
@@ -207,20 +221,28 @@ bool MidiSorter::sortNrpnPart (ChannelState& state, int channel, int ccNumber, i
     return false;
 }
 
-void MidiSorter::sortPitchBend (int channel, int value)
+bool MidiSorter::sortPitchBend (int channel, int value)
 {
-    if (const auto request = target.getLearnRequest(); request.isCursor())
-        target.learnCursorSource (request, { CursorSource::Kind::pitchBend, channel, 0 });
+    auto used = false;
 
-    moveAxesListeningTo (CursorSource::Kind::pitchBend, channel, 0, value);
+    if (const auto request = target.getLearnRequest(); request.isCursor())
+        used = target.learnCursorSource (request, { CursorSource::Kind::pitchBend, channel, 0 });
+
+    return moveAxesListeningTo (CursorSource::Kind::pitchBend, channel, 0, value) > 0 || used;
 }
 
-void MidiSorter::sortTrigger (SceneTrigger trigger)
+bool MidiSorter::sortTrigger (SceneTrigger trigger)
 {
-    if (const auto request = target.getLearnRequest(); request.kind == LearnRequest::Kind::trigger)
-        target.learnSceneTrigger (request, trigger);
+    auto used = false;
 
-    target.recallScene (trigger);
+    if (const auto request = target.getLearnRequest(); request.kind == LearnRequest::Kind::trigger)
+        used = target.learnSceneTrigger (request, trigger);
+
+    if (! target.recallScene (trigger))
+        return used;
+
+    target.cursorPerformed (3);
+    return true;
 }
 
 int MidiSorter::moveAxesListeningTo (CursorSource::Kind kind, int channel, int number, int value)
@@ -235,7 +257,11 @@ int MidiSorter::moveAxesListeningTo (CursorSource::Kind kind, int channel, int n
             continue;
 
         if (value >= 0)
+        {
             target.moveCursorAxis (axis, (float) value / (float) source.getMaximumValue());
+            target.cursorPerformed (1 << axis);
+        }
+
         ++numMoved;
     }
 

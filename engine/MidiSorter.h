@@ -37,8 +37,15 @@ namespace brisquell
       takes the message, auto-learn may add a 7-bit controller for it (for a data entry MSB with
       a parameter selected, an NRPN controller).
 
+    Channel mode messages (CC 120..127: all sound off, reset all controllers, local control, all
+    notes off, omni and poly modes) are no controls: they are never learned, stored or keyed, and
+    reset all controllers (CC 121) also deselects the channel's NRPN. While the messages being
+    sorted are the host's own (see setHostInstant), control changes and pitch bend are taken by
+    nothing at all.
+
     Everything else (note-offs, other channel messages, system messages, malformed messages)
-    is ignored. What lasts beyond one message (the last MSB on each channel, the selected NRPN
+    is ignored. sort() answers whether the plug-in used the message, so that what it did not use
+    can be passed on. What lasts beyond one message (the last MSB on each channel, the selected NRPN
     and its data entry MSB) is kept here, per channel.
 
     Not thread-safe by itself: the model calls it under its lock. Audio thread; allocates
@@ -78,6 +85,11 @@ public:
         /** Moves the axis to the position the host parameter value gives (0..1 over the axis). */
         virtual void moveCursorAxis (int axis, float parameterValue) = 0;
 
+        /** The cursor's target moved for a source (the axes of the mask, bit 0: x, bit 1: y) or
+            a trigger (both): a performed move.
+        */
+        virtual void cursorPerformed (int axes) = 0;
+
         /** Recalls the first scene holding the trigger; false when none holds it. */
         virtual bool recallScene (SceneTrigger trigger) = 0;
 
@@ -92,9 +104,22 @@ public:
     explicit MidiSorter (Target& target) noexcept;
 
     /** Sorts one message of numBytes bytes (running status is not supported: the first byte is
-        the status). Audio thread.
+        the status). Answers true when the plug-in used it (a learn request, a cursor source, a
+        trigger that recalled a scene, an NRPN part, a controller that took the value or was
+        learned for it), false when the message did nothing here. Audio thread.
     */
-    void sort (const juce::uint8* data, int numBytes);
+    bool sort (const juce::uint8* data, int numBytes);
+
+    /** While set, the messages sorted are the host's own (a reset burst, the set-up a host sends
+        as it opens a project): control changes and pitch bend are taken by nothing, so they
+        learn, store, key and move nothing. Audio thread.
+    */
+    void setHostInstant (bool isHosts) noexcept { hostInstant = isHosts; }
+
+    /** True for a channel mode message (CC 120..127 of full length). */
+    static bool isChannelModeMessage (const juce::uint8* data, int numBytes) noexcept;
+
+    static constexpr int firstChannelModeNumber = 120;
 
     /** True when the message is one the sorter does something with (a control change, note-on,
         program change or pitch bend of full length): what a deferred block must keep.
@@ -106,9 +131,9 @@ public:
 
 private:
     //==============================================================================
-    void sortControlChange (int channel, int ccNumber, int value);
-    void sortPitchBend (int channel, int value);
-    void sortTrigger (SceneTrigger trigger);
+    bool sortControlChange (int channel, int ccNumber, int value);
+    bool sortPitchBend (int channel, int value);
+    bool sortTrigger (SceneTrigger trigger);
 
     /** Moves every axis whose source is the kind on the channel and number; answers how many.
         A value below 0 moves nothing and only counts them.
@@ -141,6 +166,7 @@ private:
     Target& target;
 
     std::array<ChannelState, 16> channels;
+    bool hostInstant = false;
 
     JUCE_DECLARE_NON_COPYABLE (MidiSorter)
 };

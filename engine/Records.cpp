@@ -346,7 +346,12 @@ void Controller::setKind (ControllerKind newKind)
         for (auto* v : values)
             v->value.store (rescaleValue (v->getValue(), kind, newKind), std::memory_order_relaxed);
 
-        ccNumber = limitNumber (newKind, ccNumber);
+        // A number clamped for a narrower kind comes back with a kind that holds it, as long as
+        // the number was not changed meanwhile.
+        const auto wanted = numberBeforeClamp >= 0 && ccNumber == numberAfterClamp ? numberBeforeClamp : ccNumber;
+        ccNumber = limitNumber (newKind, wanted);
+        numberBeforeClamp = ccNumber != wanted ? wanted : -1;
+        numberAfterClamp = ccNumber;
         kind = newKind;
         model.lookupStale = true;
         markChanged();
@@ -465,7 +470,16 @@ void Controller::setValue (int value)
         model.notifyChange (this);
 
         if (model.selectedScenes.isEmpty() && model.isAutoKey())
+        {
+            // The value that keys the scene is the scene's first: it is stored there, and only
+            // it goes out (the new scene moves nothing else the musician did not touch).
+            const auto othersMoved = model.scenesMoved;
             model.keySceneAtCursor();
+            model.scenesMoved = othersMoved;
+
+            for (auto* scene : model.selectedScenes)
+                setValueInScene (value, *scene);
+        }
     }
 }
 

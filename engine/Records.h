@@ -360,7 +360,8 @@ public:
     int getValue() const;
 
     /** A new value from MIDI input or the editor: stored in every selected scene; with no
-        selection and auto-key on, a scene is keyed at the cursor. Any thread.
+        selection and auto-key on, a scene is keyed at the cursor and the value stored in it, and
+        keying sends no other controller. Any thread.
     */
     void setValue (int value);
 
@@ -393,6 +394,7 @@ private:
     bool sendPending = true;
     bool valueStale = true;
     int ccNumber = 0;
+    int numberBeforeClamp = -1, numberAfterClamp = -1; // setKind's clamp, undone by a kind that holds the number
     int channel = 1;
     ControllerKind kind = ControllerKind::sevenBit;
     int cachedValue = 0;

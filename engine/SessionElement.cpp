@@ -59,7 +59,8 @@ bool Session::operator== (const Session& other) const noexcept
 {
     return cursorX == other.cursorX && cursorY == other.cursorY && refreshRate == other.refreshRate
            && autoLearn == other.autoLearn && autoKey == other.autoKey && audit == other.audit
-           && selection == other.selection;
+           && selection == other.selection && midiThrough == other.midiThrough
+           && reportCursorMoves == other.reportCursorMoves;
 }
 
 std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
@@ -100,6 +101,12 @@ std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
         element->setAttribute ("selection", indices.joinIntoString (" "));
     }
 
+    if (session.midiThrough)
+        element->setAttribute ("midithrough", 1);
+
+    if (session.reportCursorMoves)
+        element->setAttribute ("reportcursor", 1);
+
     return element;
 }
 
@@ -126,6 +133,8 @@ std::optional<Session> readSessionElement (const juce::XmlElement& document, int
     session.autoLearn = readMode (*element, "autolearn", session.autoLearn);
     session.autoKey = readMode (*element, "autokey", session.autoKey);
     session.audit = readMode (*element, "audit", session.audit);
+    session.midiThrough = readMode (*element, "midithrough", session.midiThrough);
+    session.reportCursorMoves = readMode (*element, "reportcursor", session.reportCursorMoves);
 
     if (numScenes > 0)
     {
@@ -164,6 +173,8 @@ state::Session Brisquell::captureSessionLocked() const
     session.autoLearn = autoLearn.load();
     session.autoKey = autoKey.load();
     session.audit = audit;
+    session.midiThrough = midiThrough.load();
+    session.reportCursorMoves = reportCursorMoves.load();
 
     if (! selectedScenes.isEmpty())
     {
@@ -191,6 +202,8 @@ void Brisquell::applySessionLocked (const state::Session& session)
     autoKey.store (session.autoKey);
     setRefreshRate (session.refreshRate);
     audit = session.audit;
+    midiThrough.store (session.midiThrough);
+    reportCursorMoves.store (session.reportCursorMoves);
 
     juce::Array<Scene*> selection;
 

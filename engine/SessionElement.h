@@ -26,6 +26,7 @@ struct Session
     int refreshRate = 200; // Brisquell::defaultRefreshRate
     bool autoLearn = true, autoKey = true, audit = false;
     std::vector<int> selection;
+    bool midiThrough = false, reportCursorMoves = false; // "midithrough", "reportcursor": 1 when on
 
     bool operator== (const Session& other) const noexcept;
     bool operator!= (const Session& other) const noexcept { return ! operator== (other); }

@@ -110,6 +110,9 @@ juce::PopupMenu MorphPaneModel::createMenu() const
     menu.addItem (learnCursorYItem, "learn cursor Y from MIDI", true, learning == LearnRequest::cursor (1));
     menu.addItem (forgetCursorMidiItem, "forget cursor MIDI");
     menu.addItem (glideItem, describeGlide (model.getGlideTime(), model.getGlideShape()));
+    menu.addSeparator();
+    menu.addItem (midiThroughItem, "pass other MIDI through", true, model.isMidiThrough());
+    menu.addItem (reportCursorItem, "report cursor moves to the host", true, model.isReportingCursorMoves());
     return menu;
 }
 
@@ -168,6 +171,14 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
 
         case auditItem:
             model.setAudit (! model.isAudit());
+            break;
+
+        case midiThroughItem:
+            model.setMidiThrough (! model.isMidiThrough());
+            break;
+
+        case reportCursorItem:
+            model.setReportingCursorMoves (! model.isReportingCursorMoves());
             break;
 
         case selectAllItem:
@@ -496,18 +507,25 @@ void CursorGUI::setModelBounds (const juce::Rectangle<int>&)
 void CursorGUI::mouseDown (const juce::MouseEvent& event)
 {
     if (auto* parent = getParentComponent())
+    {
         startDragging (event.getEventRelativeTo (parent));
+        cursor.getModel().cursorDragBegan();
+    }
 }
 
 void CursorGUI::mouseDrag (const juce::MouseEvent& event)
 {
     if (auto* parent = getParentComponent())
+    {
         dragAndWriteBack (event.getEventRelativeTo (parent));
+        cursor.getModel().cursorPerformed (3);
+    }
 }
 
 void CursorGUI::mouseUp (const juce::MouseEvent&)
 {
     stopDragging();
+    cursor.getModel().cursorDragEnded();
 }
 
 void CursorGUI::paint (juce::Graphics& g)

@@ -40,6 +40,8 @@ public:
         learnCursorYItem = 9,
         forgetCursorMidiItem = 10,
         glideItem = 11,
+        midiThroughItem = 12,
+        reportCursorItem = 13,
         newRandomSceneItem = 101,
         sharpnessItemBase = 110 // plus the sharpness: 111, 112, 114
     };

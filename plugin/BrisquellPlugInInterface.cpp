@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/BrisquellPlugInInterface.h"
 #include "editor/BrisquellGUI.h"
+#include "engine/MidiInstant.h"
 #include "engine/SessionElement.h"
 #include "plugin/StateChunk.h"
 
@@ -88,6 +89,9 @@ void BrisquellPlugInInterface::prepareToPlay (double sampleRate, int)
     // The sample clock runs on; a running glide keeps its time in seconds at the new rate.
     if (sampleRate > 0.0)
         model.setSampleRate ((double) toIntegerSampleRate (sampleRate));
+
+    // A project restored from now until the first block is one a host is opening.
+    processedSinceStart.store (false);
 }
 
 void BrisquellPlugInInterface::releaseResources() {}
@@ -118,7 +122,7 @@ void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, juce::MidiBu
     // waiting. The sample clock runs on; the output ticks due now go out with the next block.
     if (stashMessages (midi, numSamples))
     {
-        midi.clear();
+        passUnsortable (midi);
         elapsedSamples += numSamples;
         model.setSampleClock (elapsedSamples, getIntegerSampleRate());
         return;
@@ -127,7 +131,7 @@ void BrisquellPlugInInterface::processMidi (juce::MidiBuffer& midi, juce::MidiBu
     if (! mayWait)
     {
         numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi, numSamples));
-        midi.clear();
+        passUnsortable (midi);
         elapsedSamples += numSamples;
         model.setSampleClock (elapsedSamples, getIntegerSampleRate());
         return;
@@ -182,42 +186,73 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
 
     model.setSampleClock (elapsedSamples, sampleRate);
     applyParkedCursorMovesLocked();
+    through.begin (model.isMidiThrough());
     feedStash();
     // The stash set the clock back to the times its messages arrived at; the block starts now.
     model.setSampleClock (elapsedSamples, sampleRate);
 
     const auto isExact = model.usesExactTiming();
+    const auto isSetUp = takeHostSetUp();
     activeSince = elapsedSamples;
     out.clear();
     largestTickControllers = -1; // the kinds may have changed since the last block
     const auto isOnRestoringThread = takeRestoreProbe();
 
-    for (const auto metadata : midi)
+    auto fromHost = false;
+
+    MidiInstant::forEach (midi, [&] (const juce::MidiMessageMetadata& metadata, bool isHostReset)
     {
+        if (fromHost != (isSetUp || isHostReset))
+        {
+            fromHost = ! fromHost;
+            model.setIncomingFromHost (fromHost);
+        }
+
+        const auto offset = juce::jlimit (0, juce::jmax (0, numSamples - 1), metadata.samplePosition);
+
         if (! isExact)
         {
-            model.handleIncomingMidi (metadata.data, metadata.numBytes, elapsedSamples);
-            continue;
+            // Without sources, triggers or a learn request (what exact timing stands for), only
+            // a control change can be of use to the model.
+            if ((metadata.data[0] & 0xf0) != 0xb0)
+            {
+                through.pass (metadata.data, metadata.numBytes, offset);
+                return;
+            }
+
+            if (! model.handleIncomingMidi (metadata.data, metadata.numBytes, elapsedSamples))
+                through.pass (metadata.data, metadata.numBytes, offset);
+
+            return;
         }
 
         const auto time = timeOfEvent (metadata.samplePosition, numSamples);
         runTicksBefore (time, true, interval, out, room);
 
         const auto wasActive = isModelActive();
-        model.handleIncomingMidi (metadata.data, metadata.numBytes, time);
+
+        if (! model.handleIncomingMidi (metadata.data, metadata.numBytes, time))
+            through.pass (metadata.data, metadata.numBytes, offset);
 
         if (! wasActive && isModelActive())
             activeSince = time;
-    }
+    });
+
+    model.setIncomingFromHost (false);
 
     // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
     runTicksBefore (blockEnd, isExact, interval, out, room);
-    midi.swapWith (out);
+
+    if (through.isEmpty())
+        midi.swapWith (out);
+    else
+        through.mergeInto (midi, out);
 
     if (isOnRestoringThread && ! midi.isEmpty())
         restoredOutputProbed = true;
 
     elapsedSamples = blockEnd;
+    processedSinceStart.store (true);
     model.setSampleClock (elapsedSamples, sampleRate);
 }
 
@@ -337,35 +372,63 @@ bool BrisquellPlugInInterface::stashMessages (const juce::MidiBuffer& midi, int 
 int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi, int numSamples) noexcept
 {
     int numDropped = 0;
+    const auto isSetUp = takeHostSetUp();
 
     // Only what the model can use is kept; everything else would be ignored there anyway.
-    for (const auto metadata : midi)
+    MidiInstant::forEach (midi, [&] (const juce::MidiMessageMetadata& metadata, bool isHostReset)
     {
         if (! MidiSorter::isSortable (metadata.data, metadata.numBytes))
-            continue;
+            return;
 
         if (numStashed == stashCapacity)
         {
             ++numDropped;
-            continue;
+            return;
         }
 
         auto& kept = stash[numStashed++];
         kept.time = timeOfEvent (metadata.samplePosition, numSamples);
         kept.size = juce::jmin (3, metadata.numBytes);
         kept.bytes = {};
+        kept.isHosts = isSetUp || isHostReset;
         std::copy (metadata.data, metadata.data + kept.size, kept.bytes.begin());
-    }
+    });
 
     return numDropped;
 }
 
 void BrisquellPlugInInterface::feedStash()
 {
+    // What the model does not use of it goes out at the block's start: it is late already.
     for (int i = 0; i < numStashed; ++i)
-        model.handleIncomingMidi (stash[i].bytes.data(), stash[i].size, stash[i].time);
+    {
+        model.setIncomingFromHost (stash[i].isHosts);
 
+        if (! model.handleIncomingMidi (stash[i].bytes.data(), stash[i].size, stash[i].time))
+            through.pass (stash[i].bytes.data(), stash[i].size, 0);
+    }
+
+    model.setIncomingFromHost (false);
     numStashed = 0;
+}
+
+void BrisquellPlugInInterface::passUnsortable (juce::MidiBuffer& midi)
+{
+    through.begin (model.isMidiThrough());
+
+    for (const auto metadata : midi)
+        if (! MidiSorter::isSortable (metadata.data, metadata.numBytes))
+            through.pass (metadata.data, metadata.numBytes, metadata.samplePosition);
+
+    if (through.isEmpty())
+        midi.clear();
+    else
+        through.mergeInto (midi, {});
+}
+
+bool BrisquellPlugInInterface::takeHostSetUp() noexcept
+{
+    return hostSetUpPending.exchange (false);
 }
 
 int BrisquellPlugInInterface::getIntegerSampleRate() const noexcept
@@ -511,6 +574,30 @@ void BrisquellPlugInInterface::applyParkedCursorMovesLocked()
 void BrisquellPlugInInterface::timerCallback()
 {
     applyParkedCursorMoves (true);
+    reportPerformedCursorMoves();
+}
+
+void BrisquellPlugInInterface::reportPerformedCursorMoves()
+{
+    // Told from the message thread only: the audio thread never calls into the host for this.
+    const auto reports = model.getCursorPerformance().take (juce::Time::getMillisecondCounterHiRes() / 1000.0);
+    auto& parameters = getParameters();
+
+    for (int axis = 0; axis < 2; ++axis)
+    {
+        const auto& report = reports[(size_t) axis];
+        auto* parameter = parameters[axis];
+
+        if (report.begin)
+            parameter->beginChangeGesture();
+
+        // The host hears of the value as of a user's edit; the cursor is already there.
+        if (report.value)
+            parameter->sendValueChangedMessageToListeners (*report.value);
+
+        if (report.end)
+            parameter->endChangeGesture();
+    }
 }
 
 //==============================================================================
@@ -560,6 +647,13 @@ void BrisquellPlugInInterface::setStateInformation (const void* data, int sizeIn
 
     model.restoreStateXml (std::move (document));
     restoredOnThread.store (juce::Thread::getCurrentThreadId());
+
+    // A host opening a project restores it before processing starts, then sends its own set-up
+    // (its mixer's volume and pan, say) with the first block: that block's control changes are
+    // the host's, not the musician's. A state with nothing in it (a new instance's, as a host
+    // applying the default preset restores it) has nothing to keep.
+    if (! processedSinceStart.load() && (model.getNumControllers() > 0 || model.getNumScenes() > 0))
+        hostSetUpPending.store (true);
 }
 
 void BrisquellPlugInInterface::setCurrentProgramStateInformation (const void* data, int sizeInBytes)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/Brisquell.h"
+#include "engine/MidiThrough.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -72,8 +73,9 @@ public:
 
     /** Hands the block's incoming MIDI to the model, clears the MIDI buffer and writes the due
         control changes at the output ticks that fall inside the block (see runBlock for the
-        tick rule). Incoming MIDI is never passed through. Audio thread; allocates nothing once
-        the buffers have room.
+        tick rule). With MIDI through on, every incoming message the model did not use stays in
+        the buffer at its offset, merged in time order with the output. Audio thread; allocates
+        nothing once the buffers have room.
     */
     void processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi) override;
 
@@ -202,6 +204,11 @@ private:
     //==============================================================================
     void timerCallback() override;
 
+    /** Tells the host of the cursor moves performed since the last call, as edits of the cursor
+        parameters with their gestures (see CursorPerformance). Message thread.
+    */
+    void reportPerformedCursorMoves();
+
     /** processBlock's work on the block's MIDI: runs the block when the model is free, stashes
         its input when not, and when the stash cannot take it either waits for the model or, when
         mayWait is false, stashes what fits and drops the rest. Audio thread.
@@ -256,6 +263,14 @@ private:
     */
     void feedStash();
 
+    /** For a block the model was too busy for: leaves in the buffer only the messages the model
+        could never use, when MIDI through is on (none otherwise). Audio thread.
+    */
+    void passUnsortable (juce::MidiBuffer& midi);
+
+    /** True once after a restore that came before the first block (see setStateInformation). */
+    bool takeHostSetUp() noexcept;
+
     /** The cursor parameters' value and its setter: see CursorParameter. Any thread. */
     float getCursorValue (int axis) const noexcept;
     void setCursorValue (int axis, float newValue);
@@ -282,6 +297,7 @@ private:
     // written into while its input is still being read.
     double activeSince = 0.0;
     juce::MidiBuffer output;
+    MidiThrough through;
 
     // Audio thread only: messages that arrived while the model was busy.
     struct StashedMessage
@@ -289,6 +305,7 @@ private:
         double time;
         std::array<juce::uint8, 3> bytes;
         int size;
+        bool isHosts; // a host's reset or set-up (see MidiSorter::setHostInstant)
     };
 
     juce::HeapBlock<StashedMessage> stash;
@@ -308,6 +325,10 @@ private:
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };
     std::atomic<int> parkedMask { 0 };
+
+    // A project restored before the first block since processing started (a host opening it):
+    // the next block's control changes and pitch bend are the host's set-up.
+    std::atomic<bool> processedSinceStart { false }, hostSetUpPending { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellPlugInInterface)
 };

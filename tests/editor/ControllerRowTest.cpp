@@ -97,7 +97,7 @@ TEST_F (ControllerRow, ColoursTheValueByHowTheSelectedScenesAgree)
     EXPECT_EQ (valueColour(), lightGrey);
 }
 
-TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysAnEmptyScene)
+TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysASceneHoldingIt)
 {
     model.setAutoKey (true);
     ASSERT_EQ (model.getNumScenes(), 0);
@@ -106,11 +106,11 @@ TEST_F (ControllerRow, TheFirstValueDragWithNoSceneSelectedKeysAnEmptyScene)
     dragValueTo (-2);
     ASSERT_EQ (model.getNumScenes(), 1) << "a scene keyed at the cursor";
     ASSERT_EQ (model.getSelectedScene (0), model.getScene (0));
-    EXPECT_EQ (model.getScene (0)->getNumValues(), 0) << "that holds no value yet";
+    EXPECT_EQ (model.getScene (0)->getValueFor (*controller), 1) << "that holds the first step's value";
 
     deliver();
-    EXPECT_EQ (shownValue(), "0");
-    EXPECT_EQ (valueColour(), lightGrey);
+    EXPECT_EQ (shownValue(), "1");
+    EXPECT_EQ (valueColour(), black);
 
     dragValueTo (-6);
     EXPECT_EQ (model.getScene (0)->getValueFor (*controller), 3);

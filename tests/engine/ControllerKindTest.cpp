@@ -145,7 +145,7 @@ TEST (ControllerKinds, ChangingTheKindRescalesEveryValueClampsTheNumberAndSendsT
 
     c->setKind (ControllerKind::nrpn);
     EXPECT_EQ (s.b->getValueFor (*c), 16383) << "the same resolution";
-    EXPECT_EQ (c->getCcNumber(), 31);
+    EXPECT_EQ (c->getCcNumber(), 74) << "the number the 14-bit kind clamped comes back";
     c->setCcNumber (20000);
     EXPECT_EQ (c->getCcNumber(), 16383);
 
@@ -157,6 +157,16 @@ TEST (ControllerKinds, ChangingTheKindRescalesEveryValueClampsTheNumberAndSendsT
     // A 7-bit controller keeps any number it is given, as it always did.
     c->setCcNumber (500);
     EXPECT_EQ (c->getCcNumber(), 500);
+
+    // A kind switched and back keeps the number, unless it was changed in between.
+    auto* d = s.model.addController (74, 1);
+    d->setKind (ControllerKind::fourteenBit);
+    d->setKind (ControllerKind::sevenBit);
+    EXPECT_EQ (d->getCcNumber(), 74);
+    d->setKind (ControllerKind::fourteenBit);
+    d->setCcNumber (5);
+    d->setKind (ControllerKind::sevenBit);
+    EXPECT_EQ (d->getCcNumber(), 5);
 }
 
 TEST (ControllerKinds, FourteenBitAndNrpnControllersTakeTheirInputAtTheirResolution)

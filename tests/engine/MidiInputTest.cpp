@@ -66,7 +66,7 @@ TEST (MidiInput, AutoLearnCreatesANamedControllerAndAutoKeyAScene)
     auto* keyed = model.getScene (0);
     EXPECT_EQ (keyed->getPosition(), juce::Point<float> (40, 60));
     EXPECT_EQ (model.getSelectedScene (0), keyed);
-    EXPECT_EQ (keyed->getValueFor (*learnt), -1);
+    EXPECT_EQ (keyed->getValueFor (*learnt), 55) << "the value that keyed the scene is its first";
 
     // The values that follow, of any controller, are stored into the keyed scene.
     model.handleIncomingMidi (controlChange (3, 7, 56));

@@ -112,9 +112,10 @@ TEST (MidiBoundary, LearnedControllerIsSentOnItsOwnChannel)
     ASSERT_NE (plugin, nullptr);
     startProcessing (*plugin);
 
-    // Learned and keyed at once: the keying value is not stored, so the scene sends 0.
-    EXPECT_EQ (runBlock (*plugin, 512, { cc (30, 16, 127, 64) }), (std::vector<host::MidiEvent> { cc (0, 16, 127, 0) }));
-    EXPECT_EQ (runBlock (*plugin, 512, { cc (30, 16, 127, 64) }), (std::vector<host::MidiEvent> { cc (0, 16, 127, 64) }));
+    // Learned and keyed at once: the keying value is the new scene's first (CC 119 is the highest
+    // that is a control; 120 to 127 are channel mode messages).
+    EXPECT_EQ (runBlock (*plugin, 512, { cc (30, 16, 119, 64) }), (std::vector<host::MidiEvent> { cc (0, 16, 119, 64) }));
+    EXPECT_EQ (runBlock (*plugin, 512, { cc (30, 16, 119, 65) }), (std::vector<host::MidiEvent> { cc (0, 16, 119, 65) }));
 }
 
 TEST (MidiBoundary, ResumeAsksForMidiAndProcessingWithoutResumeStillWorks)

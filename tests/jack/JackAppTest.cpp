@@ -88,7 +88,7 @@ TEST_F (JackApp, ControlChangesComeBackInTheSamePeriod)
     // app's clock started with its first period, which the test cannot see).
     EXPECT_EQ (recorded[0].frame, 0u);
 
-    EXPECT_EQ (recorded[0].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 0 }));
+    EXPECT_EQ (recorded[0].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 64 }));
     EXPECT_EQ (recorded[1].bytes, (std::array<unsigned char, 3>{ 0xb0, 7, 99 }));
 
     app->sendSignal (SIGTERM);

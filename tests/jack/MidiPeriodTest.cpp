@@ -377,3 +377,18 @@ TEST (MidiPeriod, FollowsANewRateAndPeriodSize)
 
     EXPECT_EQ (p.period.getNumHeldPeriods(), 0u);
 }
+
+TEST (MidiPeriod, MidiThroughPassesWhatThePluginDoesNotUseAtItsFrames)
+{
+    Period p;
+    p.processor.getModel().setMidiThrough (true);
+    const unsigned char noteOn[]{ 0x90, 64, 100 }, noteOff[]{ 0x80, 64, 0 };
+    jack_midi_event_write (p.input.get(), 5, noteOn, 3);
+    writeControlChange (p.input, 20, 7, 90); // learned: used, not passed
+    jack_midi_event_write (p.input.get(), 90, noteOff, 3);
+    p.run();
+
+    // The block's input takes effect at its start, so the learned value's tick falls at frame 0.
+    EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 90 }, { 0x90, 64, 100 }, { 0x80, 64, 0 } }));
+    EXPECT_EQ (p.output.frames(), (std::vector<jack_nframes_t>{ 0, 5, 90 }));
+}

@@ -63,6 +63,9 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
         { 9, "learn cursor Y from MIDI", false, false },
         { 10, "forget cursor MIDI", false, false },
         { 11, "Glide:off", false, false },
+        { 0, {}, false, true },
+        { 12, "pass other MIDI through", false, false },
+        { 13, "report cursor moves to the host", false, false },
     };
     EXPECT_EQ (entriesOf (paneModel->createMenu()), expected);
 
@@ -97,7 +100,14 @@ TEST_F (MorphPaneMenu, ModeItemsInvertTheirFlagAndUnknownChoicesDoNothing)
     paneModel->menuItemChosen (MorphPaneModel::auditItem, {});
     EXPECT_FALSE (model.isAudit());
 
-    for (int nothing : { 0, 12, -1 })
+    paneModel->menuItemChosen (MorphPaneModel::midiThroughItem, {});
+    paneModel->menuItemChosen (MorphPaneModel::reportCursorItem, {});
+    EXPECT_TRUE (model.isMidiThrough() && model.isReportingCursorMoves());
+    paneModel->menuItemChosen (MorphPaneModel::midiThroughItem, {});
+    paneModel->menuItemChosen (MorphPaneModel::reportCursorItem, {});
+    EXPECT_FALSE (model.isMidiThrough() || model.isReportingCursorMoves());
+
+    for (int nothing : { 0, 99, -1 })
         paneModel->menuItemChosen (nothing, { 10, 10 });
 
     EXPECT_EQ (model.getNumScenes(), 0);

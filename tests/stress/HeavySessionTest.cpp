@@ -32,8 +32,10 @@ constexpr int projectValuesPerController = 20;
 // CC 99 and 98 select NRPN parameters: they are never learned as controllers, and once both
 // have come, CC 6 and 38 are NRPN data entry. The flood leaves them out; only the project's own
 // channels have controllers on them.
-constexpr bool isNrpnSelection (int key) { return key % 128 == 98 || key % 128 == 99; }
-constexpr int numControllers = numKeys - 2 * (16 - projectChannels);
+// CC 120 to 127 are channel mode messages, no controls: never learned, and an instant that
+// carries one is a host's reset, which stores nothing. The flood leaves them out too.
+constexpr bool isNrpnSelection (int key) { return key % 128 == 98 || key % 128 == 99 || key % 128 >= 120; }
+constexpr int numControllers = numKeys - 10 * (16 - projectChannels);
 
 /** One block of the flood: eventsPerBlock control changes that walk over every (channel, CC
     number) from a point that moves block by block, with values that move too, at offsets
