@@ -252,8 +252,10 @@ void Brisquell::deleteScene (Scene* scene)
 void Brisquell::keySceneAtCursor()
 {
     auto scene = std::make_unique<Scene> (*this);
+    // Scenes sit on whole pane units, as the document keeps them: one keyed at a cursor between
+    // two units takes the nearest, so that it reopens where it was made.
     const auto position = cursor.getPosition();
-    scene->setPosition (position.x, position.y);
+    scene->setPosition (std::round (position.x), std::round (position.y));
     addScene (std::move (scene));
 }
 

@@ -249,8 +249,8 @@ TEST_F (JackSession, SavesFollowLinksAndKeepPermissions)
 
 // The server's new period size reaches the app's period between two periods: the processor
 // goes on without a period passed by, and the next tick comes in a period of the new size. A
-// project whose ticks are larger than the output port (2,048 NRPN controllers and CC 7, 8,193
-// messages) sends what fits and counts the rest, printed at quit.
+// project whose first tick is larger than the output port (2,048 NRPN controllers and CC 7,
+// 8,193 messages) sends what fits and counts the rest, printed at quit.
 TEST_F (JackSession, FollowsTheServersPeriodSize)
 {
     ScratchFolder scratch;
@@ -261,7 +261,7 @@ TEST_F (JackSession, FollowsTheServersPeriodSize)
         auto& model = processor.getModel();
         model.setRefreshRate (5000);
 
-        // CC 7's values go into the first scene and change the mix: each one sends CC 7.
+        // A new value of CC 7 is stored and goes out alone.
         model.addController (7, 1);
         model.setSelectedScenes ({ model.getScene (0) });
         writeFile (stateFile, brisquell::jack::statefile::documentText (processor).toStdString());
@@ -278,10 +278,10 @@ TEST_F (JackSession, FollowsTheServersPeriodSize)
     ASSERT_TRUE (probe.setPeriodSize (1024));
     EXPECT_TRUE (app->waitForOutput ("following the server: 48000 Hz, 1024 frames a period")) << app->getOutput();
 
-    // A new value of CC 7 in the first scene: the next tick, in a period of the new size,
-    // sends the mix anew.
+    // A new value of CC 7: the next tick, in a period of the new size,
+    // sends it.
     probe.sendControlChange (1, 7, 99, 0);
-    ASSERT_TRUE (probe.waitForRecorded (numFirst + 2000)) << app->getOutput();
+    ASSERT_TRUE (probe.waitForRecorded (numFirst + 1)) << app->getOutput();
     std::this_thread::sleep_for (std::chrono::milliseconds (300));
 
     const auto recorded = probe.getRecorded();
@@ -296,7 +296,8 @@ TEST_F (JackSession, FollowsTheServersPeriodSize)
 
     app->sendSignal (SIGTERM);
     EXPECT_EQ (app->waitForExit(), 0) << app->getOutput();
-    EXPECT_TRUE (app->waitForOutput ("dropped " + std::to_string (2 * 8193 - recorded.size()) + " outgoing messages the output port had no room for\n"))
+    EXPECT_EQ (recorded.size(), numFirst + 1);
+    EXPECT_TRUE (app->waitForOutput ("dropped " + std::to_string (8193 + 1 - recorded.size()) + " outgoing messages the output port had no room for\n"))
         << app->getOutput();
     EXPECT_EQ (app->getOutput().find ("periods passed by"), std::string::npos) << app->getOutput();
 }
