@@ -31,6 +31,16 @@ double threadCpuSeconds()
     return (double) now.tv_sec + (double) now.tv_nsec * 1.0e-9;
 }
 
+/** The share of one core the blocks took against the audio time they stand for, and the
+    messages each block sent.
+*/
+void reportCoreShare (benchmark::State& state, double cpuSeconds, size_t numSent)
+{
+    const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
+    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
+    state.counters["msgs/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+}
+
 /** processBlock with both cursor parameters changing every block, reported as the share of one
     core that a second of audio takes ("core%": CPU time of this thread over the audio time).
     With a glide time, every change starts a new glide from where the cursor is, so a glide runs
@@ -73,11 +83,7 @@ void processBlocks (benchmark::State& state, int numControllers, int numScenes, 
         benchmark::DoNotOptimize (midi);
     }
 
-    const auto cpuSeconds = threadCpuSeconds() - cpuStart;
-
-    const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
-    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
-    state.counters["msgs/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+    reportCoreShare (state, threadCpuSeconds() - cpuStart, numSent);
 }
 
 void BM_ProcessBlockEmpty (benchmark::State& state)
@@ -129,10 +135,7 @@ void BM_ProcessBlock128ControllersBy32ScenesSourceGliding (benchmark::State& sta
         benchmark::DoNotOptimize (midi);
     }
 
-    const auto cpuSeconds = threadCpuSeconds() - cpuStart;
-    const auto audioSeconds = (double) state.iterations() * benchBlockSize / benchSampleRate;
-    state.counters["core%"] = audioSeconds > 0.0 ? 100.0 * cpuSeconds / audioSeconds : 0.0;
-    state.counters["msgs/block"] = benchmark::Counter ((double) numSent, benchmark::Counter::kAvgIterations);
+    reportCoreShare (state, threadCpuSeconds() - cpuStart, numSent);
 }
 
 /** The same with every controller an NRPN: four messages per value. */
