@@ -42,6 +42,25 @@ std::optional<std::pair<int, int>> findMenuWindow (Display* display)
     return found;
 }
 
+/** Right-clicks where the hand is and answers the menu window's place on the screen. On a
+    loaded machine the release can reach the menu so late that it counts as a click on the menu
+    and closes it at once; the hand then clicks again, up to three times.
+*/
+std::optional<std::pair<int, int>> openMenuWithRightClick (EditorThroughHost& test, EditorThroughHost::Hand& hand)
+{
+    std::optional<std::pair<int, int>> menu;
+
+    for (int attempt = 0; attempt < 3 && ! menu.has_value(); ++attempt)
+    {
+        hand.button (3, true);
+        hand.button (3, false);
+        test.pumpUntil ([&]
+                        { return (menu = findMenuWindow (test.reader)).has_value(); });
+    }
+
+    return menu;
+}
+
 /** Every pixel of a window's area as the screen shows it (0xRRGGBB each). */
 std::vector<unsigned long> screenPixels (Display* display, ::Window window, int width, int height)
 {
@@ -173,8 +192,9 @@ TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
     ASSERT_TRUE (waitForPixel (300, 250, 0xffffff)) << "the editor never painted";
 
     // The host's window goes to the screen's right half, below the middle for clicks on the
-    // pane: the editor's own window is not told that it moved.
-    XMoveWindow (reader, shown.getWindowId(), 1000, 420);
+    // pane, with room for the widest menu right of every click (a menu that would cross the
+    // screen's edge is moved in): the editor's own window is not told that it moved.
+    XMoveWindow (reader, shown.getWindowId(), 700, 420);
     XSync (reader, False);
     pumpFor (300);
 
@@ -187,13 +207,8 @@ TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
         Hand hand (*this, 60);
         ASSERT_NE (hand.display, nullptr);
         hand.moveTo (x, y);
-        hand.button (3, true);
-        hand.button (3, false);
-
-        std::optional<std::pair<int, int>> menu;
-        ASSERT_TRUE (pumpUntil ([&]
-                                { return (menu = findMenuWindow (reader)).has_value(); }))
-            << "no menu opened";
+        const auto menu = openMenuWithRightClick (*this, hand);
+        ASSERT_TRUE (menu.has_value()) << "no menu opened";
         EXPECT_NEAR (menu->first, hand.originX + x, 2);
         EXPECT_NEAR (menu->second, hand.originY + y, 2);
 
@@ -224,10 +239,7 @@ TEST_F (EditorThroughHost, AMenuClosedOverThePaneLeavesItsPixelsAsTheyWere)
         pumpFor (300);
         const auto before = screenPixels (reader, shown.getEmbeddingWindowId(), width, height);
 
-        hand.button (3, true);
-        hand.button (3, false);
-        ASSERT_TRUE (pumpUntil ([&]
-                                { return findMenuWindow (reader).has_value(); }));
+        ASSERT_TRUE (openMenuWithRightClick (*this, hand).has_value()) << "no menu opened";
         pumpFor (200);
         hand.key (XK_Escape, true);
         hand.key (XK_Escape, false);
