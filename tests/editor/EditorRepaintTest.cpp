@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the editor draws while the plug-in plays, seen the way the X server sees it: every area the
 // editor puts into the host's window arrives as a damage rectangle of that window.
+#include <algorithm>
+
 #include "EditorThroughHostFixture.h"
 
 #include <X11/extensions/Xdamage.h>
@@ -97,7 +99,7 @@ struct EditorRepaint : public EditorThroughHost
     }
 };
 
-TEST_F (EditorRepaint, AValueThatChangesRepaintsItsRowOnlyAndAStillMorphNothing)
+TEST_F (EditorRepaint, AStillMorphDrawsNothingAValueItsRowAndACursorMoveItsTwoPlaces)
 {
     openPlayingEditor();
     DamageWatch watch (reader, window->getEmbeddingWindowId());
@@ -131,6 +133,37 @@ TEST_F (EditorRepaint, AValueThatChangesRepaintsItsRowOnlyAndAStillMorphNothing)
         EXPECT_LE (r.y + r.height, 48) << "only the second row: " << describe (drawn);
         EXPECT_LE (r.x + r.width, 120) << "nothing of the pane: " << describe (drawn);
     }
+
+    // The host moves the cursor (parameters 0 and 1); with one scene the mix stays the same, so
+    // only the cursor's old and new places are drawn, each the size of its 50-pixel view.
+    plugin->setParameter (0, 0.4f);
+    plugin->setParameter (1, 0.2f);
+    drawn.clear();
+    EXPECT_TRUE (pumpUntil ([&]
+                            {
+        plugin->processBlock (256);
+        for (const auto& r : watch.take())
+            drawn.push_back (r);
+        return ! drawn.empty(); }))
+        << "the cursor was never drawn anew";
+    playFor (300);
+
+    for (const auto& r : watch.take())
+        drawn.push_back (r);
+
+    std::vector<std::pair<int, int>> places;
+
+    for (const auto& r : drawn)
+    {
+        EXPECT_GE (r.x, 120) << "nothing of the list: " << describe (drawn);
+        EXPECT_LE (r.width, 52) << describe (drawn);
+        EXPECT_LE (r.height, 52) << describe (drawn);
+
+        if (std::find (places.begin(), places.end(), std::pair<int, int> (r.x, r.y)) == places.end())
+            places.emplace_back (r.x, r.y);
+    }
+
+    EXPECT_LE (places.size(), 2u) << "the old and the new place only: " << describe (drawn);
 }
 
 } // namespace
