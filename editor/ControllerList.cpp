@@ -132,7 +132,7 @@ void ControllerGUI::refresh()
 
     // While the name is being typed every keystroke is on its way to the controller; putting
     // back the name the controller holds now would undo the latest one.
-    if (! nameEditor.hasKeyboardFocus (true))
+    if (! nameEditor.hasKeyboardFocus (true) && (nameEditor.getText() != name || nameEditor.getCaretPosition() != 0))
     {
         nameEditor.setText (name, false);
         nameEditor.moveCaretToTop (false); // a name longer than the box shows its beginning
@@ -253,11 +253,19 @@ void ControllerGUI::resized()
 }
 
 //==============================================================================
-void ControllerGUI::changeListenerCallback (juce::ChangeBroadcaster*)
+void ControllerGUI::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
+    // Every row hears every controller's news; only its own, and what changes which value it
+    // shows (the selection, the scene list), concern it. Refreshing on the others made a morph
+    // of n controllers cost n * n refreshes per round.
+    if (source != static_cast<juce::ChangeBroadcaster*> (&controller)
+        && (source == static_cast<juce::ChangeBroadcaster*> (&model.getCursor()) || source == model.getMidiControlSubject()
+            || dynamic_cast<Controller*> (source) != nullptr))
+        return;
+
     // A controller that left the model is destroyed after the round of notifications that
     // announces it; from then on this row must not touch it, however long it lives.
-    if (model.indexOfController (&controller) < 0)
+    if (source == model.getControllerListSubject() && model.indexOfController (&controller) < 0)
         isControllerGone = true;
 
     refresh();

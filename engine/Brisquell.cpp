@@ -12,7 +12,7 @@ namespace brisquell
 namespace
 {
 // How often the message thread delivers pending notifications.
-constexpr int notificationIntervalMs = 15;
+constexpr int notificationIntervalMs = 17; // about the screen's 60 Hz
 
 int lookupKey (ControllerKind kind, int channel, int number) noexcept
 {

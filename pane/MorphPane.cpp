@@ -395,8 +395,14 @@ void MorphPane::updateFromModel()
 
     if (target != shownTarget)
     {
+        // The marker's old place and its new one; the rest of the pane stays as it is.
+        if (const auto marker = getGlideTargetMarker())
+            repaint (*marker);
+
         shownTarget = target;
-        repaint();
+
+        if (const auto marker = getGlideTargetMarker())
+            repaint (*marker);
     }
 }
 
