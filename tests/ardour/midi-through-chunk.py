@@ -4,7 +4,9 @@
 as the pane menu's choice leaves the state: the state document's session element gets
 midithrough="1" (the element is made when the document has none).
 
-midi-through-chunk.py SESSION_FILE
+midi-through-chunk.py [--record] SESSION_FILE
+    --record also makes control change 1 on channel 1 a source of the cursor's x and turns
+    "report cursor moves to the host" on (reportcursor="1").
 """
 import base64
 import re
@@ -15,18 +17,22 @@ import xml.etree.ElementTree as ElementTree
 MAGIC = b"VC2!"
 
 
-def with_midi_through(chunk):
+def with_midi_through(chunk, record):
     size = struct.unpack_from("<I", chunk, 4)[0]
     text = chunk[8:8 + size].decode("utf-8")
+    attributes = 'midithrough="1" reportcursor="1"' if record else 'midithrough="1"'
+    if record:
+        text = re.sub(r"<cursorcontrol\b[^>]*/>", "", text)
+        text = text.replace("</brisquell>", '<cursorcontrol glide="0" shape="linear" xsource="cc" xchannel="1" xnumber="1"/></brisquell>')
     if re.search(r"<session\b", text):
-        text = re.sub(r"<session\b", '<session midithrough="1"', text, count=1)
+        text = re.sub(r"<session\b", "<session " + attributes, text, count=1)
     else:
-        text = text.replace("</brisquell>", '<session midithrough="1"/></brisquell>')
+        text = text.replace("</brisquell>", "<session " + attributes + "/></brisquell>")
     data = text.encode("utf-8")
     return MAGIC + struct.pack("<I", len(data)) + data + b"\0\0"
 
 
-def main(session_file):
+def main(session_file, record):
     tree = ElementTree.parse(session_file)
     changed = 0
     for processor in tree.getroot().iter("Processor"):
@@ -41,7 +47,7 @@ def main(session_file):
             except ValueError:
                 continue
             if chunk.startswith(MAGIC):
-                element.text = base64.b64encode(with_midi_through(chunk)).decode("ascii")
+                element.text = base64.b64encode(with_midi_through(chunk, record)).decode("ascii")
                 changed += 1
     if changed == 0:
         raise SystemExit("no Brisquellum state chunk in " + session_file)
@@ -50,6 +56,10 @@ def main(session_file):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    arguments = sys.argv[1:]
+    record = arguments[:1] == ["--record"]
+    if record:
+        arguments = arguments[1:]
+    if len(arguments) != 1:
         raise SystemExit(__doc__)
-    main(sys.argv[1])
+    main(arguments[0], record)

@@ -3,10 +3,13 @@
 -- generator, the built Brisquellum (VST 2.4) and a MIDI sink, in that order. The generator sends
 -- a note-on and a note-off in every cycle; the sink counts the notes that reach it.
 --
--- Run through midi-through-in-ardour.sh, in two steps (the variable STEP):
+-- Run through midi-through-in-ardour.sh, in steps (the variable STEP):
 --   create  makes the session, checks that with MIDI through off (a new instance) no note passes,
 --           and saves it; the shell script then turns MIDI through on in the saved state chunk;
---   play    reopens the session and checks that the notes pass.
+--   play    reopens the session and checks that the notes pass;
+--   automation (after the shell script made control change 1 a cursor source and turned
+--           "report cursor moves to the host" on) records the source's moves in touch mode
+--           and plays them back.
 -- Prints "ok" lines and, when every check passed, a last line "ardour: ..."; the first check
 -- that fails ends it with a Lua error.
 
@@ -88,6 +91,40 @@ elseif step == "play" then
 	check (ccs == 0, "nothing of Brisquellum's own (no controllers): " .. ccs .. " control changes")
 	close_session ()
 	print ("ardour: notes pass through Brisquellum with MIDI through on")
+elseif step == "automation" then
+	-- Control change 1 moves the cursor's x (a source), reported to the host as edits of
+	-- "cursor X" (parameter 0): Ardour in touch mode records them while the transport rolls.
+	check (load_session (dir, name), "the session with a source and reporting on reopens")
+	local track = Session:route_by_name ("through")
+	local brisquellum = track:nth_plugin (1)
+	local generator = track:nth_plugin (0)
+	local al, cl = ARDOUR.LuaAPI.plugin_automation (brisquellum, 0)
+	check (not al:isnil (), "cursor X has an automation list")
+	local ac = brisquellum:to_automatable ():automation_control (Evoral.Parameter (ARDOUR.AutomationType.PluginAutomation, 0, 0), false)
+	check (not ac:isnil (), "cursor X has an automation control")
+	ac:set_automation_state (ARDOUR.AutoState.Touch)
+
+	check (ARDOUR.LuaAPI.set_processor_param (generator, 0, 1), "the generator's control ramp on")
+	roll (track)
+	ARDOUR.LuaAPI.usleep (500000) -- the gesture ends after a quiet spell
+	check (ARDOUR.LuaAPI.set_processor_param (generator, 0, 0), "the generator's control ramp off")
+	local recorded = al:size ()
+	check (recorded > 2, "touch mode recorded " .. recorded .. " points of cursor X")
+
+	-- Played back: the cursor follows what was recorded, with no source moving it.
+	ARDOUR.LuaAPI.set_processor_param (brisquellum, 0, 0)
+	ac:set_automation_state (ARDOUR.AutoState.Play)
+	Session:request_locate (0, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+	Session:request_roll (ARDOUR.TransportRequestSource.TRS_UI)
+	ARDOUR.LuaAPI.usleep (700000)
+	local at = Session:transport_sample ()
+	local played = ARDOUR.LuaAPI.get_processor_param (brisquellum, 0)
+	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+	local expected = al:eval (Temporal.timepos_t (at))
+	print ("      at sample " .. at .. ": cursor X " .. played .. ", the recording says " .. expected)
+	check (played > 0.02 and math.abs (played - expected) < 0.1, "playback moves cursor X as recorded")
+	close_session ()
+	print ("ardour: a source's moves recorded in touch mode play back")
 else
 	error ("FAIL: STEP must be create or play", 0)
 end
