@@ -258,7 +258,7 @@ private:
 
         add (period.getNumLostOutputEvents(), "outgoing messages the output port had no room for");
         add (processor.getNumDroppedOutputTicks(), "output ticks the buffers had no room for");
-        add (period.getNumDroppedInputEvents() + processor.getNumDroppedControlChanges(), "incoming messages");
+        add (period.getNumDroppedInputEvents() + processor.getNumDroppedControlChanges() + processor.getNumDroppedPassedMessages(), "incoming messages");
         add (period.getNumHeldPeriods(), "periods passed by while following the server");
         return parts.isEmpty() ? juce::String (nothingDropped) : "dropped " + parts.joinIntoString (", ");
     }

@@ -84,8 +84,11 @@ const juce::String BrisquellPlugInInterface::getName() const
     return "Brisquell";
 }
 
-void BrisquellPlugInInterface::prepareToPlay (double sampleRate, int)
+void BrisquellPlugInInterface::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
+    // Room for the messages MIDI through passes: a generous number of events per sample.
+    through.reserve ((size_t) juce::jmax (0, maximumExpectedSamplesPerBlock) * 8 * bytesPerOutputMessage);
+
     // The sample clock runs on; a running glide keeps its time in seconds at the new rate.
     if (sampleRate > 0.0)
         model.setSampleRate ((double) toIntegerSampleRate (sampleRate));
@@ -183,6 +186,8 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
     const auto sampleRate = getIntegerSampleRate();
     const auto interval = model.getSamplesPerRefresh (sampleRate);
     const auto blockEnd = elapsedSamples + numSamples;
+    // What the host's buffer is known to hold: its input, or the room a caller gave.
+    const auto inputBytes = juce::jmax ((size_t) midi.data.size(), room == unlimitedRoom ? (size_t) 0 : room);
 
     model.setSampleClock (elapsedSamples, sampleRate);
     applyParkedCursorMovesLocked();
@@ -243,10 +248,12 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
     // A tick exactly on blockEnd belongs to the next block, so no offset reaches numSamples.
     runTicksBefore (blockEnd, isExact, interval, out, room);
 
-    if (through.isEmpty())
-        midi.swapWith (out);
+    // With MIDI through on, the block is always merged, so that the storage reserved for it
+    // stays in the host's buffer.
+    if (through.isEnabled())
+        through.mergeInto (midi, out, inputBytes);
     else
-        through.mergeInto (midi, out);
+        midi.swapWith (out);
 
     if (isOnRestoringThread && ! midi.isEmpty())
         restoredOutputProbed = true;
@@ -414,6 +421,7 @@ void BrisquellPlugInInterface::feedStash()
 
 void BrisquellPlugInInterface::passUnsortable (juce::MidiBuffer& midi)
 {
+    const auto inputBytes = (size_t) midi.data.size();
     through.begin (model.isMidiThrough());
 
     for (const auto metadata : midi)
@@ -421,9 +429,13 @@ void BrisquellPlugInInterface::passUnsortable (juce::MidiBuffer& midi)
             through.pass (metadata.data, metadata.numBytes, metadata.samplePosition);
 
     if (through.isEmpty())
+    {
         midi.clear();
-    else
-        through.mergeInto (midi, {});
+        return;
+    }
+
+    juce::MidiBuffer none; // holds no storage: nothing allocated
+    through.mergeInto (midi, none, inputBytes);
 }
 
 bool BrisquellPlugInInterface::takeHostSetUp() noexcept

@@ -108,6 +108,11 @@ public:
     */
     juce::uint64 getNumDroppedControlChanges() const noexcept { return numDroppedControlChanges.load(); }
 
+    /** How many messages MIDI through had no reserved room for and did not pass (see
+        MidiThrough); the room grows with prepareToPlay's block size. Any thread.
+    */
+    juce::uint64 getNumDroppedPassedMessages() const noexcept { return through.getNumDropped(); }
+
     /** Double precision is not offered. A host that calls it anyway gets nothing processed and
         nothing passed through: the MIDI buffer is cleared. Audio thread.
     */

@@ -221,3 +221,92 @@ TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState
 
 } // namespace
 } // namespace brisquell
+
+namespace brisquell
+{
+namespace
+{
+
+// A drag of the cursor on the pane, made with the pointer through the X server, is what a host
+// in write or touch mode records with "report cursor moves to the host" on: per axis a begin of
+// the gesture, its values and its end, on "cursor X" (0) and "cursor Y" (1), nothing else.
+// With the option off the host hears nothing of it.
+TEST_F (EditorThroughHost, ADragOfTheCursorIsReportedToTheHostOnlyWhenAsked)
+{
+    for (const auto reporting : { true, false })
+    {
+        SCOPED_TRACE (reporting ? "reporting" : "off");
+
+        if (! reporting)
+        {
+            // A fresh instance, as SetUp made the first.
+            window.reset();
+            plugin.reset();
+            SetUp();
+        }
+
+        restoreDocument (reporting ? R"(<brisquell><controllers/><scenes/><gui width="300" height="300"/><session reportcursor="1"/></brisquell>)"
+                                   : R"(<brisquell><controllers/><scenes/><gui width="300" height="300"/></brisquell>)");
+        openWindow();
+        keepWindowContentsOffScreen();
+        pumpFor (300);
+        ASSERT_TRUE (plugin->getEdits().empty());
+
+        // The cursor of a new project sits at the pane's origin, right of the 120-pixel list.
+        const auto x = plugin->getParameter (0), y = plugin->getParameter (1);
+        dragWithThePointer (130, 10, 230, 150);
+
+        ASSERT_TRUE (pumpUntil ([&]
+                                { return plugin->getParameter (0) > x && plugin->getParameter (1) > y; }))
+            << "the drag never moved the cursor";
+        // The gesture's end follows the release on the message thread: wait for both axes'.
+        const auto numEnds = [this]
+        {
+            const auto edits = plugin->getEdits();
+            return std::count_if (edits.begin(), edits.end(), [] (const host::Plugin::Edit& e)
+                                  { return e.opcode == audioMasterEndEdit; });
+        };
+
+        if (reporting)
+        {
+            EXPECT_TRUE (pumpUntil ([&]
+                                    { return numEnds() >= 2; }))
+                << "the gesture never ended";
+        }
+
+        pumpFor (300);
+        const auto edits = plugin->getEdits();
+
+        if (! reporting)
+        {
+            EXPECT_TRUE (edits.empty()) << edits.size() << " edits reported";
+            continue;
+        }
+
+        for (const auto axis : { 0, 1 })
+        {
+            std::vector<int> opcodes;
+            float last = -1.0f;
+
+            for (const auto& edit : edits)
+            {
+                EXPECT_TRUE (edit.index == 0 || edit.index == 1) << edit.index;
+
+                if (edit.index != axis)
+                    continue;
+
+                if (opcodes.empty() || opcodes.back() != edit.opcode)
+                    opcodes.push_back (edit.opcode);
+
+                if (edit.opcode == audioMasterAutomate)
+                    last = edit.value;
+            }
+
+            EXPECT_EQ (opcodes, (std::vector<int>{ audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit })) << "axis " << axis;
+            EXPECT_NEAR (last, plugin->getParameter (axis), 0.001f) << "the last value reported is where the drag ended";
+        }
+    }
+}
+
+} // namespace
+} // namespace brisquell

@@ -2,6 +2,7 @@
 #include "HostFixture.h"
 #include "tools/host/Session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -295,4 +296,76 @@ TEST (AudioThreadAllocations, GlidingBlocksWithSourcesAndTriggersAllocateNothing
 
     EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
     EXPECT_GT (numSent, 900u * 8) << "a tick every 240 samples sends all eight controllers";
+}
+
+// "pass other MIDI through" on: notes, aftertouch, pitch bend and program changes pass in every
+// block beside the plug-in's own output, and now and then a burst of a thousand notes comes in
+// (once before counting, so that the framework's own event lists have grown to hold it). Not
+// one heap allocation, and every passed message arrives.
+TEST (AudioThreadAllocations, MidiThroughBlocksWithBurstsAllocateNothing)
+{
+    if (! BRISQUELL_COUNTS_ALLOCATIONS)
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    auto plugin = loadPlugin();
+    ASSERT_NE (plugin, nullptr);
+    startProcessing (*plugin, 48000.0f, 256);
+
+    std::string controllers;
+
+    for (int c = 0; c < 8; ++c)
+        controllers += "<controller ccno=\"" + std::to_string (20 + c) + "\" channel=\"1\" name=\"c\"><value value=\"" + std::to_string (c) + "\" scene=\"0\"/><value value=\""
+                       + std::to_string (100 + c) + "\" scene=\"1\"/></controller>";
+
+    plugin->setChunk (chunkOfText ("<brisquell><controllers>" + controllers + "</controllers><scenes><scene id=\"0\" colour=\"ff000000\" x=\"0\" y=\"0\"/>"
+                                   + "<scene id=\"1\" colour=\"ff000000\" x=\"200\" y=\"200\"/></scenes><gui width=\"300\" height=\"300\"/>"
+                                   + "<session midithrough=\"1\"/></brisquell>"));
+
+    constexpr size_t burstSize = 1000;
+    std::vector<host::MidiEvent> steady (5), burst (burstSize);
+
+    const auto threeBytes = [] (int offset, int status, int data1, int data2, int size = 3)
+    {
+        host::MidiEvent e;
+        e.offset = offset;
+        e.bytes = { (std::uint8_t) status, (std::uint8_t) data1, (std::uint8_t) data2, 0 };
+        e.size = size;
+        return e;
+    };
+
+    size_t numPassed = 0;
+
+    const auto steadyBlock = [&] (int block)
+    {
+        plugin->setParameter (block % 2, (float) (block % 97) / 97.0f);
+        const auto isBurst = block % 100 == 50;
+
+        if (isBurst)
+        {
+            for (size_t i = 0; i < burstSize; ++i)
+                burst[i] = threeBytes ((int) (i / 4), i % 2 == 0 ? 0x90 : 0x80, 36 + (int) (i % 48), 90);
+
+            plugin->sendEvents (burst);
+        }
+        else
+        {
+            steady[0] = threeBytes (0, 0x90, 60 + block % 12, 100);
+            steady[1] = threeBytes (30, 0xa0, 60 + block % 12, block % 128);
+            steady[2] = threeBytes (60, 0xd0, block % 128, 0, 2);
+            steady[3] = threeBytes (90, 0xc0, block % 128, 0, 2);
+            steady[4] = threeBytes (200, 0x80, 60 + block % 12, 0);
+            plugin->sendEvents (steady);
+        }
+
+        const auto& out = plugin->processBlock (256);
+        const auto passed = (size_t) std::count_if (out.begin(), out.end(), [] (const host::MidiEvent& e)
+                                                    { return ! e.isControlChange(); });
+        numPassed += passed;
+        return passed == (isBurst ? burstSize : steady.size()) ? out.size() : 0;
+    };
+
+    size_t numSent = 0;
+    EXPECT_EQ (allocationsInSteadyBlocks (steadyBlock, numSent), 0);
+    EXPECT_EQ (numPassed, 200u * 5 - 2 * 5 + 2 * burstSize + 2000u * 5 - 20 * 5 + 20 * burstSize) << "every message passed";
+    EXPECT_GT (numSent, 2000u * 5);
 }

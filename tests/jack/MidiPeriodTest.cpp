@@ -392,3 +392,37 @@ TEST (MidiPeriod, MidiThroughPassesWhatThePluginDoesNotUseAtItsFrames)
     EXPECT_EQ (p.output.events(), (std::vector<std::array<unsigned char, 3>>{ { 0xb0, 7, 90 }, { 0x90, 64, 100 }, { 0x80, 64, 0 } }));
     EXPECT_EQ (p.output.frames(), (std::vector<jack_nframes_t>{ 0, 5, 90 }));
 }
+
+// A period with a burst of a thousand notes and MIDI through on: nothing is allocated on the
+// process thread, and every note goes out or is counted as dropped.
+TEST (MidiPeriod, MidiThroughPassesABurstWithoutAllocating)
+{
+    if (! test::isCountingAllocations())
+        GTEST_SKIP() << "sanitizers own the allocator in this build";
+
+    Period p;
+    p.processor.getModel().setMidiThrough (true);
+    long numAllocations = 0;
+    size_t numOut = 0;
+
+    for (int period = 0; period < 3; ++period)
+    {
+        for (int i = 0; i < 1000; ++i)
+        {
+            const unsigned char note[]{ (unsigned char) (i % 2 == 0 ? 0x90 : 0x80), (unsigned char) (36 + i % 48), 90 };
+            jack_midi_event_write (p.input.get(), (jack_nframes_t) (i / 8), note, 3);
+        }
+
+        {
+            const test::AllocationCounter counter;
+            p.run();
+            numAllocations += counter.count();
+        }
+
+        numOut += p.output.events().size();
+        const auto dropped = p.period.getNumDroppedInputEvents() + p.processor.getNumDroppedPassedMessages();
+        EXPECT_EQ (numOut + dropped, 1000u * (size_t) (period + 1)) << period;
+    }
+
+    EXPECT_EQ (numAllocations, 0);
+}

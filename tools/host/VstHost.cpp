@@ -386,6 +386,12 @@ int Plugin::slotFor (int opcode) noexcept
     }
 }
 
+std::vector<Plugin::Edit> Plugin::getEdits() const
+{
+    const std::lock_guard<std::mutex> lock (editsMutex);
+    return edits;
+}
+
 int Plugin::getCallbackCount (int opcode) const noexcept
 {
     const auto slot = slotFor (opcode);
@@ -408,9 +414,15 @@ VstIntPtr Plugin::hostCallback (AEffect* fx, int opcode, int index, VstIntPtr va
     return self->handleCallback (opcode, index, value, ptr, opt);
 }
 
-VstIntPtr Plugin::handleCallback (int opcode, int index, VstIntPtr value, void* ptr, float)
+VstIntPtr Plugin::handleCallback (int opcode, int index, VstIntPtr value, void* ptr, float opt)
 {
     callbackCounts[(size_t) slotFor (opcode)].fetch_add (1);
+
+    if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit)
+    {
+        const std::lock_guard<std::mutex> lock (editsMutex);
+        edits.push_back ({ opcode, index, opcode == audioMasterAutomate ? opt : 0.0f });
+    }
 
     switch (opcode)
     {

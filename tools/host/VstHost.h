@@ -138,6 +138,20 @@ public:
     /** How often the plug-in made a host call with the opcode (audioMasterVersion, ...). */
     int getCallbackCount (int opcode) const noexcept;
 
+    /** One edit the plug-in reported: audioMasterBeginEdit, audioMasterAutomate or
+        audioMasterEndEdit, the parameter's index and (for audioMasterAutomate) its value.
+    */
+    struct Edit
+    {
+        int opcode = 0, index = 0;
+        float value = 0.0f;
+    };
+
+    /** The edits the plug-in reported so far, in order, as a host recording automation sees
+        them. Any thread.
+    */
+    std::vector<Edit> getEdits() const;
+
     /** The last capability text the plug-in asked the host about. */
     std::string getLastCanDoQuestion() const;
 
@@ -170,6 +184,8 @@ private:
     std::vector<float*> channelPointers;
 
     std::array<std::atomic<int>, numCallbackSlots> callbackCounts {};
+    mutable std::mutex editsMutex;
+    std::vector<Edit> edits;
     mutable std::mutex uiMutex;
     std::string lastCanDo;
     std::function<bool (int, int)> sizeWindowHandler;
