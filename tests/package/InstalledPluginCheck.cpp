@@ -93,9 +93,9 @@ int checkInstalled (const juce::String& kind, const juce::String& identifier, co
 
     plugin->prepareToPlay (44100.0, 512);
 
-    // A control change that matches no controller is learned, keys a scene (which stores 0)
-    // and goes out; the next value of that controller goes out as it came in.
-    check (runBlock (*plugin, juce::MidiMessage::controllerEvent (1, 7, 64)) == juce::StringArray ("b0 07 00 at 0"),
+    // A control change that matches no controller is learned, keys a scene (which stores the
+    // value) and goes out; the next value of that controller goes out as it came in.
+    check (runBlock (*plugin, juce::MidiMessage::controllerEvent (1, 7, 64)) == juce::StringArray ("b0 07 40 at 0"),
            "a new control change is learned and sent");
     check (runBlock (*plugin, juce::MidiMessage::controllerEvent (1, 7, 99)) == juce::StringArray ("b0 07 63 at 0"),
            "its next value goes out");
