@@ -61,6 +61,9 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
 
 BrisquellGUI::~BrisquellGUI()
 {
+    if (auto* owner = dynamic_cast<BrisquellPlugInInterface*> (&processor))
+        owner->editorClosed();
+
     entryKeyRouter.reset();
     hostWindowFollower.reset();
     model.setMorphPaneState (morphPane->createViewState());

@@ -45,7 +45,7 @@ public:
     };
 
     /** Takes what happened since the last call, at the time (in seconds, any steady clock).
-        Message thread (one thread only).
+        One thread at a time (the caller makes sure of it).
     */
     std::array<AxisReport, 2> take (double nowSeconds);
 

@@ -102,6 +102,9 @@ void BrisquellPlugInInterface::releaseResources() {}
 void BrisquellPlugInInterface::processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi)
 {
     processMidi (midi, output, unlimitedRoom, juce::jmax (0, audio.getNumSamples()), true);
+
+    if (reportsFromTheAudioThread())
+        reportPerformedCursorMoves (juce::Time::getMillisecondCounterHiRes() / 1000.0);
 }
 
 void BrisquellPlugInInterface::processBlockWithoutWaiting (juce::MidiBuffer& midi, juce::MidiBuffer& spare, size_t room, int numSamples)
@@ -206,7 +209,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
     auto fromHost = false;
 
     MidiInstant::forEach (midi, [&] (const juce::MidiMessageMetadata& metadata, bool isHostReset)
-    {
+                          {
         if (fromHost != (isSetUp || isHostReset))
         {
             fromHost = ! fromHost;
@@ -240,8 +243,7 @@ void BrisquellPlugInInterface::runBlock (juce::MidiBuffer& midi, juce::MidiBuffe
             through.pass (metadata.data, metadata.numBytes, offset);
 
         if (! wasActive && isModelActive())
-            activeSince = time;
-    });
+            activeSince = time; });
 
     model.setIncomingFromHost (false);
 
@@ -383,7 +385,7 @@ int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi, int n
 
     // Only what the model can use is kept; everything else would be ignored there anyway.
     MidiInstant::forEach (midi, [&] (const juce::MidiMessageMetadata& metadata, bool isHostReset)
-    {
+                          {
         if (! MidiSorter::isSortable (metadata.data, metadata.numBytes))
             return;
 
@@ -398,8 +400,7 @@ int BrisquellPlugInInterface::stashWhatFits (const juce::MidiBuffer& midi, int n
         kept.size = juce::jmin (3, metadata.numBytes);
         kept.bytes = {};
         kept.isHosts = isSetUp || isHostReset;
-        std::copy (metadata.data, metadata.data + kept.size, kept.bytes.begin());
-    });
+        std::copy (metadata.data, metadata.data + kept.size, kept.bytes.begin()); });
 
     return numDropped;
 }
@@ -471,7 +472,9 @@ bool BrisquellPlugInInterface::producesMidi() const { return true; }
 
 juce::AudioProcessorEditor* BrisquellPlugInInterface::createEditor()
 {
-    return new (std::nothrow) BrisquellGUI (*this);
+    auto* editor = new (std::nothrow) BrisquellGUI (*this);
+    editorOpen.store (editor != nullptr);
+    return editor;
 }
 
 bool BrisquellPlugInInterface::hasEditor() const { return true; }
@@ -586,13 +589,28 @@ void BrisquellPlugInInterface::applyParkedCursorMovesLocked()
 void BrisquellPlugInInterface::timerCallback()
 {
     applyParkedCursorMoves (true);
-    reportPerformedCursorMoves();
+
+    if (! reportsFromTheAudioThread())
+        reportPerformedCursorMoves (juce::Time::getMillisecondCounterHiRes() / 1000.0);
 }
 
-void BrisquellPlugInInterface::reportPerformedCursorMoves()
+bool BrisquellPlugInInterface::reportsFromTheAudioThread() const noexcept
 {
-    // Told from the message thread only: the audio thread never calls into the host for this.
-    const auto reports = model.getCursorPerformance().take (juce::Time::getMillisecondCounterHiRes() / 1000.0);
+    // The VST 2.4 client runs the message thread of its own while no editor is open, a thread
+    // the host has never seen: one host crashed recording edits that came from it. The audio
+    // thread is the host's own, and the client hands the edits to the host there as they come,
+    // without allocating or waiting. While the editor is open, the host's own idle calls run the
+    // message thread, and the edits go from there. The other clients queue edits themselves.
+    return wrapperType == wrapperType_VST && ! editorOpen.load();
+}
+
+void BrisquellPlugInInterface::reportPerformedCursorMoves (double nowSeconds)
+{
+    // One thread at a time takes the moves; one that finds another at it leaves them for later.
+    if (reporting.test_and_set())
+        return;
+
+    const auto reports = model.getCursorPerformance().take (nowSeconds);
     auto& parameters = getParameters();
 
     for (int axis = 0; axis < 2; ++axis)
@@ -610,6 +628,8 @@ void BrisquellPlugInInterface::reportPerformedCursorMoves()
         if (report.end)
             parameter->endChangeGesture();
     }
+
+    reporting.clear();
 }
 
 //==============================================================================

@@ -130,6 +130,9 @@ public:
         Message thread.
     */
     juce::AudioProcessorEditor* createEditor() override;
+
+    /** Told by the editor as it goes. Message thread. */
+    void editorClosed() noexcept { editorOpen.store (false); }
     bool hasEditor() const override;
 
     //==============================================================================
@@ -210,9 +213,14 @@ private:
     void timerCallback() override;
 
     /** Tells the host of the cursor moves performed since the last call, as edits of the cursor
-        parameters with their gestures (see CursorPerformance). Message thread.
+        parameters with their gestures (see CursorPerformance), at the time in seconds (the
+        millisecond counter's, whichever thread calls). The message thread, or the audio thread
+        where reportsFromTheAudioThread() says so.
     */
-    void reportPerformedCursorMoves();
+    void reportPerformedCursorMoves (double nowSeconds);
+
+    /** Whether the edits go to the host from the audio thread rather than the message thread. */
+    bool reportsFromTheAudioThread() const noexcept;
 
     /** processBlock's work on the block's MIDI: runs the block when the model is free, stashes
         its input when not, and when the stash cannot take it either waits for the model or, when
@@ -315,7 +323,12 @@ private:
 
     juce::HeapBlock<StashedMessage> stash;
     int numStashed = 0;
-    std::atomic<juce::uint64> numDroppedControlChanges { 0 };
+
+    // Whether an editor is open (the message thread is then the host's), and whether a thread
+    // is taking the performed cursor moves.
+    std::atomic<bool> editorOpen{ false };
+    std::atomic_flag reporting = ATOMIC_FLAG_INIT;
+    std::atomic<juce::uint64> numDroppedControlChanges{ 0 };
 
     // Audio thread only: the largest tick's bytes for the controller count it was worked out
     // for (-1: work it out again), and the ticks left out for want of room.
@@ -328,12 +341,12 @@ private:
     bool restoredOutputProbed = false;
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
-    std::array<std::atomic<float>, 2> parkedCursor { { { 0.0f }, { 0.0f } } };
-    std::atomic<int> parkedMask { 0 };
+    std::array<std::atomic<float>, 2> parkedCursor{ { { 0.0f }, { 0.0f } } };
+    std::atomic<int> parkedMask{ 0 };
 
     // A project restored before the first block since processing started (a host opening it):
     // the next block's control changes and pitch bend are the host's set-up.
-    std::atomic<bool> processedSinceStart { false }, hostSetUpPending { false };
+    std::atomic<bool> processedSinceStart{ false }, hostSetUpPending{ false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellPlugInInterface)
 };

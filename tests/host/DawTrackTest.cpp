@@ -232,7 +232,10 @@ TEST (DawTrack, SourceMovesAreReportedAsEditsAndTheHostsOwnChangesNever)
             std::this_thread::sleep_for (std::chrono::milliseconds (5));
         }
 
+        // With no editor open the edits go to the host from the audio thread: the next block
+        // after the quiet spell ends the gesture.
         std::this_thread::sleep_for (std::chrono::milliseconds (600));
+        runBlock (*plugin, 512);
         const auto numEdits = plugin->getCallbackCount (audioMasterAutomate);
 
         if (reporting)
@@ -242,6 +245,11 @@ TEST (DawTrack, SourceMovesAreReportedAsEditsAndTheHostsOwnChangesNever)
             EXPECT_EQ (plugin->getCallbackCount (audioMasterBeginEdit), 1);
             EXPECT_EQ (plugin->getCallbackCount (audioMasterEndEdit), 1);
             EXPECT_NEAR (plugin->getParameter (0), 100.0f / 127.0f, 0.01f);
+
+            // Without an editor, on the thread that processes: not on a message thread of the
+            // plug-in's own, which the host has never seen (one host crashed recording those).
+            for (const auto& edit : plugin->getEdits())
+                EXPECT_EQ (edit.thread, std::this_thread::get_id()) << "edit " << edit.opcode;
         }
         else
         {

@@ -421,7 +421,7 @@ VstIntPtr Plugin::handleCallback (int opcode, int index, VstIntPtr value, void* 
     if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit)
     {
         const std::lock_guard<std::mutex> lock (editsMutex);
-        edits.push_back ({ opcode, index, opcode == audioMasterAutomate ? opt : 0.0f });
+        edits.push_back ({ opcode, index, opcode == audioMasterAutomate ? opt : 0.0f, std::this_thread::get_id() });
     }
 
     switch (opcode)

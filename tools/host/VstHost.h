@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace brisquell::host
@@ -145,6 +146,7 @@ public:
     {
         int opcode = 0, index = 0;
         float value = 0.0f;
+        std::thread::id thread; // the thread the plug-in reported it on
     };
 
     /** The edits the plug-in reported so far, in order, as a host recording automation sees
