@@ -51,9 +51,54 @@ int parseInteger (const juce::String& text)
                                result);
 }
 
+namespace
+{
+/** The text with every exponent's significant digits limited to six. The framework's reader
+    adds up an exponent's digits in an int, which a hostile document's exponent of ten or more
+    digits would overflow; any exponent beyond six digits is far outside a double's range, so
+    999999 reads the same (infinity or zero, as its sign says).
+*/
+juce::String limitExponentDigits (const juce::String& text)
+{
+    if (! text.containsAnyOf ("eE"))
+        return text;
+
+    constexpr int maxExponentDigits = 6;
+    juce::String limited;
+    limited.preallocateBytes (text.getNumBytesAsUTF8());
+
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+        limited << juce::String::charToString (c);
+
+        if (c != 'e' && c != 'E')
+            continue;
+
+        if (*p == '+' || *p == '-')
+            limited << juce::String::charToString (p.getAndAdvance());
+
+        while (*p == '0')
+            limited << juce::String::charToString (p.getAndAdvance());
+
+        int numDigits = 0;
+
+        for (; *p >= '0' && *p <= '9'; ++p, ++numDigits)
+            if (numDigits < maxExponentDigits)
+                limited << juce::String::charToString (*p);
+
+        if (numDigits > maxExponentDigits)
+            limited = limited.dropLastCharacters (maxExponentDigits) + "999999";
+    }
+
+    return limited;
+}
+} // namespace
+
 double parseDecimal (const juce::String& text)
 {
-    auto p = text.getCharPointer();
+    const auto limited = limitExponentDigits (text);
+    auto p = limited.getCharPointer();
     const auto value = juce::CharacterFunctions::readDoubleValue (p);
 
     // "nan", "inf" and out-of-range exponents are no usable number: they read as 0 like any

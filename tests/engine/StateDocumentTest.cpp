@@ -219,8 +219,12 @@ TEST (StateDocument, NumberFormsOfTheHelpers)
     EXPECT_EQ (state::parseInteger ("-2147483648"), std::numeric_limits<int>::min());
 
     EXPECT_EQ (state::parseDecimal ("12.5e1"), 125.0);
-    for (auto* text : { "nan", "-inf", "1e999", "junk" })
+    for (auto* text : { "nan", "-inf", "1e999", "junk", "1e2147483649999", "-1e+0000099999999999" })
         EXPECT_EQ (state::parseDecimal (text), 0.0) << text;
+
+    // Exponents of any length: too small reads as zero, leading zeros count for nothing.
+    EXPECT_EQ (state::parseDecimal ("-1e-2147483649999"), 0.0);
+    EXPECT_EQ (state::parseDecimal ("25e-000000000001"), 2.5);
 
     EXPECT_EQ (state::parseDecimalAsInteger ("-12.5"), -12);
     EXPECT_EQ (state::parseDecimalAsInteger ("1e30"), std::numeric_limits<int>::max());
