@@ -138,58 +138,51 @@ TEST_F (EditorThroughHost, InAHostWindowSizedFromTheEditorsTheSizeSettlesAtOnceA
 TEST_F (EditorThroughHost, TypingReachesANumberBoxWhileTheHostKeepsTheFocus)
 {
     // One controller and a selected scene, where the typed value goes.
-    const char* documents[] = {
-        R"(<brisquell><controllers><controller ccno="7" channel="1" name="volume"><value value="10" scene="0"/></controller></controllers>
-           <scenes><scene id="0" colour="ff000000" x="100" y="150"/></scenes><gui width="400" height="300"/><session selection="0"/></brisquell>)"
-    };
+    restoreDocument (R"(<brisquell><controllers><controller ccno="7" channel="1" name="volume"><value value="10" scene="0"/></controller></controllers>
+        <scenes><scene id="0" colour="ff000000" x="100" y="150"/></scenes><gui width="400" height="300"/><session selection="0"/></brisquell>)");
+    auto& shown = openFramedWindow ({ 34, 392, 0 });
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (waitForPixel (300, 250, 0xffffff)) << "the editor never painted";
 
-    const auto valueIs = [this] (int expected)
+    // A click opens the row's value box; the host takes the X focus back to its own window,
+    // as GTK's embedding does, and hands the keys it receives to the plug-in's window.
+    {
+        Hand hand (*this, 60);
+        ASSERT_NE (hand.display, nullptr);
+        hand.moveTo (20, 12);
+        hand.button (1, true);
+        hand.button (1, false);
+        hand.moveTo (300, 250);
+    }
+
+    shown.takeFocus();
+    pumpFor (200);
+
+    for (auto symbol : { XK_6, XK_4, XK_Return })
+    {
+        shown.forwardKey (symbol, true);
+        shown.forwardKey (symbol, false);
+        pumpFor (60);
+    }
+
+    const auto valueIs64 = [this]
     {
         const auto document = savedDocument();
         const auto* value = document != nullptr ? document->getChildByName ("controllers")->getChildByName ("controller")->getChildByName ("value") : nullptr;
-        return value != nullptr && value->getIntAttribute ("scene") == 0 && value->getIntAttribute ("value") == expected;
+        return value != nullptr && value->getIntAttribute ("scene") == 0 && value->getIntAttribute ("value") == 64;
     };
 
-    for (const auto* document : documents)
-    {
-        restoreDocument (document);
-        auto& shown = openFramedWindow ({ 34, 392, 0 });
-        keepWindowContentsOffScreen();
-        ASSERT_TRUE (waitForPixel (300, 250, 0xffffff)) << "the editor never painted";
-
-        // A click opens the row's value box; the host takes the X focus back to its own window,
-        // as GTK's embedding does, and hands the keys it receives to the plug-in's window.
-        {
-            Hand hand (*this, 60);
-            ASSERT_NE (hand.display, nullptr);
-            hand.moveTo (20, 12);
-            hand.button (1, true);
-            hand.button (1, false);
-            hand.moveTo (300, 250);
-        }
-
-        shown.takeFocus();
-        pumpFor (200);
-
-        for (auto symbol : { XK_6, XK_4, XK_Return })
-        {
-            shown.forwardKey (symbol, true);
-            shown.forwardKey (symbol, false);
-            pumpFor (60);
-        }
-
-        EXPECT_TRUE (pumpUntil ([&]
-                                { return valueIs (64); }))
-            << "the typed value never reached the controller: " << savedDocument()->toString (juce::XmlElement::TextFormat().singleLine());
-        window.reset();
-    }
+    EXPECT_TRUE (pumpUntil (valueIs64)) << "the typed value never reached the controller: "
+                                        << savedDocument()->toString (juce::XmlElement::TextFormat().singleLine());
 }
 
-TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
+TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMovedAndLeaveThePanesPixelsAsTheyWere)
 {
     restoreDocument (documentWithARowAndScenes);
     auto& shown = openFramedWindow ({ 34, 392, 0 });
     ASSERT_TRUE (waitForPixel (300, 250, 0xffffff)) << "the editor never painted";
+    int width = 0, height = 0;
+    ASSERT_TRUE (shown.queryChildSize (width, height));
 
     // The host's window goes to the screen's right half, below the middle for clicks on the
     // pane, with room for the widest menu right of every click (a menu that would cross the
@@ -198,57 +191,42 @@ TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
     XSync (reader, False);
     pumpFor (300);
 
-    // The pane's empty area, a row of the list, and a scene.
-    const std::pair<int, int> clicks[] = { { 330, 180 }, { 60, 12 }, { 120 + 220 + 10, 200 + 10 } };
-
-    for (auto [x, y] : clicks)
+    // A menu closed over the pane's empty area leaves the pane's pixels as they were before it
+    // opened, the first time and after other menus; a right click on a row or a scene may
+    // select it, so the pixels are compared only for the empty area.
+    struct Click
     {
-        SCOPED_TRACE ("click at " + std::to_string (x) + ", " + std::to_string (y));
+        const char* where;
+        int x, y;
+        bool comparesPixels;
+    };
+
+    for (const auto& click : { Click{ "pane", 200, 40, true }, Click{ "pane", 330, 180, false }, Click{ "row", 60, 12, false }, Click{ "scene", 120 + 220 + 10, 200 + 10, false }, Click{ "pane again", 200, 40, true } })
+    {
+        SCOPED_TRACE (std::string (click.where) + " at " + std::to_string (click.x) + ", " + std::to_string (click.y));
         Hand hand (*this, 60);
         ASSERT_NE (hand.display, nullptr);
-        hand.moveTo (x, y);
-        const auto menu = openMenuWithRightClick (*this, hand);
-        ASSERT_TRUE (menu.has_value()) << "no menu opened";
-        EXPECT_NEAR (menu->first, hand.originX + x, 2);
-        EXPECT_NEAR (menu->second, hand.originY + y, 2);
-
-        hand.key (XK_Escape, true);
-        hand.key (XK_Escape, false);
-        ASSERT_TRUE (pumpUntil ([&]
-                                { return ! findMenuWindow (reader).has_value(); }));
-    }
-}
-
-TEST_F (EditorThroughHost, AMenuClosedOverThePaneLeavesItsPixelsAsTheyWere)
-{
-    restoreDocument (documentWithARowAndScenes);
-    auto& shown = openFramedWindow ({ 34, 392, 0 });
-    ASSERT_TRUE (waitForPixel (300, 250, 0xffffff)) << "the editor never painted";
-    XMoveWindow (reader, shown.getWindowId(), 600, 200);
-    XSync (reader, False);
-
-    int width = 0, height = 0;
-    ASSERT_TRUE (shown.queryChildSize (width, height));
-
-    for (int round = 0; round < 4; ++round)
-    {
-        SCOPED_TRACE ("round " + std::to_string (round));
-        Hand hand (*this, 60);
-        ASSERT_NE (hand.display, nullptr);
-        hand.moveTo (200, 40);
+        hand.moveTo (click.x, click.y);
         pumpFor (300);
         const auto before = screenPixels (reader, shown.getEmbeddingWindowId(), width, height);
 
-        ASSERT_TRUE (openMenuWithRightClick (*this, hand).has_value()) << "no menu opened";
+        const auto menu = openMenuWithRightClick (*this, hand);
+        ASSERT_TRUE (menu.has_value()) << "no menu opened";
+        EXPECT_NEAR (menu->first, hand.originX + click.x, 2);
+        EXPECT_NEAR (menu->second, hand.originY + click.y, 2);
         pumpFor (200);
         hand.key (XK_Escape, true);
         hand.key (XK_Escape, false);
 
-        // The pane's pixels come back as they were before the menu opened.
-        EXPECT_TRUE (pumpUntil ([&]
-                                { return ! findMenuWindow (reader).has_value()
-                                         && screenPixels (reader, shown.getEmbeddingWindowId(), width, height) == before; }))
-            << "pieces of the menu stay on the pane";
+        ASSERT_TRUE (pumpUntil ([&]
+                                { return ! findMenuWindow (reader).has_value(); }));
+
+        if (click.comparesPixels)
+        {
+            EXPECT_TRUE (pumpUntil ([&]
+                                    { return screenPixels (reader, shown.getEmbeddingWindowId(), width, height) == before; }))
+                << "pieces of the menu stay on the pane";
+        }
     }
 }
 
