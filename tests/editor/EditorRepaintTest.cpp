@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the editor draws while the plug-in plays, seen the way the X server sees it: every area the
 // editor puts into the host's window arrives as a damage rectangle of that window.
-#include <algorithm>
+#include <set>
 
 #include "EditorThroughHostFixture.h"
 
@@ -97,6 +97,27 @@ struct EditorRepaint : public EditorThroughHost
             pumpFor (10);
         }
     }
+
+    /** What is drawn after a change: from the first rectangle on, until 300 ms later. */
+    std::vector<XRectangle> drawnAfterTheChange (DamageWatch& watch, const char* failure)
+    {
+        std::vector<XRectangle> drawn;
+        const auto take = [&]
+        {
+            for (const auto& r : watch.take())
+                drawn.push_back (r);
+        };
+
+        EXPECT_TRUE (pumpUntil ([&]
+                                {
+            plugin->processBlock (256);
+            take();
+            return ! drawn.empty(); }))
+            << failure;
+        playFor (300);
+        take();
+        return drawn;
+    }
 };
 
 TEST_F (EditorRepaint, AStillMorphDrawsNothingAValueItsRowAndACursorMoveItsTwoPlaces)
@@ -114,18 +135,7 @@ TEST_F (EditorRepaint, AStillMorphDrawsNothingAValueItsRowAndACursorMoveItsTwoPl
 
     // A value for the second controller: it goes into the selected scene, which its row shows.
     plugin->sendEvents ({ host::MidiEvent::controlChange (0, 1, 8, 99) });
-    std::vector<XRectangle> drawn;
-    EXPECT_TRUE (pumpUntil ([&]
-                            {
-        plugin->processBlock (256);
-        for (const auto& r : watch.take())
-            drawn.push_back (r);
-        return ! drawn.empty(); }))
-        << "the row never showed the new value";
-    playFor (300);
-
-    for (const auto& r : watch.take())
-        drawn.push_back (r);
+    auto drawn = drawnAfterTheChange (watch, "the row never showed the new value");
 
     for (const auto& r : drawn)
     {
@@ -138,20 +148,8 @@ TEST_F (EditorRepaint, AStillMorphDrawsNothingAValueItsRowAndACursorMoveItsTwoPl
     // only the cursor's old and new places are drawn, each the size of its 50-pixel view.
     plugin->setParameter (0, 0.4f);
     plugin->setParameter (1, 0.2f);
-    drawn.clear();
-    EXPECT_TRUE (pumpUntil ([&]
-                            {
-        plugin->processBlock (256);
-        for (const auto& r : watch.take())
-            drawn.push_back (r);
-        return ! drawn.empty(); }))
-        << "the cursor was never drawn anew";
-    playFor (300);
-
-    for (const auto& r : watch.take())
-        drawn.push_back (r);
-
-    std::vector<std::pair<int, int>> places;
+    drawn = drawnAfterTheChange (watch, "the cursor was never drawn anew");
+    std::set<std::pair<int, int>> places;
 
     for (const auto& r : drawn)
     {
@@ -159,8 +157,7 @@ TEST_F (EditorRepaint, AStillMorphDrawsNothingAValueItsRowAndACursorMoveItsTwoPl
         EXPECT_LE (r.width, 52) << describe (drawn);
         EXPECT_LE (r.height, 52) << describe (drawn);
 
-        if (std::find (places.begin(), places.end(), std::pair<int, int> (r.x, r.y)) == places.end())
-            places.emplace_back (r.x, r.y);
+        places.insert ({ r.x, r.y });
     }
 
     EXPECT_LE (places.size(), 2u) << "the old and the new place only: " << describe (drawn);

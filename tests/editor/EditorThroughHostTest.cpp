@@ -219,14 +219,6 @@ TEST_F (EditorThroughHost, OpensAndClosesManyTimesWhileMidiFlowsAndKeepsTheState
     EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 300);
 }
 
-} // namespace
-} // namespace brisquell
-
-namespace brisquell
-{
-namespace
-{
-
 // A drag of the cursor on the pane, made with the pointer through the X server, is what a host
 // in write or touch mode records with "report cursor moves to the host" on: per axis a begin of
 // the gesture, its values and its end, on "cursor X" (0) and "cursor Y" (1), nothing else.
@@ -245,8 +237,9 @@ TEST_F (EditorThroughHost, ADragOfTheCursorIsReportedToTheHostOnlyWhenAsked)
             SetUp();
         }
 
-        restoreDocument (reporting ? R"(<brisquell><controllers/><scenes/><gui width="300" height="300"/><session reportcursor="1"/></brisquell>)"
-                                   : R"(<brisquell><controllers/><scenes/><gui width="300" height="300"/></brisquell>)");
+        const auto document = std::string (R"(<brisquell><controllers/><scenes/><gui width="300" height="300"/>)")
+                              + (reporting ? R"(<session reportcursor="1"/>)" : "") + "</brisquell>";
+        restoreDocument (document.c_str());
         openWindow();
         keepWindowContentsOffScreen();
         pumpFor (300);
@@ -255,22 +248,18 @@ TEST_F (EditorThroughHost, ADragOfTheCursorIsReportedToTheHostOnlyWhenAsked)
         // The cursor of a new project sits at the pane's origin, right of the 120-pixel list.
         const auto x = plugin->getParameter (0), y = plugin->getParameter (1);
         dragWithThePointer (130, 10, 230, 150);
-
         ASSERT_TRUE (pumpUntil ([&]
                                 { return plugin->getParameter (0) > x && plugin->getParameter (1) > y; }))
             << "the drag never moved the cursor";
-        // The gesture's end follows the release on the message thread: wait for both axes'.
-        const auto numEnds = [this]
-        {
-            const auto edits = plugin->getEdits();
-            return std::count_if (edits.begin(), edits.end(), [] (const host::Plugin::Edit& e)
-                                  { return e.opcode == audioMasterEndEdit; });
-        };
 
+        // The gesture's end follows the release on the message thread: wait for both axes'.
         if (reporting)
         {
-            EXPECT_TRUE (pumpUntil ([&]
-                                    { return numEnds() >= 2; }))
+            EXPECT_TRUE (pumpUntil ([this]
+                                    {
+                    const auto edits = plugin->getEdits();
+                    return std::count_if (edits.begin(), edits.end(), [] (const host::Plugin::Edit& e)
+                                          { return e.opcode == audioMasterEndEdit; }) >= 2; }))
                 << "the gesture never ended";
         }
 

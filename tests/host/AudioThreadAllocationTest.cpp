@@ -61,6 +61,18 @@ long allocationsInSteadyBlocks (SteadyBlock&& steadyBlock, size_t& numSent)
 
     return counter.count();
 }
+
+/** A message of up to three bytes, made in place: building one from a byte list would allocate
+    on the counting thread.
+*/
+brisquell::host::MidiEvent threeBytes (int offset, int status, int data1, int data2, int size = 3)
+{
+    brisquell::host::MidiEvent e;
+    e.offset = offset;
+    e.bytes = { (std::uint8_t) status, (std::uint8_t) data1, (std::uint8_t) data2, 0 };
+    e.size = size;
+    return e;
+}
 } // namespace
 
 #if BRISQUELL_COUNTS_ALLOCATIONS
@@ -274,16 +286,6 @@ TEST (AudioThreadAllocations, GlidingBlocksWithSourcesAndTriggersAllocateNothing
     std::vector<host::MidiEvent> input (4);
     size_t numSent = 0;
 
-    // Made in place: building them from byte lists would allocate on this thread.
-    const auto threeBytes = [] (int offset, int status, int data1, int data2)
-    {
-        host::MidiEvent e;
-        e.offset = offset;
-        e.bytes = { (std::uint8_t) status, (std::uint8_t) data1, (std::uint8_t) data2, 0 };
-        e.size = 3;
-        return e;
-    };
-
     const auto steadyBlock = [&] (int block)
     {
         input[0] = cc (5, 1, 1, block % 128);
@@ -323,15 +325,6 @@ TEST (AudioThreadAllocations, MidiThroughBlocksWithBurstsAllocateNothing)
 
     constexpr size_t burstSize = 1000;
     std::vector<host::MidiEvent> steady (5), burst (burstSize);
-
-    const auto threeBytes = [] (int offset, int status, int data1, int data2, int size = 3)
-    {
-        host::MidiEvent e;
-        e.offset = offset;
-        e.bytes = { (std::uint8_t) status, (std::uint8_t) data1, (std::uint8_t) data2, 0 };
-        e.size = size;
-        return e;
-    };
 
     size_t numPassed = 0;
 

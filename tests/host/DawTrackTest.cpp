@@ -190,11 +190,6 @@ TEST (DawTrack, MidiThroughKeepsOffsetsAndOrderWithTheOutput)
     EXPECT_EQ (runBlock (*plugin, 512, burst), burst);
 }
 
-} // namespace brisquell::test
-
-namespace brisquell::test
-{
-
 TEST (DawTrack, SourceMovesAreReportedAsEditsAndTheHostsOwnChangesNever)
 {
     // A cursor source on CC 1 and "report cursor moves to the host" on.
