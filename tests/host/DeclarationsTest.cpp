@@ -26,7 +26,7 @@ TEST (Declarations, TheAEffectRecord)
     EXPECT_EQ (fx.version, 0x00010100);
     EXPECT_NE (fx.processReplacing, nullptr);
 
-    // The framework's client declares at least one program (see README, host compatibility).
+    // The framework's client declares at least one program (see docs/formats-and-hosts.md).
     EXPECT_EQ (fx.numPrograms, 1);
 }
 
@@ -57,7 +57,7 @@ TEST (Declarations, CanDoAnswersCompareTheWholeText)
                             "midiProgramNames", "sendVstTimeInfo", "plugAsChannelInsert", "MPE" })
         EXPECT_EQ (plugin->canDo (no), 0) << no;
 
-    // The framework's client adds these (see README, host compatibility).
+    // The framework's client adds these (see docs/formats-and-hosts.md).
     EXPECT_EQ (plugin->canDo ("bypass"), 1);
     EXPECT_EQ (plugin->canDo ("supportsViewDpiScaling"), 1);
     EXPECT_EQ (plugin->canDo ("openCloseAnyThread"), -1);
@@ -226,7 +226,7 @@ TEST (Declarations, InstancesLiveSideBySideAndTheLibraryReloads)
     }
 }
 
-// The framework's client answers these itself (README, host compatibility): pinned here so
+// The framework's client answers these itself (docs/formats-and-hosts.md): pinned here so
 // that a change of the framework shows up.
 TEST (Declarations, AnswersOfTheFrameworksClient)
 {

@@ -138,7 +138,7 @@ TEST (MidiBoundary, BypassedPluginPassesItsInputThroughUnchanged)
     startProcessing (*plugin);
     learnOneController (*plugin);
 
-    // The framework's client handles bypass for the host (see README, host compatibility).
+    // The framework's client handles bypass for the host (see docs/formats-and-hosts.md).
     EXPECT_EQ (plugin->dispatch (effSetBypass, 0, 1), 1);
     const std::vector<host::MidiEvent> input { cc (5, 1, 7, 33), host::MidiEvent::fromBytes (9, { 0x90, 60, 100 }) };
     EXPECT_EQ (runBlock (*plugin, 512, input), input);
