@@ -39,6 +39,7 @@ ControllerContent readController (const juce::XmlElement& element, int numScenes
 std::vector<ControllerContent> readControllers (const juce::XmlElement& element, int numScenes)
 {
     std::vector<ControllerContent> controllers;
+    controllers.reserve ((size_t) element.getNumChildElements());
     forEachChildElement (element, [&] (const juce::XmlElement& child)
                          { controllers.push_back (readController (child, numScenes)); });
     return controllers;

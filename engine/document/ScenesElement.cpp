@@ -70,6 +70,7 @@ SceneContent readScene (const juce::XmlElement& element)
 std::vector<SceneContent> readScenes (const juce::XmlElement& element)
 {
     std::vector<SceneContent> scenes;
+    scenes.reserve ((size_t) element.getNumChildElements());
     forEachChildElement (element, [&] (const juce::XmlElement& child)
                          { scenes.push_back (readScene (child)); });
     return scenes;
