@@ -17,7 +17,8 @@ namespace brisquell
 namespace state
 {
 struct Session;
-}
+struct StateContent;
+} // namespace state
 
 //==============================================================================
 /** What the pane shows of one scene at a moment: its label (see Scene::getLabel), its colour
@@ -492,8 +493,17 @@ private:
     void rebuildTriggerLookup() const;
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
-    // The session as the document carries it, and a restored one put into effect (lock held).
-    state::Session captureSessionLocked() const;
+    // The state document's content (engine/document/ModelDocument.cpp): copied from the model
+    // under the lock, and a parsed one put into effect. The records for its lists are built
+    // before the lock is taken; applyState takes it, swaps them in and hands back the old ones
+    // (empty when the notification pump destroys them), and applies the session with it held.
+    state::StateContent captureState() const;
+    void createRecords (const state::StateContent& content,
+                        std::vector<std::unique_ptr<Scene>>& newScenes,
+                        std::vector<std::unique_ptr<Controller>>& newControllers);
+    void applyState (const state::StateContent& content,
+                     std::vector<std::unique_ptr<Scene>>& newScenes,
+                     std::vector<std::unique_ptr<Controller>>& newControllers);
     void applySessionLocked (const state::Session& session);
 
     mutable juce::CriticalSection lock;

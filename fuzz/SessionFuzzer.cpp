@@ -12,7 +12,7 @@
 // are usable numbers, and every state it saves is a well-formed chunk that restores to the same
 // state.
 
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 #include "fuzz/FuzzSupport.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"

@@ -12,7 +12,7 @@
 //   2: four bytes give the header's length field, whatever it is, and the rest is the text.
 
 #include "fuzz/FuzzSupport.h"
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"
 

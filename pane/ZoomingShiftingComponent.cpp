@@ -2,7 +2,7 @@
 #include "pane/ZoomingShiftingComponent.h"
 
 #include "engine/Rounding.h"
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 #include "plugin/BrisquellPlugInInterface.h"
 #include "editor/BrisquellGUI.h"
 #include "engine/MidiInstant.h"
-#include "engine/SessionElement.h"
+#include "engine/document/DocumentElements.h"
 #include "plugin/StateChunk.h"
 
 #include <cmath>

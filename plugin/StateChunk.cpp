@@ -50,51 +50,8 @@ public:
 
             if (c == '<')
             {
-                if (startsWith ("</"))
-                {
-                    pos += 2;
-
-                    if (! readName())
-                        return false;
-
-                    skipSpaces();
-
-                    if (peek() != '>')
-                        return false;
-
-                    ++pos;
-                    --depth;
-                }
-                else if (startsWith ("<!--"))
-                {
-                    if (! skipPast ("-->", 4))
-                        return false;
-                }
-                else if (startsWith ("<![CDATA["))
-                {
-                    if (! skipPast ("]]>", 9))
-                        return false;
-                }
-                else if (startsWith ("<?"))
-                {
-                    // The framework's parser loops forever on a processing instruction
-                    // followed by text inside an element (it skips the instruction as white
-                    // space, then rolls back to read the text and stops at its '<'). The
-                    // plug-in never writes one there, so none is accepted.
+                if (! readMarkup (depth))
                     return false;
-                }
-                else if (isNameChar (peek (1)))
-                {
-                    if (! readStartTag (isEmpty))
-                        return false;
-
-                    if (! isEmpty && ++depth > maxDepth)
-                        return false;
-                }
-                else
-                {
-                    return false;
-                }
             }
             else if (c == '&')
             {
@@ -122,6 +79,49 @@ private:
     {
         const auto length = std::strlen (prefix);
         return size - pos >= length && std::memcmp (text + pos, prefix, length) == 0;
+    }
+
+    /** At '<' inside an element: an end tag, a comment, CDATA or a start tag, with the depth
+        that leaves.
+    */
+    bool readMarkup (int& depth)
+    {
+        if (startsWith ("</"))
+        {
+            pos += 2;
+
+            if (! readName())
+                return false;
+
+            skipSpaces();
+
+            if (peek() != '>')
+                return false;
+
+            ++pos;
+            --depth;
+            return true;
+        }
+
+        if (startsWith ("<!--"))
+            return skipPast ("-->", 4);
+
+        if (startsWith ("<![CDATA["))
+            return skipPast ("]]>", 9);
+
+        // The framework's parser loops forever on a processing instruction followed by text
+        // inside an element (it skips the instruction as white space, then rolls back to read
+        // the text and stops at its '<'). The plug-in never writes one there, so none is
+        // accepted.
+        if (startsWith ("<?") || ! isNameChar (peek (1)))
+            return false;
+
+        bool isEmpty = false;
+
+        if (! readStartTag (isEmpty))
+            return false;
+
+        return isEmpty || ++depth <= maxDepth;
     }
 
     /** Moves past the opening (of the given length) and then past the terminator. */
@@ -301,38 +301,45 @@ private:
             ++pos;
             skipSpaces();
 
-            const auto quote = peek();
+            if (! readQuotedValue())
+                return false;
+        }
+    }
 
-            if (quote != '"' && quote != '\'')
+    /** At an attribute value's opening quote: the value up to its closing quote. */
+    bool readQuotedValue()
+    {
+        const auto quote = peek();
+
+        if (quote != '"' && quote != '\'')
+            return false;
+
+        ++pos;
+
+        for (int numReferences = 0;;)
+        {
+            if (atEnd())
                 return false;
 
-            ++pos;
+            const auto c = peek();
 
-            for (int numReferences = 0;;)
+            if (c == quote)
             {
-                if (atEnd())
+                ++pos;
+                return true;
+            }
+
+            if (c == '<')
+                return false;
+
+            if (c == '&')
+            {
+                if (++numReferences > maxReferencesPerValue || ! readReference())
                     return false;
-
-                const auto c = peek();
-
-                if (c == quote)
-                {
-                    ++pos;
-                    break;
-                }
-
-                if (c == '<')
-                    return false;
-
-                if (c == '&')
-                {
-                    if (++numReferences > maxReferencesPerValue || ! readReference())
-                        return false;
-                }
-                else
-                {
-                    ++pos;
-                }
+            }
+            else
+            {
+                ++pos;
             }
         }
     }

@@ -2,7 +2,7 @@
 #include "GuiEvents.h"
 #include "ModelHelpers.h"
 #include "editor/BrisquellGUI.h"
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 #include "pane/SceneGUI.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "support/MenuKeys.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session in the state document: cursor, refresh rate, modes and selection.
 #include "EngineTestHelpers.h"
-#include "engine/SessionElement.h"
+#include "engine/document/DocumentElements.h"
 
 using namespace brisquell;
 using namespace brisquell::test;

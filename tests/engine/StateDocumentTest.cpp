@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestHelpers.h"
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 
 using namespace brisquell;
 using namespace brisquell::test;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 #include "pane/ZoomingShiftingComponent.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/SessionElement.h"
-
 #include "engine/Brisquell.h"
 #include "engine/Rounding.h"
-#include "engine/StateDocument.h"
+#include "engine/document/DocumentElements.h"
 
-#include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
 namespace brisquell::state
 {
@@ -15,7 +11,6 @@ namespace brisquell::state
 namespace
 {
 constexpr const char* sessionTag = "session";
-
 
 /** The text as a whole number within the limits: digits only (a "-" before them for negative
     numbers), around them nothing but spaces. Anything else, "12.5" and "1e3" too, is none.
@@ -115,31 +110,26 @@ bool hasSessionElement (const juce::XmlElement& document)
     return getChild (document, sessionTag) != nullptr;
 }
 
-std::optional<Session> readSessionElement (const juce::XmlElement& document, int numScenes)
+Session readSession (const juce::XmlElement& element, int numScenes)
 {
-    const auto* element = getChild (document, sessionTag);
-
-    if (element == nullptr)
-        return std::nullopt;
-
     Session session;
-    session.cursorX = readPosition (*element, "cursorx");
-    session.cursorY = readPosition (*element, "cursory");
+    session.cursorX = readPosition (element, "cursorx");
+    session.cursorY = readPosition (element, "cursory");
 
-    if (hasAttribute (*element, "refreshrate"))
-        session.refreshRate = readWholeNumber (getAttribute (*element, "refreshrate"), Brisquell::minRefreshRate, Brisquell::maxRefreshRate)
+    if (hasAttribute (element, "refreshrate"))
+        session.refreshRate = readWholeNumber (getAttribute (element, "refreshrate"), Brisquell::minRefreshRate, Brisquell::maxRefreshRate)
                                   .value_or (session.refreshRate);
 
-    session.autoLearn = readMode (*element, "autolearn", session.autoLearn);
-    session.autoKey = readMode (*element, "autokey", session.autoKey);
-    session.audit = readMode (*element, "audit", session.audit);
-    session.midiThrough = readMode (*element, "midithrough", session.midiThrough);
-    session.reportCursorMoves = readMode (*element, "reportcursor", session.reportCursorMoves);
+    session.autoLearn = readMode (element, "autolearn", session.autoLearn);
+    session.autoKey = readMode (element, "autokey", session.autoKey);
+    session.audit = readMode (element, "audit", session.audit);
+    session.midiThrough = readMode (element, "midithrough", session.midiThrough);
+    session.reportCursorMoves = readMode (element, "reportcursor", session.reportCursorMoves);
 
     if (numScenes > 0)
     {
         juce::StringArray words;
-        words.addTokens (getAttribute (*element, "selection"), " \t\r\n", "");
+        words.addTokens (getAttribute (element, "selection"), " \t\r\n", "");
         std::vector<bool> isNamed ((size_t) numScenes, false);
 
         for (auto& word : words)
@@ -158,74 +148,3 @@ std::optional<Session> readSessionElement (const juce::XmlElement& document, int
 }
 
 } // namespace brisquell::state
-
-//==============================================================================
-namespace brisquell
-{
-
-state::Session Brisquell::captureSessionLocked() const
-{
-    state::Session session;
-    const auto position = cursor.getPosition();
-    session.cursorX = position.x;
-    session.cursorY = position.y;
-    session.refreshRate = refreshRate.load();
-    session.autoLearn = autoLearn.load();
-    session.autoKey = autoKey.load();
-    session.audit = audit;
-    session.midiThrough = midiThrough.load();
-    session.reportCursorMoves = reportCursorMoves.load();
-
-    if (! selectedScenes.isEmpty())
-    {
-        // Positions in the scene list, found in one pass over it.
-        std::unordered_map<const Scene*, int> indexOf;
-
-        for (auto* scene : selectedScenes)
-            indexOf.emplace (scene, -1);
-
-        for (size_t i = 0; i < scenes.size(); ++i)
-            if (auto found = indexOf.find (scenes[i].get()); found != indexOf.end())
-                found->second = (int) i;
-
-        for (auto* scene : selectedScenes)
-            if (const auto index = indexOf[scene]; index >= 0)
-                session.selection.push_back (index);
-    }
-
-    return session;
-}
-
-void Brisquell::applySessionLocked (const state::Session& session)
-{
-    autoLearn.store (session.autoLearn);
-    autoKey.store (session.autoKey);
-    setRefreshRate (session.refreshRate);
-    audit = session.audit;
-    midiThrough.store (session.midiThrough);
-    reportCursorMoves.store (session.reportCursorMoves);
-
-    juce::Array<Scene*> selection;
-
-    for (auto index : session.selection)
-        if (juce::isPositiveAndBelow (index, scenes.size()))
-            selection.add (scenes[(size_t) index].get());
-
-    setSelectedScenesLocked (selection);
-    selectionRestored = ! selection.isEmpty();
-
-    // The cursor moves as the host's parameters move it: the distances go stale, the cursor's
-    // views and getParameter follow. What goes out at the next tick follows the restored scenes
-    // alone, as after any restore, so that a project without scenes stays silent.
-    const auto wereScenesMoved = scenesMoved;
-    cursor.setPosition (session.cursorX, session.cursorY);
-    scenesMoved = wereScenesMoved || ! scenes.empty();
-}
-
-bool Brisquell::isSelectionRestored() const
-{
-    const juce::ScopedLock sl (lock);
-    return selectionRestored;
-}
-
-} // namespace brisquell

@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/PaneView.h"
-
 #include <juce_core/juce_core.h>
-
-#include <memory>
 
 namespace brisquell::state
 {
 
-/** Number forms and lookups of the state document, shared by the model and the pane's view
-    state. Names are matched without regard to letter case.
+/** Number forms and lookups of the state document, shared by every element's reader and
+    writer. Names are matched without regard to letter case.
 */
 
 /** A decimal written as C's "%.9g": 100 gives "100", 12.5 gives "12.5". */
@@ -43,16 +39,15 @@ double getDoubleAttribute (const juce::XmlElement& element, juce::StringRef name
 /** The first child with the tag, or none. */
 juce::XmlElement* getChild (const juce::XmlElement& element, juce::StringRef name);
 
-/** The pane's view as a "morphpanestate" element holds it: "xoff" and "yoff" read as integers,
-    "xzoom" and "yzoom" as decimals. An attribute that is missing stays missing; a zoom that is
-    no usable factor (see isUsableZoom) counts as missing, as the pane reads it. Everything else
-    the element holds is left behind.
+/** Calls the function with each child that is an element: text between elements never counts
+    as a scene, a controller or a value.
 */
-PaneView readPaneView (const juce::XmlElement& element);
-
-/** A new "morphpanestate" element with the parts the view holds, in the order "xoff", "yoff",
-    "xzoom", "yzoom": the offsets as integers, the zooms as the framework writes doubles.
-*/
-std::unique_ptr<juce::XmlElement> createPaneViewElement (const PaneView& view);
+template <typename Function>
+void forEachChildElement (const juce::XmlElement& parent, Function&& function)
+{
+    for (auto* child : parent.getChildIterator())
+        if (! child->isTextElement())
+            function (*child);
+}
 
 } // namespace brisquell::state
