@@ -16,7 +16,6 @@ namespace
 {
 constexpr const char* sessionTag = "session";
 
-
 /** The text as a whole number within the limits: digits only (a "-" before them for negative
     numbers), around them nothing but spaces. Anything else, "12.5" and "1e3" too, is none.
 */
@@ -60,7 +59,7 @@ bool Session::operator== (const Session& other) const noexcept
     return cursorX == other.cursorX && cursorY == other.cursorY && refreshRate == other.refreshRate
            && autoLearn == other.autoLearn && autoKey == other.autoKey && audit == other.audit
            && selection == other.selection && midiThrough == other.midiThrough
-           && reportCursorMoves == other.reportCursorMoves;
+           && reportCursorMoves == other.reportCursorMoves && editorScale == other.editorScale;
 }
 
 std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
@@ -107,6 +106,9 @@ std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
     if (session.reportCursorMoves)
         element->setAttribute ("reportcursor", 1);
 
+    if (session.editorScale != fresh.editorScale)
+        element->setAttribute ("scale", session.editorScale);
+
     return element;
 }
 
@@ -135,6 +137,9 @@ std::optional<Session> readSessionElement (const juce::XmlElement& document, int
     session.audit = readMode (*element, "audit", session.audit);
     session.midiThrough = readMode (*element, "midithrough", session.midiThrough);
     session.reportCursorMoves = readMode (*element, "reportcursor", session.reportCursorMoves);
+
+    if (hasAttribute (*element, "scale"))
+        session.editorScale = readWholeNumber (getAttribute (*element, "scale"), Session::minScale, Session::maxScale).value_or (0);
 
     if (numScenes > 0)
     {
@@ -175,6 +180,7 @@ state::Session Brisquell::captureSessionLocked() const
     session.audit = audit;
     session.midiThrough = midiThrough.load();
     session.reportCursorMoves = reportCursorMoves.load();
+    session.editorScale = editorScale.load();
 
     if (! selectedScenes.isEmpty())
     {
@@ -204,6 +210,7 @@ void Brisquell::applySessionLocked (const state::Session& session)
     audit = session.audit;
     midiThrough.store (session.midiThrough);
     reportCursorMoves.store (session.reportCursorMoves);
+    editorScale.store (session.editorScale);
 
     juce::Array<Scene*> selection;
 
