@@ -11,32 +11,32 @@ namespace brisquell
 
 namespace
 {
-//==============================================================================
-/** The refresh-rate dialog's content. Whichever way the dialog closes, it is deleted with
-    its content, and the rate the slider shows then goes into the model.
-*/
-class RefreshRateSlider final : public juce::Slider
-{
-public:
-    explicit RefreshRateSlider (Brisquell& owner) : juce::Slider (juce::String()), model (owner)
+    //==============================================================================
+    /** The refresh-rate dialog's content. Whichever way the dialog closes, it is deleted with
+        its content, and the rate the slider shows then goes into the model.
+    */
+    class RefreshRateSlider final : public juce::Slider
     {
-        setRange ((double) Brisquell::minRefreshRate, (double) Brisquell::maxRefreshRate, 1.0);
-        setValue ((double) model.getRefreshRate(), juce::dontSendNotification);
-        setSize (200, 25);
-    }
+    public:
+        explicit RefreshRateSlider (Brisquell& owner) : juce::Slider (juce::String()), model (owner)
+        {
+            setRange ((double) Brisquell::minRefreshRate, (double) Brisquell::maxRefreshRate, 1.0);
+            setValue ((double) model.getRefreshRate(), juce::dontSendNotification);
+            setSize (200, 25);
+        }
 
-    ~RefreshRateSlider() override
-    {
-        model.setRefreshRate ((int) getValue());
-    }
+        ~RefreshRateSlider() override
+        {
+            model.setRefreshRate ((int) getValue());
+        }
 
-private:
-    Brisquell& model;
+    private:
+        Brisquell& model;
 
-    JUCE_DECLARE_NON_COPYABLE (RefreshRateSlider)
-};
+        JUCE_DECLARE_NON_COPYABLE (RefreshRateSlider)
+    };
 
-const juce::Colour targetColour (0xffff0000);
+    const juce::Colour targetColour (0xffff0000);
 } // namespace
 
 //==============================================================================

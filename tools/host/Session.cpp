@@ -64,8 +64,7 @@ public:
 
         // Hosts deliver each block's events sorted by offset; equal offsets keep their order.
         for (auto& [block, plan] : plans)
-            std::stable_sort (plan.midi.begin(), plan.midi.end(), [] (const MidiEvent& a, const MidiEvent& b)
-                              { return a.offset < b.offset; });
+            std::stable_sort (plan.midi.begin(), plan.midi.end(), [] (const MidiEvent& a, const MidiEvent& b) { return a.offset < b.offset; });
     }
 
     int run()
@@ -102,8 +101,7 @@ public:
 
         if (settings.usesAudioThread)
         {
-            std::thread audio ([this]
-                               { processAll (nullptr); });
+            std::thread audio ([this] { processAll (nullptr); });
 
             while (! isFinished.load())
             {
@@ -371,7 +369,7 @@ private:
     std::map<int, BlockPlan> plans;
     int numBlocks = 0;
     bool hasFailed = false;
-    std::atomic<bool> isFinished{ false };
+    std::atomic<bool> isFinished { false };
     Clock::time_point lastIdle = Clock::now();
 
     // The open editor's window, and a window request of the audio thread for the UI thread.
@@ -384,7 +382,8 @@ private:
 } // namespace
 
 //==============================================================================
-int runSession (Plugin& plugin, const std::vector<Action>& actions, const SessionSettings& settings, std::ostream& out, std::ostream& errors)
+int runSession (Plugin& plugin, const std::vector<Action>& actions, const SessionSettings& settings,
+                std::ostream& out, std::ostream& errors)
 {
     SessionRunner runner (plugin, actions, settings, out, errors);
     return runner.run();

@@ -246,7 +246,7 @@ void Plugin::sendEvents (const std::vector<MidiEvent>& events)
     for (size_t i = 0; i < events.size(); ++i)
     {
         auto& midi = outgoingMidi[i];
-        midi = VstMidiEvent{};
+        midi = VstMidiEvent {};
         midi.type = kVstMidiType;
         midi.byteSize = (int) sizeof (VstMidiEvent);
         midi.deltaFrames = events[i].offset;
@@ -292,7 +292,7 @@ void Plugin::receiveEvents (const VstEvents* events)
         // The length follows from the status byte, as a host reads it.
         const auto status = e.bytes[0];
         e.size = (status & 0xf0) == 0xc0 || (status & 0xf0) == 0xd0 ? 2
-                 : status >= 0xf0                                   ? 1
+               : status >= 0xf0                                     ? 1
                                                                     : 3;
         received.push_back (e);
     }
@@ -338,8 +338,11 @@ bool Plugin::getEditorSize (int& width, int& height)
 VstIntPtr Plugin::setContentScale (float scale)
 {
     const auto fourChars = [] (const char* text)
-    { return (VstIntPtr) (((std::uint32_t) (std::uint8_t) text[0] << 24) | ((std::uint32_t) (std::uint8_t) text[1] << 16)
-                          | ((std::uint32_t) (std::uint8_t) text[2] << 8) | (std::uint32_t) (std::uint8_t) text[3]); };
+    {
+        return (VstIntPtr) (((std::uint32_t) (std::uint8_t) text[0] << 24) | ((std::uint32_t) (std::uint8_t) text[1] << 16)
+                            | ((std::uint32_t) (std::uint8_t) text[2] << 8) | (std::uint32_t) (std::uint8_t) text[3]);
+    };
+
     return dispatch (effVendorSpecific, (int) fourChars ("PreS"), fourChars ("AeCs"), nullptr, scale);
 }
 
@@ -371,46 +374,26 @@ int Plugin::slotFor (int opcode) noexcept
 {
     switch (opcode)
     {
-        case audioMasterAutomate:
-            return 1;
-        case audioMasterVersion:
-            return 2;
-        case audioMasterWantMidi:
-            return 3;
-        case audioMasterGetTime:
-            return 4;
-        case audioMasterProcessEvents:
-            return 5;
-        case audioMasterSizeWindow:
-            return 6;
-        case audioMasterGetSampleRate:
-            return 7;
-        case audioMasterGetBlockSize:
-            return 8;
-        case audioMasterGetCurrentProcessLevel:
-            return 9;
-        case audioMasterCanDo:
-            return 10;
-        case audioMasterBeginEdit:
-            return 11;
-        case audioMasterEndEdit:
-            return 12;
-        case audioMasterIdle:
-            return 13;
-        case audioMasterUpdateDisplay:
-            return 14;
-        case audioMasterIOChanged:
-            return 15;
-        case audioMasterGetVendorString:
-            return 16;
-        case audioMasterGetProductString:
-            return 17;
-        case audioMasterGetVendorVersion:
-            return 18;
-        case audioMasterVendorSpecific:
-            return 19;
-        default:
-            return 0;
+        case audioMasterAutomate:                return 1;
+        case audioMasterVersion:                 return 2;
+        case audioMasterWantMidi:                return 3;
+        case audioMasterGetTime:                 return 4;
+        case audioMasterProcessEvents:           return 5;
+        case audioMasterSizeWindow:              return 6;
+        case audioMasterGetSampleRate:           return 7;
+        case audioMasterGetBlockSize:            return 8;
+        case audioMasterGetCurrentProcessLevel:  return 9;
+        case audioMasterCanDo:                   return 10;
+        case audioMasterBeginEdit:               return 11;
+        case audioMasterEndEdit:                 return 12;
+        case audioMasterIdle:                    return 13;
+        case audioMasterUpdateDisplay:           return 14;
+        case audioMasterIOChanged:               return 15;
+        case audioMasterGetVendorString:         return 16;
+        case audioMasterGetProductString:        return 17;
+        case audioMasterGetVendorVersion:        return 18;
+        case audioMasterVendorSpecific:          return 19;
+        default:                                 return 0;
     }
 }
 
