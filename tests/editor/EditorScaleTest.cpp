@@ -98,5 +98,144 @@ TEST (EditorScale, EveryNumberARowShowsFitsItsBoxAtEveryScale)
     }
 }
 
+//==============================================================================
+// Four controllers (the widest values of each kind among them) and a scene, at 400 x 300.
+constexpr const char* scaleDocument = R"(<brisquell><controllers>
+    <controller ccno="20" channel="1" name="cutoff"><value value="127" scene="0"/></controller>
+    <controller ccno="21" channel="16" name="fine" kind="cc14"><value value="16383" scene="0"/></controller>
+    <controller ccno="16383" channel="2" name="nrpn" kind="nrpn"><value value="16383" scene="0"/></controller>
+    <controller ccno="23" channel="2" name="drive"><value value="88" scene="0"/></controller>
+    </controllers><scenes><scene x="150" y="100" name="lead" colour="ff1f5fd4"/></scenes>
+    <gui width="400" height="300"/><session selection="0"/></brisquell>)";
+
+bool isInk (juce::Colour c) { return c.getBrightness() < 0.9f; }
+bool isEdge (juce::Colour c) { return c.getBrightness() >= 0.25f && c.getBrightness() < 0.9f; }
+
+/** The share of the text's pixels in the area that are antialiased edge, not solid ink: text
+    drawn anew at twice the size has half as much edge for its ink, an enlarged picture as much.
+*/
+float edgeShare (const juce::Image& image, juce::Rectangle<int> area)
+{
+    int ink = 0, edge = 0;
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+        {
+            const auto c = image.getPixelAt (x, y);
+            ink += isInk (c) ? 1 : 0;
+            edge += isEdge (c) ? 1 : 0;
+        }
+
+    return ink > 0 ? (float) edge / (float) ink : 1.0f;
+}
+
+void saveForLooking (const juce::Image& image, const juce::String& name)
+{
+    const auto file = juce::File (BRISQUELL_TEST_OUTPUT_DIR).getChildFile (name);
+    file.getParentDirectory().createDirectory();
+    file.deleteFile();
+    juce::FileOutputStream stream (file);
+    juce::PNGImageFormat().writeImageToStream (image, stream);
+}
+
+TEST_F (EditorThroughHost, TheHostsScaleDrawsTheEditorAnewAtTwiceTheSize)
+{
+    restoreDocument (scaleDocument);
+    auto& shown = openWindow();
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (pumpUntil ([this]
+                            { return editorRect() == std::make_pair (400, 300); }));
+    ASSERT_TRUE (waitForPixel (380, 280, 0xffffff)) << "the editor paints at 100 %";
+    pumpFor (300);
+    const auto at100 = windowImage (400, 300);
+    ASSERT_TRUE (at100.isValid());
+    saveForLooking (at100, "editor-100.png");
+
+    // A host on a 200 % screen says so (effVendorSpecific 'PreS' 'AeCs' 2.0) while the editor
+    // is open: the host's window is asked to take twice the size, which the editor fills.
+    EXPECT_EQ (plugin->setContentScale (2.0f), 1);
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (800, 600, test::eventTimeoutMs)) << editorRect().first << " x " << editorRect().second;
+    int serverWidth = 0, serverHeight = 0;
+    ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
+    EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (800, 600));
+    ASSERT_TRUE (waitForPixel (780, 580, 0xffffff)) << "the editor paints all of it at 200 %";
+    pumpFor (300);
+    const auto at200 = windowImage (800, 600);
+    ASSERT_TRUE (at200.isValid());
+    saveForLooking (at200, "editor-200.png");
+
+    // The rows' text (values, names, numbers), legible at both: ink in each row's value box.
+    for (int row = 0; row < 4; ++row)
+    {
+        const juce::Rectangle<int> valueBox (4, row * 24 + 4, 27, 16);
+        EXPECT_GT (100.0f - 100.0f * edgeShare (at100, valueBox), 0.0f) << "row " << row;
+        EXPECT_LT (edgeShare (at200, valueBox * 2), 1.0f) << "row " << row << " has ink at 200 %";
+    }
+
+    // Drawn anew, not enlarged: the text's edges take a much smaller share of its ink, and the
+    // picture is not the 100 % one with every pixel doubled.
+    const juce::Rectangle<int> rows (0, 0, 108, 4 * 24);
+    const auto share100 = edgeShare (at100, rows), share200 = edgeShare (at200, rows * 2);
+    EXPECT_LT (share200, share100 * 0.75f) << "edge share " << share100 << " at 100 %, " << share200 << " at 200 %";
+
+    auto differing = 0;
+
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            differing += at200.getPixelAt (x, y) != at100.getPixelAt (x / 2, y / 2) ? 1 : 0;
+
+    EXPECT_GT (differing, 2000) << "pixels that differ from the doubled 100 % picture";
+
+    // The size the project keeps stays the editor's own, whatever the screen.
+    window.reset();
+    const auto document = savedDocument();
+    ASSERT_NE (document, nullptr);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 400);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("height"), 300);
+    EXPECT_EQ (document->getChildByName ("session")->hasAttribute ("scale"), false);
+}
+
+TEST_F (EditorThroughHost, TheScaleChosenInThePanesMenuIsKeptInTheProject)
+{
+    restoreDocument (scaleDocument);
+    auto& shown = openWindow();
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (waitForPixel (380, 280, 0xffffff));
+
+    // A right click on the empty pane; the menu's last item, "scale", its submenu (on "follow
+    // the host"), down to "150 %".
+    rightClickThenType (300, 250, { XK_Up, XK_Right, XK_Down, XK_Down, XK_Down, XK_Return });
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (600, 450, test::eventTimeoutMs)) << editorRect().first << " x " << editorRect().second;
+
+    const auto project = plugin->getChunk();
+    window.reset();
+    const auto document = chunk::read (project.data(), project.size());
+    ASSERT_NE (document, nullptr);
+    EXPECT_EQ (document->getChildByName ("session")->getStringAttribute ("scale"), "150");
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 400);
+
+    // The project reopened in a new instance: the editor opens at 150 %.
+    std::string error;
+    plugin = host::Plugin::load (BRISQUELL_PLUGIN_PATH, {}, error);
+    ASSERT_NE (plugin, nullptr) << error;
+    plugin->setChunk (project);
+    auto& reopened = openWindow();
+    keepWindowContentsOffScreen();
+    ASSERT_TRUE (reopened.pumpUntilEditorSizeIs (600, 450, test::eventTimeoutMs)) << editorRect().first << " x " << editorRect().second;
+    ASSERT_TRUE (waitForPixel (580, 430, 0xffffff));
+
+    // The chosen scale wins over the host's; "follow the host" gives the host's back and takes
+    // the attribute out of the document again.
+    plugin->setContentScale (2.0f);
+    pumpFor (200);
+    EXPECT_EQ (editorRect(), std::make_pair (600, 450));
+    rightClickThenType (450, 400, { XK_Up, XK_Right, XK_Return });
+    ASSERT_TRUE (reopened.pumpUntilEditorSizeIs (800, 600, test::eventTimeoutMs)) << editorRect().first << " x " << editorRect().second;
+    window.reset();
+    const auto followed = savedDocument();
+    ASSERT_NE (followed, nullptr);
+    EXPECT_FALSE (followed->getChildByName ("session")->hasAttribute ("scale"));
+}
+
 } // namespace
 } // namespace brisquell
