@@ -237,5 +237,24 @@ TEST_F (EditorThroughHost, TheScaleChosenInThePanesMenuIsKeptInTheProject)
     EXPECT_FALSE (followed->getChildByName ("session")->hasAttribute ("scale"));
 }
 
+TEST_F (EditorThroughHost, TheDocumentsScaleIsTakenWithinItsLimitsAndAnyOtherFollowsTheHost)
+{
+    const std::pair<const char*, int> cases[] = { { "50", 200 }, { "400", 1600 }, { "125", 500 }, { "49", 400 }, { "401", 400 }, { "0", 400 }, { "-150", 400 }, { "150.5", 400 }, { "1e2", 400 }, { "abc", 400 }, { "", 400 } };
+
+    for (auto [text, width] : cases)
+    {
+        const auto document = juce::String (R"(<brisquell><controllers/><scenes/><gui width="400" height="300"/><session scale=")") + text + "\"/></brisquell>";
+        restoreDocument (document.toRawUTF8());
+        auto& shown = openWindow();
+        EXPECT_TRUE (shown.pumpUntilEditorSizeIs (width, width * 3 / 4, test::eventTimeoutMs)) << "scale=\"" << text << "\": " << editorRect().first << " x " << editorRect().second;
+        window.reset();
+
+        const auto saved = savedDocument();
+        ASSERT_NE (saved, nullptr);
+        const auto* session = saved->getChildByName ("session");
+        EXPECT_EQ (session != nullptr ? session->getStringAttribute ("scale") : juce::String(), width == 400 ? juce::String() : juce::String (text)) << text;
+    }
+}
+
 } // namespace
 } // namespace brisquell
