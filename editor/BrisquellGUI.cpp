@@ -147,6 +147,7 @@ float BrisquellGUI::findDisplayScale() const
 void BrisquellGUI::setScaleFactor (float newScale)
 {
     hostScale = newScale;
+    const juce::ScopedValueSetter<bool> fromHost (isTakingHostScale, true);
     applyScale();
 }
 
@@ -166,8 +167,20 @@ void BrisquellGUI::applyScale()
 
     const auto transformScale = effectiveScale / (outerScale > 0.0f ? outerScale : 1.0f);
 
-    if (getTransform() != juce::AffineTransform::scale (transformScale))
-        juce::AudioProcessorEditor::setScaleFactor (transformScale);
+    if (getTransform() == juce::AffineTransform::scale (transformScale))
+        return;
+
+    juce::AudioProcessorEditor::setScaleFactor (transformScale);
+
+    // The framework's LV2 client hears only of the editor's changes of size, not of its scale
+    // (but for the host's own, which it passes on and answers itself): one asks it for the
+    // window's new size.
+    if (! isTakingHostScale && processor.wrapperType == juce::AudioProcessor::wrapperType_LV2)
+    {
+        const auto bounds = getBounds();
+        setBounds (bounds.withWidth (bounds.getWidth() + 1));
+        setBounds (bounds);
+    }
 }
 
 //==============================================================================

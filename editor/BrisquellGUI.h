@@ -132,6 +132,7 @@ private:
     std::unique_ptr<HostWindowFollower> hostWindowFollower;
     std::unique_ptr<EntryKeyRouter> entryKeyRouter;
     float hostScale = 1.0f, effectiveScale = 1.0f;
+    bool isTakingHostScale = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellGUI)
 };

@@ -137,10 +137,14 @@ check_scaled_editor() {
     menu=$(popup_windows | tail -1)
     [ -n "$menu" ] || { fail "no menu opened"; return; }
     read -r mx my mw mh < <(window_geometry "$menu")
+    echo "$format: menu $menu at $mx,$my, $mw x $mh" >>"$out/$format-scale-menus.txt"
     xdotool mousemove $((mx + 30)) $((my + mh - 10)) click 1
     sleep 1
-    menu=$(popup_windows | tail -1)
+    import -window root "$out/$format-scale-menu.png"
+    menu=$(popup_windows | grep -v "^$menu\$" | tail -1)
+    [ -n "$menu" ] || { fail "no submenu opened"; return; }
     read -r mx my mw mh < <(window_geometry "$menu")
+    echo "$format: submenu $menu at $mx,$my, $mw x $mh" >>"$out/$format-scale-menus.txt"
     xdotool mousemove $((mx + 30)) $((my + mh * 9 / 10)) click 1
     sleep 2
 
