@@ -15,7 +15,7 @@ namespace brisquell
 class BrisquellPlugInInterface;
 
 //==============================================================================
-/** The plug-in's editor: the controller list on the left (120 pixels wide, rows of 24 pixels)
+/** The plug-in's editor: the controller list on the left (120 units wide, rows of 24 units)
     and the morph pane with the cursor on the right, under a border that resizes the editor,
     all drawn with the plug-in's look.
 

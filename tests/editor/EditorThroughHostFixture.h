@@ -9,6 +9,8 @@
 #include "tools/host/EditorWindow.h"
 #include "tools/host/VstHost.h"
 
+#include <juce_graphics/juce_graphics.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
