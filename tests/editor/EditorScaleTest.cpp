@@ -191,12 +191,15 @@ TEST_F (EditorThroughHost, TheHostsScaleDrawsTheEditorAnewAtTwiceTheSize)
 
     EXPECT_GT (differing, 2000) << "pixels that differ from the doubled 100 % picture";
 
-    // The size the project keeps stays the editor's own, whatever the screen.
+    // The editor fills a host window the user makes larger; the size the project keeps is the
+    // editor's own, in its units, whatever the screen.
+    shown.resizeByUser (900, 700);
+    ASSERT_TRUE (shown.pumpUntilEditorSizeIs (900, 700, test::eventTimeoutMs)) << editorRect().first << " x " << editorRect().second;
     window.reset();
     const auto document = savedDocument();
     ASSERT_NE (document, nullptr);
-    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 400);
-    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("height"), 300);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("width"), 450);
+    EXPECT_EQ (document->getChildByName ("gui")->getIntAttribute ("height"), 350);
     EXPECT_EQ (document->getChildByName ("session")->hasAttribute ("scale"), false);
 }
 
