@@ -117,6 +117,11 @@ void BrisquellGUI::parentHierarchyChanged()
     applyScale();
 }
 
+void BrisquellGUI::parentSizeChanged()
+{
+    repaint();
+}
+
 //==============================================================================
 float BrisquellGUI::chooseScale (int chosenPercent, float hostScale, float displayScale) noexcept
 {

@@ -104,6 +104,11 @@ public:
     /** Follows the display and the window the editor is now in (see applyScale). */
     void parentHierarchyChanged() override;
 
+    /** Draws all of itself again when the holder (a host's) has taken a new size: after a new
+        scale, the repaint that the new transform asked for was cut to the holder's old size.
+    */
+    void parentSizeChanged() override;
+
     //==============================================================================
     /** The editor offers no commands. */
     juce::ApplicationCommandTarget* getNextCommandTarget() override;

@@ -162,7 +162,7 @@ TEST_F (EditorThroughHost, TheHostsScaleDrawsTheEditorAnewAtTwiceTheSize)
     int serverWidth = 0, serverHeight = 0;
     ASSERT_TRUE (shown.queryServerSize (serverWidth, serverHeight));
     EXPECT_EQ (std::make_pair (serverWidth, serverHeight), std::make_pair (800, 600));
-    ASSERT_TRUE (waitForPixel (780, 580, 0xffffff)) << "the editor paints all of it at 200 %";
+    ASSERT_TRUE (waitForPixel (780, 580, 0xffffff)) << "the editor paints all of it at 200 %: " << std::hex << pixelAt (780, 580);
     pumpFor (300);
     const auto at200 = windowImage (800, 600);
     ASSERT_TRUE (at200.isValid());
