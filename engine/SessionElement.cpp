@@ -16,6 +16,7 @@ namespace
 {
 constexpr const char* sessionTag = "session";
 
+
 /** The text as a whole number within the limits: digits only (a "-" before them for negative
     numbers), around them nothing but spaces. Anything else, "12.5" and "1e3" too, is none.
 */
