@@ -239,7 +239,7 @@ run_format() {
     # 2. The window moved to the screen's lower right (the framework's menus used to open towards
     #    the screen's middle, and its idea of the window's place went stale with the move): a
     #    right click on the pane opens its menu at the click; "add controller" is its third item.
-    wmctrl -ir "$plugin_window" -e 0,900,600,-1,-1
+    wmctrl -ir "$plugin_window" -e 0,900,500,-1,-1
     sleep 1
     local editor ex ey
     editor=$(editor_window "$plugin_window")
