@@ -40,6 +40,8 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
     addAndMakeVisible (*resizer);
 
     morphPane->restoreViewState (model.getMorphPaneState());
+    paneModel->onScaleChosen = [this]
+    { applyScale(); };
 
     setWantsKeyboardFocus (true);
     grabKeyboardFocus();
@@ -57,6 +59,10 @@ BrisquellGUI::BrisquellGUI (BrisquellPlugInInterface& owner)
     // The VST 2.4 client leaves a host's own window size unnoticed (see HostWindowFollower).
     if (owner.wrapperType == juce::AudioProcessor::wrapperType_VST)
         hostWindowFollower = std::make_unique<HostWindowFollower> (*this, maxSize);
+
+    // Hosts give their scale after this (the framework's clients always call setScaleFactor);
+    // an app's window gets the chosen or the display's scale from here.
+    applyScale();
 }
 
 BrisquellGUI::~BrisquellGUI()
@@ -106,6 +112,82 @@ void BrisquellGUI::moved()
         setTopLeftPosition (0, 0);
 }
 
+void BrisquellGUI::parentHierarchyChanged()
+{
+    applyScale();
+}
+
+void BrisquellGUI::parentSizeChanged()
+{
+    repaint();
+}
+
+//==============================================================================
+float BrisquellGUI::chooseScale (int chosenPercent, float hostScale, float displayScale) noexcept
+{
+    if (chosenPercent > 0)
+        return (float) chosenPercent / 100.0f;
+
+    if (hostScale > 0.0f && std::isfinite (hostScale) && hostScale != 1.0f)
+        return hostScale;
+
+    return displayScale > 0.0f && std::isfinite (displayScale) ? displayScale : 1.0f;
+}
+
+float BrisquellGUI::findDisplayScale() const
+{
+    const auto& desktop = juce::Desktop::getInstance();
+    const auto& displays = desktop.getDisplays();
+    const auto* display = getPeer() != nullptr ? displays.getDisplayForRect (getScreenBounds()) : displays.getPrimaryDisplay();
+
+    if (display == nullptr)
+        return 1.0f;
+
+    if (juce::JUCEApplicationBase::isStandaloneApp())
+        return (float) display->scale / desktop.getGlobalScaleFactor();
+
+    return juce::jlimit (1.0f, maxDisplayScale, (float) std::round (display->dpi / 96.0));
+}
+
+void BrisquellGUI::setScaleFactor (float newScale)
+{
+    hostScale = newScale;
+    const juce::ScopedValueSetter<bool> fromHost (isTakingHostScale, true);
+    applyScale();
+}
+
+void BrisquellGUI::applyScale()
+{
+    effectiveScale = juce::jlimit (0.25f, maxDisplayScale, chooseScale (model.getEditorScale(), hostScale, findDisplayScale()));
+
+    // What the window around the editor is scaled by already (an app's own window on a display
+    // the framework scales) is not applied twice.
+    auto outerScale = 1.0f;
+
+    if (auto* parent = getParentComponent())
+        outerScale = juce::Component::getApproximateScaleFactorForComponent (parent);
+
+    if (auto* peer = getPeer())
+        outerScale *= (float) peer->getPlatformScaleFactor();
+
+    const auto transformScale = effectiveScale / (outerScale > 0.0f ? outerScale : 1.0f);
+
+    if (getTransform() == juce::AffineTransform::scale (transformScale))
+        return;
+
+    juce::AudioProcessorEditor::setScaleFactor (transformScale);
+
+    // The framework's LV2 client hears only of the editor's changes of size, not of its scale
+    // (but for the host's own, which it passes on and answers itself): one asks it for the
+    // window's new size.
+    if (! isTakingHostScale && processor.wrapperType == juce::AudioProcessor::wrapperType_LV2)
+    {
+        const auto bounds = getBounds();
+        setBounds (bounds.withWidth (bounds.getWidth() + 1));
+        setBounds (bounds);
+    }
+}
+
 //==============================================================================
 juce::ApplicationCommandTarget* BrisquellGUI::getNextCommandTarget() { return nullptr; }
 void BrisquellGUI::getAllCommands (juce::Array<juce::CommandID>&) {}
@@ -121,6 +203,9 @@ void BrisquellGUI::changeListenerCallback (juce::ChangeBroadcaster* source)
     if (source == model.getSceneListSubject())
     {
         morphPane->rebuild();
+
+        // A restored document may carry another scale.
+        applyScale();
 
         // A selection that a restored document carried is the user's, left as it was saved.
         // Otherwise the last scene is chosen; the views just made, one per scene, tell the

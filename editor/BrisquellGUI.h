@@ -15,7 +15,7 @@ namespace brisquell
 class BrisquellPlugInInterface;
 
 //==============================================================================
-/** The plug-in's editor: the controller list on the left (120 pixels wide, rows of 24 pixels)
+/** The plug-in's editor: the controller list on the left (120 units wide, rows of 24 units)
     and the morph pane with the cursor on the right, under a border that resizes the editor,
     all drawn with the plug-in's look.
 
@@ -24,7 +24,13 @@ class BrisquellPlugInInterface;
     pane's view back when it is closed. Inside a VST 2.4 host's window it fills that window and
     follows its size (see HostWindowFollower); inside any host's window, the keys its window
     receives reach the entry the user opened (see EntryKeyRouter). Only the model outlives it.
-    Message thread only.
+
+    It is drawn at a scale: the one chosen in the pane's menu, else the host's, else the
+    display's (see chooseScale). The scale is a transform on the editor, so everything in it
+    (rows, text, scene views, the pane's grid) is drawn as vectors at the screen's resolution and
+    the mouse finds what it points at; the editor's own size, the one the model keeps and the
+    document saves, stays in unscaled units, so a project opens at the same layout at any scale,
+    its window the size times the scale. Message thread only.
 */
 class BrisquellGUI final : public juce::AudioProcessorEditor,
                            public juce::ApplicationCommandTarget,
@@ -44,6 +50,35 @@ public:
         or hand-made document holds them) are cut to it, as no window system shows them.
     */
     static constexpr int maxSize = 8192;
+
+    /** The scale to draw at: the chosen one in percent when there is one (not 0); else the
+        host's, when it gives one other than 1 (the framework's clients hand on VST3's content
+        scale, the VST 2.4 vendor-specific scale and LV2's ui:scaleFactor, and 1 where the host
+        gives none); else the display's.
+    */
+    static float chooseScale (int chosenPercent, float hostScale, float displayScale) noexcept;
+
+    /** The scale of the display the editor is on (the primary one before it is shown), as the
+        framework reads it on X11: a standalone app's display scale (which the framework applies
+        to its windows itself), or for a plug-in, to which the framework gives 1 whatever the
+        display, the display's density in whole steps of 96 dots per inch (as the framework
+        reckons the app's), from 1 to maxDisplayScale.
+    */
+    float findDisplayScale() const;
+
+    static constexpr float maxDisplayScale = 4.0f;
+
+    /** The scale the editor is drawn at now, in screen pixels per unit of its size. */
+    float getEffectiveScale() const noexcept { return effectiveScale; }
+
+    /** The host's scale (see chooseScale); the editor is drawn anew at the scale chosen then. */
+    void setScaleFactor (float newScale) override;
+
+    /** Draws at the scale chooseScale gives now (after a choice in the pane's menu, a restored
+        document, or the editor's move into a window). The component holding the editor (a
+        host's) hears of the new size at once.
+    */
+    void applyScale();
 
     /** The children, for the views' tests. */
     juce::ListBox& getControlsBox() const noexcept { return *controlsBox; }
@@ -65,6 +100,14 @@ public:
         dragged, so that the whole editor stays visible there.
     */
     void moved() override;
+
+    /** Follows the display and the window the editor is now in (see applyScale). */
+    void parentHierarchyChanged() override;
+
+    /** Draws all of itself again when the holder (a host's) has taken a new size: after a new
+        scale, the repaint that the new transform asked for was cut to the holder's old size.
+    */
+    void parentSizeChanged() override;
 
     //==============================================================================
     /** The editor offers no commands. */
@@ -93,6 +136,8 @@ private:
     std::unique_ptr<MorphPane> morphPane;
     std::unique_ptr<HostWindowFollower> hostWindowFollower;
     std::unique_ptr<EntryKeyRouter> entryKeyRouter;
+    float hostScale = 1.0f, effectiveScale = 1.0f;
+    bool isTakingHostScale = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellGUI)
 };

@@ -57,6 +57,9 @@ TextBoxSlider::TextBoxSlider (double initialValue)
     // the text, and a three-digit number would show as "...": the text may use everything
     // inside the outline, and the font is chosen so that it needs no more.
     setBorderSize (juce::BorderSize<int> (1));
+    // Laid out at its own width, as fitFontHeight measured it: a number squeezed to fit would
+    // reach beyond the room measured for it.
+    setMinimumHorizontalScale (1.0f);
     setRange (0.0, 100.0, 1.0, 10);
     setValue (initialValue, juce::dontSendNotification);
 }
@@ -230,6 +233,24 @@ juce::StringArray TextBoxSlider::getWidestTexts (double min, double max, double 
     return texts;
 }
 
+namespace
+{
+/** True when the glyphs are the text's characters, none cut off: a text too wide for its box is
+    shortened to end in "...", which may leave as many glyphs as it had characters.
+*/
+bool isWhole (juce::GlyphArrangement& glyphs, const juce::String& text)
+{
+    if (glyphs.getNumGlyphs() != text.length())
+        return false;
+
+    for (int i = 0; i < glyphs.getNumGlyphs(); ++i)
+        if (glyphs.getGlyph (i).getCharacter() != text[i])
+            return false;
+
+    return true;
+}
+} // namespace
+
 float TextBoxSlider::fitFontHeight (const juce::StringArray& texts, int width, int height)
 {
     // The outline's inside: a pill one pixel in from the box's edges, less half a pixel of
@@ -265,7 +286,7 @@ float TextBoxSlider::fitFontHeight (const juce::StringArray& texts, int width, i
             glyphs.createPath (outline);
             const auto ink = outline.getBounds();
 
-            if (glyphs.getNumGlyphs() != text.length() || ! isInside (ink.getTopLeft()) || ! isInside (ink.getTopRight())
+            if (! isWhole (glyphs, text) || ! isInside (ink.getTopLeft()) || ! isInside (ink.getTopRight())
                 || ! isInside (ink.getBottomLeft()) || ! isInside (ink.getBottomRight()))
                 return false;
         }

@@ -233,6 +233,12 @@ public:
     juce::Point<int> getEditorSize() const;
     void setEditorSize (int width, int height);
 
+    /** The editor's scale chosen in the pane's menu, in percent, carried in the session; 0
+        (a new instance's) follows the scale the host and the display give. Any thread.
+    */
+    int getEditorScale() const noexcept { return editorScale.load(); }
+    void setEditorScale (int percent) noexcept { editorScale.store (percent); }
+
     /** The pane's remembered view, written into the state document (none when none is held).
         A zoom that is no usable factor (see isUsableZoom) is not kept. Any thread.
     */
@@ -558,6 +564,7 @@ private:
     mutable bool triggerLookupStale = true;
 
     std::atomic<bool> autoLearn{ true }, autoKey{ true }, midiThrough{ false }, reportCursorMoves{ false };
+    std::atomic<int> editorScale{ 0 };
     CursorPerformance cursorPerformance;
     std::atomic<int> refreshRate{ defaultRefreshRate };
 

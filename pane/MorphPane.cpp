@@ -3,6 +3,7 @@
 #include "pane/MenuPlacement.h"
 #include "pane/SceneGUI.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace brisquell
@@ -113,7 +114,29 @@ juce::PopupMenu MorphPaneModel::createMenu() const
     menu.addSeparator();
     menu.addItem (midiThroughItem, "pass other MIDI through", true, model.isMidiThrough());
     menu.addItem (reportCursorItem, "report cursor moves to the host", true, model.isReportingCursorMoves());
+    menu.addSeparator();
+    addScaleItems (menu);
     return menu;
+}
+
+void MorphPaneModel::addScaleItems (juce::PopupMenu& menu) const
+{
+    const auto current = model.getEditorScale();
+    juce::PopupMenu scale;
+    scale.addItem (followHostScaleItem, "follow the host", true, current == 0);
+
+    for (auto percent : menuScales)
+        scale.addItem (scaleItemBase + percent, juce::String (percent) + " %", true, percent == current);
+
+    menu.addSubMenu ("scale", scale);
+}
+
+void MorphPaneModel::chooseScale (int percent)
+{
+    model.setEditorScale (percent);
+
+    if (onScaleChosen != nullptr)
+        onScaleChosen();
 }
 
 void MorphPaneModel::addMixItems (juce::PopupMenu& menu) const
@@ -190,8 +213,14 @@ void MorphPaneModel::menuItemChosen (int itemId, juce::Point<int> clickPosition)
             model.keyRandomSceneAtCursor();
             break;
 
+        case followHostScaleItem:
+            chooseScale (0);
+            break;
+
         default:
-            if (Brisquell::isValidSharpness (itemId - sharpnessItemBase))
+            if (std::find (std::begin (menuScales), std::end (menuScales), itemId - scaleItemBase) != std::end (menuScales))
+                chooseScale (itemId - scaleItemBase);
+            else if (Brisquell::isValidSharpness (itemId - sharpnessItemBase))
                 model.setSharpness (itemId - sharpnessItemBase);
 
             break;

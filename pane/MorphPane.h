@@ -43,8 +43,18 @@ public:
         midiThroughItem = 12,
         reportCursorItem = 13,
         newRandomSceneItem = 101,
-        sharpnessItemBase = 110 // plus the sharpness: 111, 112, 114
+        sharpnessItemBase = 110, // plus the sharpness: 111, 112, 114
+        followHostScaleItem = 1000,
+        scaleItemBase = 1000 // plus the percentage: 1100, 1125, 1150, 1200
     };
+
+    /** The scales the "scale" submenu offers, in percent, besides following the host. */
+    static constexpr int menuScales[] = { 100, 125, 150, 200 };
+
+    /** Called after a scale was chosen in the menu (and stored in the model), for the editor to
+        draw at it.
+    */
+    std::function<void()> onScaleChosen;
 
     //==============================================================================
     /** The context menu as it stands now: the items, their texts and ticks. */
@@ -100,6 +110,8 @@ private:
     void addSceneAt (juce::Point<int> clickPosition);
     void toggleLearning (LearnRequest request);
     void addMixItems (juce::PopupMenu& menu) const;
+    void addScaleItems (juce::PopupMenu& menu) const;
+    void chooseScale (int percent);
 
     /** Opens a dialog with the content, centred on the pane, or brings the one open forward. */
     void launchDialog (juce::Component::SafePointer<juce::DialogWindow>& dialog, std::function<juce::Component*()> makeContent);

@@ -88,6 +88,7 @@ state::StateContent Brisquell::captureState() const
     session.audit = audit;
     session.midiThrough = midiThrough.load();
     session.reportCursorMoves = reportCursorMoves.load();
+    session.editorScale = editorScale.load();
 
     for (auto* scene : selectedScenes)
         if (const auto found = sceneIndex.find (scene); found != sceneIndex.end())
@@ -174,6 +175,7 @@ void Brisquell::applySessionLocked (const state::Session& session)
     audit = session.audit;
     midiThrough.store (session.midiThrough);
     reportCursorMoves.store (session.reportCursorMoves);
+    editorScale.store (session.editorScale);
 
     juce::Array<Scene*> selection;
 

@@ -55,7 +55,7 @@ bool Session::operator== (const Session& other) const noexcept
     return cursorX == other.cursorX && cursorY == other.cursorY && refreshRate == other.refreshRate
            && autoLearn == other.autoLearn && autoKey == other.autoKey && audit == other.audit
            && selection == other.selection && midiThrough == other.midiThrough
-           && reportCursorMoves == other.reportCursorMoves;
+           && reportCursorMoves == other.reportCursorMoves && editorScale == other.editorScale;
 }
 
 std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
@@ -102,6 +102,9 @@ std::unique_ptr<juce::XmlElement> createSessionElement (const Session& session)
     if (session.reportCursorMoves)
         element->setAttribute ("reportcursor", 1);
 
+    if (session.editorScale != fresh.editorScale)
+        element->setAttribute ("scale", session.editorScale);
+
     return element;
 }
 
@@ -125,6 +128,9 @@ Session readSession (const juce::XmlElement& element, int numScenes)
     session.audit = readMode (element, "audit", session.audit);
     session.midiThrough = readMode (element, "midithrough", session.midiThrough);
     session.reportCursorMoves = readMode (element, "reportcursor", session.reportCursorMoves);
+
+    if (hasAttribute (element, "scale"))
+        session.editorScale = readWholeNumber (getAttribute (element, "scale"), Session::minScale, Session::maxScale).value_or (0);
 
     if (numScenes > 0)
     {

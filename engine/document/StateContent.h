@@ -68,10 +68,12 @@ struct CursorControlContent
     the attributes that differ:
 
         <session cursorx="120" cursory="40.5" refreshrate="500" autolearn="0" autokey="0"
-                 audit="1" selection="2 0"/>
+                 audit="1" selection="2 0" scale="150"/>
 
     Positions are decimals, the rate an integer, the modes 0 or 1, the selection the scenes'
-    positions in the scene list, in selection order, separated by spaces.
+    positions in the scene list, in selection order, separated by spaces, the editor's scale a
+    whole percentage (written only when chosen in the pane's menu; without it the editor follows
+    the host's and the display's scale).
 */
 struct Session
 {
@@ -80,6 +82,8 @@ struct Session
     bool autoLearn = true, autoKey = true, audit = false;
     std::vector<int> selection;
     bool midiThrough = false, reportCursorMoves = false; // "midithrough", "reportcursor": 1 when on
+    int editorScale = 0; // "scale": the editor's scale in percent (minScale..maxScale) when chosen
+    static constexpr int minScale = 50, maxScale = 400;
 
     bool operator== (const Session& other) const noexcept;
     bool operator!= (const Session& other) const noexcept { return ! operator== (other); }

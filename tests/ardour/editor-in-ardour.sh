@@ -17,6 +17,11 @@
 #   3. clicks the new row's value box, types "64" and Return, and takes a screenshot
 #      (OUTPUT_DIR/<format>-typed-64.png; the row's value shows 64), then saves the session and
 #      reads the plug-in's state back from it: the controller's value in the scene must be 64.
+# With BRISQUELL_ARDOUR_SCALE=1 (what tests/ardour/editor-scale-in-ardour.sh sets), after step 1
+# "200 %" is chosen from the pane menu's "scale" submenu with the mouse, and the plug-in's own
+# window must then be twice its size and fill Ardour's plug-in window to its right and bottom edges
+# (up to BRISQUELL_ARDOUR_BOTTOM_GAP pixels at the bottom; OUTPUT_DIR/<format>-scaled.png); steps 2
+# and 3 are left out.
 # Exits 0 when every check passes in every format. Slow (about two minutes) and not part of CTest.
 set -euo pipefail
 
@@ -118,6 +123,59 @@ fail() {
     failures=$((failures + 1))
 }
 
+# The plug-in's own window has the expected size and reaches the right and bottom edges of
+# Ardour's plug-in window (above it only Ardour's toolbar).
+check_scaled_editor() {
+    local editor before shown wx wy ex ey window menu mx my mw mh
+    editor=$(editor_window "$1")
+    before=$(window_size "$editor")
+    read -r ex ey < <(window_origin "$editor")
+
+    # The pane's menu; its last item, "scale", opens the submenu, whose last item is "200 %".
+    xdotool mousemove $((ex + 200)) $((ey + 120)) click 3
+    sleep 1
+    menu=$(popup_windows | tail -1)
+    [ -n "$menu" ] || { fail "no menu opened"; return; }
+    read -r mx my mw mh < <(window_geometry "$menu")
+    echo "$format: menu $menu at $mx,$my, $mw x $mh" >>"$out/$format-scale-menus.txt"
+    xdotool mousemove $((mx + 30)) $((my + mh - 10)) click 1
+    sleep 1
+    import -window root "$out/$format-scale-menu.png"
+    menu=$(popup_windows | grep -v "^$menu\$" | tail -1)
+    [ -n "$menu" ] || { fail "no submenu opened"; return; }
+    read -r mx my mw mh < <(window_geometry "$menu")
+    echo "$format: submenu $menu at $mx,$my, $mw x $mh" >>"$out/$format-scale-menus.txt"
+    xdotool mousemove $((mx + 30)) $((my + mh * 9 / 10)) click 1
+    sleep 2
+
+    editor=$(editor_window "$1")
+    shown=$(window_size "$editor")
+    window=$(window_size "$1")
+    read -r wx wy < <(window_origin "$1")
+    read -r ex ey < <(window_origin "$editor")
+    import -window "$1" "$out/$format-scaled.png"
+    echo "$format: the editor $before at 100 %; at 200 % Ardour's window $window at $wx,$wy, the editor $shown at $ex,$ey"
+    [ "${shown%x*}" -ge $((2 * ${before%x*})) ] && [ "${shown#*x}" -ge $((2 * ${before#*x})) ] \
+        || fail "the editor is $shown at 200 %, $before at 100 %"
+    [ $((ex + ${shown%x*})) -eq $((wx + ${window%x*})) ] || fail "the editor ends at x $((ex + ${shown%x*})), the window at $((wx + ${window%x*}))"
+    [ $((wy + ${window#*x} - ey - ${shown#*x})) -le "${BRISQUELL_ARDOUR_BOTTOM_GAP:-0}" ] \
+        || fail "the editor ends at y $((ey + ${shown#*x})), the window at $((wy + ${window#*x}))"
+}
+
+# The viewable override-redirect windows on the screen larger than the toolkits' helpers (menus),
+# oldest first; and a window's origin and size.
+popup_windows() {
+    xwininfo -root -children | awk '$1 ~ /^0x/ && /[0-9]+x[0-9]+\+/ { print $1 }' | while read -r w; do
+        xwininfo -id "$w" | awk -v id="$w" '/Absolute upper-left X:/ { x = $4 } /Width:/ { width = $2 }
+            /Map State:/ { viewable = ($3 == "IsViewable") } /Override Redirect State: yes/ { redirect = 1 }
+            END { if (viewable && redirect && x >= 0 && width > 50) print id }'
+    done
+}
+window_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
+}
+
 run_format() {
     format=$1 title=$2 strip=$3
 
@@ -171,10 +229,17 @@ run_format() {
     [ "$sizes" -eq 1 ] || fail "the window's size changed: $(awk '{ print $2, $4 }' "$out/$format-sizes.txt" | uniq | tr '\n' ';')"
     echo "$format: window and editor $(tail -1 "$out/$format-sizes.txt" | cut -d' ' -f2-) for 15 s"
 
+    if [ -n "${BRISQUELL_ARDOUR_SCALE:-}" ]; then
+        check_scaled_editor "$plugin_window"
+        kill "$ardour_pid"
+        wait "$ardour_pid" 2>/dev/null || true
+        return
+    fi
+
     # 2. The window moved to the screen's lower right (the framework's menus used to open towards
     #    the screen's middle, and its idea of the window's place went stale with the move): a
     #    right click on the pane opens its menu at the click; "add controller" is its third item.
-    wmctrl -ir "$plugin_window" -e 0,900,650,-1,-1
+    wmctrl -ir "$plugin_window" -e 0,900,500,-1,-1
     sleep 1
     local editor ex ey
     editor=$(editor_window "$plugin_window")

@@ -9,6 +9,8 @@
 #include "tools/host/EditorWindow.h"
 #include "tools/host/VstHost.h"
 
+#include <juce_graphics/juce_graphics.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -278,6 +280,28 @@ struct EditorThroughHost : public ::testing::Test
         }
 
         return pixel;
+    }
+
+    /** The pixels of the window the editor is embedded in (width x height from its top left),
+        as the X server holds them; an invalid image when they cannot be read.
+    */
+    juce::Image windowImage (int width, int height)
+    {
+        juce::Image result;
+
+        if (auto* image = XGetImage (reader, window->getEmbeddingWindowId(), 0, 0, (unsigned int) width, (unsigned int) height, AllPlanes, ZPixmap))
+        {
+            result = juce::Image (juce::Image::RGB, width, height, false);
+            const juce::Image::BitmapData pixels (result, juce::Image::BitmapData::writeOnly);
+
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    pixels.setPixelColour (x, y, juce::Colour ((juce::uint32) (XGetPixel (image, x, y) | 0xff000000)));
+
+            XDestroyImage (image);
+        }
+
+        return result;
     }
 
     std::unique_ptr<host::Plugin> plugin;

@@ -66,6 +66,8 @@ TEST_F (MorphPaneMenu, ListsItsItemsWithTheModelsRateAndModes)
         { 0, {}, false, true },
         { 12, "pass other MIDI through", false, false },
         { 13, "report cursor moves to the host", false, false },
+        { 0, {}, false, true },
+        { 0, "scale", false, false },
     };
     EXPECT_EQ (entriesOf (paneModel->createMenu()), expected);
 

@@ -258,7 +258,7 @@ TEST_F (PaneMenuForScenes, NewRandomSceneAndSharpnessThroughTheKeyboard)
     {
         const auto& item = it.getItem();
 
-        if (item.itemID > MorphPaneModel::sharpnessItemBase)
+        if (item.itemID > MorphPaneModel::sharpnessItemBase && item.itemID < MorphPaneModel::scaleItemBase)
         {
             ++sharpnessItems;
             EXPECT_EQ (item.isTicked, item.itemID == MorphPaneModel::sharpnessItemBase + 2) << item.text;

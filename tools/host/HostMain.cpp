@@ -35,6 +35,7 @@ void usage (std::ostream& out)
            "  --hold MS            keep running the UI this long after the run (with --editor)\n"
            "  --window WxH         open the editor's window at this size instead of the editor's\n"
            "  --editor-cycles N    open and close the editor N times before the run\n"
+           "  --ui-scale F         tell the plug-in the host's scale of its user interface (2 for 200 %)\n"
            "  --audio-thread       process on a separate thread while this one pumps effEditIdle\n"
            "  --realtime           pace the blocks at the sample rate\n"
            "  --host-version N     answer audioMasterVersion with N (default 2400)\n"
@@ -88,8 +89,7 @@ bool readWindowSize (const std::string& text, int& width, int& height)
 void printInfo (Plugin& plugin, std::ostream& out)
 {
     auto& fx = plugin.getEffect();
-    char id[5] = { (char) ((fx.uniqueID >> 24) & 0xff), (char) ((fx.uniqueID >> 16) & 0xff),
-                   (char) ((fx.uniqueID >> 8) & 0xff), (char) (fx.uniqueID & 0xff), 0 };
+    char id[5] = { (char) ((fx.uniqueID >> 24) & 0xff), (char) ((fx.uniqueID >> 16) & 0xff), (char) ((fx.uniqueID >> 8) & 0xff), (char) (fx.uniqueID & 0xff), 0 };
 
     out << "effect:     " << plugin.getText (effGetEffectName) << "\n"
         << "product:    " << plugin.getText (effGetProductString) << "\n"
@@ -208,6 +208,18 @@ int main (int argc, char** argv)
             if (! readWindowSize (size, settings.windowWidth, settings.windowHeight))
             {
                 std::cerr << "brisquell-host: --window takes a size such as 640x400 (each side 1 to 32767), not " << size << "\n";
+                return 2;
+            }
+        }
+        else if (arg == "--ui-scale")
+        {
+            const std::string text = needValue ("a scale such as 2");
+            char* end = nullptr;
+            settings.uiScale = std::strtof (text.c_str(), &end);
+
+            if (end == text.c_str() || *end != 0 || ! (settings.uiScale > 0.0f && settings.uiScale <= 8.0f))
+            {
+                std::cerr << "brisquell-host: --ui-scale takes a scale above 0 and up to 8, such as 1.5, not " << text << "\n";
                 return 2;
             }
         }

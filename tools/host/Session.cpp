@@ -79,6 +79,9 @@ public:
 
         std::unique_ptr<EditorWindow> window;
 
+        if (settings.uiScale > 0.0f)
+            plugin.setContentScale (settings.uiScale);
+
         if (settings.opensEditor)
         {
             std::string error;

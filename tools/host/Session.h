@@ -38,6 +38,11 @@ struct SessionSettings
     /** The editor window's size when it opens; 0 x 0 takes the editor's own size. */
     int windowWidth = 0, windowHeight = 0;
 
+    /** The host's scale sent to the plug-in before the editor opens (see Plugin::setContentScale);
+        0 sends none.
+    */
+    float uiScale = 0.0f;
+
     std::string loadChunkPath, saveChunkPath;
 };
 
@@ -45,8 +50,7 @@ struct SessionSettings
     then for every block its actions, its MIDI (effProcessEvents) and processReplacing, printing
     what the plug-in sends; then suspend. Answers 0, or 1 after an error (printed to errors).
 */
-int runSession (Plugin& plugin, const std::vector<Action>& actions, const SessionSettings& settings,
-                std::ostream& out, std::ostream& errors);
+int runSession (Plugin& plugin, const std::vector<Action>& actions, const SessionSettings& settings, std::ostream& out, std::ostream& errors);
 
 /** The state chunk of a plug-in of this project with the scene selection taken out of its
     document (the "selection" attribute of its "session" element); anything else comes back as

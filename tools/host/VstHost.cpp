@@ -335,6 +335,17 @@ bool Plugin::getEditorSize (int& width, int& height)
     return true;
 }
 
+VstIntPtr Plugin::setContentScale (float scale)
+{
+    const auto fourChars = [] (const char* text)
+    {
+        return (VstIntPtr) (((std::uint32_t) (std::uint8_t) text[0] << 24) | ((std::uint32_t) (std::uint8_t) text[1] << 16)
+                            | ((std::uint32_t) (std::uint8_t) text[2] << 8) | (std::uint32_t) (std::uint8_t) text[3]);
+    };
+
+    return dispatch (effVendorSpecific, (int) fourChars ("PreS"), fourChars ("AeCs"), nullptr, scale);
+}
+
 bool Plugin::openEditor (unsigned long parentWindow)
 {
     editorOpen = dispatch (effEditOpen, 0, 0, reinterpret_cast<void*> (parentWindow), 0.0f) != 0;

@@ -23,7 +23,7 @@ namespace brisquell::host
 struct MidiEvent
 {
     int offset = 0;
-    std::array<std::uint8_t, 4> bytes {};
+    std::array<std::uint8_t, 4> bytes{};
     int size = 0;
 
     /** A control change: status 0xB0 | (channel - 1), then the CC number and the value. */
@@ -132,6 +132,12 @@ public:
     void idle();
     bool isEditorOpen() const noexcept { return editorOpen; }
 
+    /** Tells the plug-in the host's scale of its user interface, as hosts on high-resolution
+        screens do: effVendorSpecific with index 'PreS', value 'AeCs' and the scale (1 for 100 %)
+        as the float argument. Answers what the plug-in returned (1 when it took the scale).
+    */
+    VstIntPtr setContentScale (float scale);
+
     /** Called on audioMasterSizeWindow with the width and height the plug-in asks for. */
     void setSizeWindowHandler (std::function<bool (int, int)> handler);
 
@@ -185,7 +191,7 @@ private:
     std::vector<std::vector<float>> channelData;
     std::vector<float*> channelPointers;
 
-    std::array<std::atomic<int>, numCallbackSlots> callbackCounts {};
+    std::array<std::atomic<int>, numCallbackSlots> callbackCounts{};
     mutable std::mutex editsMutex;
     std::vector<Edit> edits;
     mutable std::mutex uiMutex;
