@@ -466,7 +466,11 @@ void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
 bool Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
 {
     const juce::ScopedLock sl (lock);
+    return handleIncomingMidiLocked (data, numBytes, time);
+}
 
+bool Brisquell::handleIncomingMidiLocked (const juce::uint8* data, int numBytes, double time)
+{
     setSampleClock (time, 0.0);
     return midiSorter.sort (data, numBytes);
 }
@@ -474,7 +478,7 @@ bool Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, doubl
 void Brisquell::setIncomingFromHost (bool isHosts)
 {
     const juce::ScopedLock sl (lock);
-    midiSorter.setHostInstant (isHosts);
+    setIncomingFromHostLocked (isHosts);
 }
 
 int Brisquell::handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn)
@@ -548,7 +552,7 @@ void Brisquell::rebuildMidiLookup()
 bool Brisquell::needsOutput() const
 {
     const juce::ScopedLock sl (lock);
-    return scenesMoved || valuesChanged;
+    return needsOutputLocked();
 }
 
 int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
@@ -559,7 +563,11 @@ int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
 void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 {
     const juce::ScopedLock sl (lock);
+    renderOutputLocked (buffer, sampleOffset);
+}
 
+void Brisquell::renderOutputLocked (juce::MidiBuffer& buffer, int sampleOffset)
+{
     // One walk to the tick's place in the buffer, then every message goes straight there.
     MidiTickWriter writer (buffer, sampleOffset);
 

@@ -387,9 +387,21 @@ public:
 
     /** True when the output must follow the sample clock exactly: a glide time, a glide that
         still runs, a cursor source, a scene trigger or a learn request is in play (see the
-        processor's tick rule). Audio thread (any thread is safe).
+        tick rule of MidiBlockRunner). Audio thread (any thread is safe).
     */
     bool usesExactTiming() const;
+
+    //==============================================================================
+    /** The output path's steps with the lock already held, as MidiBlockRunner holds it for a
+        whole block: the same as the calls above without the lock. Audio thread, lock held.
+    */
+    bool needsOutputLocked() const noexcept { return scenesMoved || valuesChanged; }
+    bool isGlidingLocked() const noexcept { return glide.isRunning; }
+    bool usesExactTimingLocked() const;
+    void advanceGlideToLocked (double sampleTime);
+    void renderOutputLocked (juce::MidiBuffer& buffer, int sampleOffset);
+    bool handleIncomingMidiLocked (const juce::uint8* data, int numBytes, double sampleTime);
+    void setIncomingFromHostLocked (bool isHosts) noexcept { midiSorter.setHostInstant (isHosts); }
 
     //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
