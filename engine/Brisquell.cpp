@@ -142,6 +142,7 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
         added = controller.get();
         controllers.push_back (std::move (controller));
         lookupStale = true;
+        interpolation.reserveFor (controllers.size(), scenes.size());
     }
 
     notifyChange (&controllerListSubject);
@@ -563,23 +564,23 @@ int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
 void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 {
     const juce::ScopedLock sl (lock);
-    renderOutputLocked (buffer, sampleOffset);
-}
 
-void Brisquell::renderOutputLocked (juce::MidiBuffer& buffer, int sampleOffset)
-{
     // One walk to the tick's place in the buffer, then every message goes straight there.
     MidiTickWriter writer (buffer, sampleOffset);
+    renderOutputLocked (writer);
+}
 
+void Brisquell::renderOutputLocked (MidiTickWriter& writer)
+{
     if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
     {
         selectedScenes.getUnchecked (0)->sendValues (writer);
     }
     else
     {
-        ensureWeights();
+        updateValuesLocked();
 
-        // Controller::takeSendRequest and sendTo, inlined: the lock is held for the whole tick.
+        // Controller::takeSendRequest, inlined: the lock is held for the whole tick.
         for (auto i = controllers.size(); i > 0; --i)
         {
             auto& controller = *controllers[i - 1];
@@ -600,10 +601,14 @@ void Brisquell::renderOutputLocked (juce::MidiBuffer& buffer, int sampleOffset)
 }
 
 //==============================================================================
-void Brisquell::invalidateWeights() const noexcept
+void Brisquell::invalidateWeights()
 {
     weightsStale = true;
     ++sceneLooksVersion;
+
+    // Every change of the lists comes here or through addController (a restore too): the
+    // interpolation's room follows them there, not on the audio thread.
+    interpolation.reserveFor (controllers.size(), scenes.size());
 }
 
 void Brisquell::ensureWeights() const
@@ -691,6 +696,12 @@ void Brisquell::ensureWeights() const
 
     weightsStale = false;
     ++weightsGeneration;
+}
+
+void Brisquell::updateValuesLocked()
+{
+    ensureWeights();
+    interpolation.updateValues (controllers, scenes, weightsGeneration);
 }
 
 float Brisquell::getDistanceSum() const

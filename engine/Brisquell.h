@@ -3,6 +3,7 @@
 
 #include "engine/CursorPerformance.h"
 #include "engine/Glide.h"
+#include "engine/Interpolation.h"
 #include "engine/MidiSorter.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
@@ -399,7 +400,7 @@ public:
     bool isGlidingLocked() const noexcept { return glide.isRunning; }
     bool usesExactTimingLocked() const;
     void advanceGlideToLocked (double sampleTime);
-    void renderOutputLocked (juce::MidiBuffer& buffer, int sampleOffset);
+    void renderOutputLocked (MidiTickWriter& writer);
     bool handleIncomingMidiLocked (const juce::uint8* data, int numBytes, double sampleTime);
     void setIncomingFromHostLocked (bool isHosts) noexcept { midiSorter.setHostInstant (isHosts); }
 
@@ -479,7 +480,8 @@ private:
     void timerCallback() override;
 
     void ensureWeights() const;
-    void invalidateWeights() const noexcept;
+    void updateValuesLocked();
+    void invalidateWeights();
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
@@ -531,6 +533,7 @@ private:
     mutable double weightSum = 0.0;
     mutable juce::uint64 weightsGeneration = 1;
     mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
+    Interpolation interpolation;
 
     // Incoming values find their controllers through chains per (kind, channel, number modulo
     // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers

@@ -177,9 +177,13 @@ void MidiBlockRunner::runTicksBefore (double until, bool isExact, int interval, 
             if (! (offset > 0.0))
                 offset = 0.0;
 
-            // A tick left out keeps the output pending: the next tick with room sends it.
+            // A tick left out keeps the output pending: the next tick with room sends it. The
+            // block's own ticks are all the buffer holds, in time order: each goes at its end.
             if (room == unlimitedRoom || hasRoomForTick (buffer, room))
-                model.renderOutputLocked (buffer, (int) offset);
+            {
+                MidiTickWriter writer (buffer, (int) offset, MidiTickWriter::atEnd);
+                model.renderOutputLocked (writer);
+            }
             else
                 numDroppedOutputTicks.fetch_add (1);
         }

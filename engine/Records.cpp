@@ -248,12 +248,6 @@ float Scene::getWeight() const
     return (float) weight;
 }
 
-void Scene::sendValues (juce::MidiBuffer& buffer, int sampleOffset)
-{
-    MidiTickWriter writer (buffer, sampleOffset);
-    sendValues (writer);
-}
-
 void Scene::sendValues (MidiTickWriter& writer)
 {
     const juce::ScopedLock sl (model.getLock());
@@ -433,7 +427,7 @@ bool Controller::takeSendRequest()
 int Controller::getValue() const
 {
     const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
+    model.updateValuesLocked();
     return const_cast<Controller*> (this)->computeValue();
 }
 
@@ -508,14 +502,6 @@ SelectionState Controller::getSelectionState() const
     }
 
     return previous != -1 ? SelectionState::Agreeing : SelectionState::NoValue;
-}
-
-void Controller::sendTo (juce::MidiBuffer& buffer, int sampleOffset)
-{
-    const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
-    MidiTickWriter writer (buffer, sampleOffset);
-    writeControllerValue (writer, kind, channel, ccNumber, computeValue());
 }
 
 void Controller::removeFromModel()
