@@ -260,6 +260,14 @@ void Brisquell::keySceneAtCursor()
     addScene (std::move (scene));
 }
 
+void Brisquell::keySceneAtCursorQuietly()
+{
+    const juce::ScopedLock sl (lock);
+    const auto othersMoved = scenesMoved;
+    keySceneAtCursor();
+    scenesMoved = othersMoved;
+}
+
 //==============================================================================
 Scene* Brisquell::duplicateScene (const Scene& source)
 {

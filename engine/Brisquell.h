@@ -473,15 +473,45 @@ public:
     /** Called by a scene whose name or colour changed (lock held). */
     void sceneLooksChanged() noexcept;
 
-private:
-    friend class Controller;
-    friend class Scene;
+    //==============================================================================
+    /** What the records (Controller, Scene) ask of the model and tell it. Lock held. */
 
+    /** A controller's number, channel or kind changed: incoming MIDI finds it anew. */
+    void controllerAddressChanged() noexcept { lookupStale = true; }
+
+    /** A controller's value is due at the next tick (see needsOutput). */
+    void valueChangedLocked() noexcept { valuesChanged = true; }
+
+    /** True while the next tick sends every controller: the mix moved. */
+    bool sendsEveryControllerLocked() const noexcept { return scenesMoved; }
+
+    /** The selection as it stands; valid while the lock is held. */
+    const juce::Array<Scene*>& getSelectedScenesLocked() const noexcept { return selectedScenes; }
+
+    /** Keys a scene at the cursor (see keySceneAtCursor) without making the next tick send
+        every controller: only what goes into the new scene is due.
+    */
+    void keySceneAtCursorQuietly();
+
+    /** The scenes' weights brought up to date, and the count that changes with them; every
+        controller's value brought up to date with them (see Interpolation).
+    */
+    void updateWeightsLocked() const { ensureWeights(); }
+    juce::uint64 getWeightsGenerationLocked() const noexcept { return weightsGeneration; }
+    void updateValuesLocked();
+
+    /** A scene's position or list changed: the weights are worked out again. */
+    void invalidateWeights();
+
+    /** The number that names a new scene in learn requests, unique among all scenes ever made.
+        Any thread; takes no lock.
+    */
+    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
+
+private:
     void timerCallback() override;
 
     void ensureWeights() const;
-    void updateValuesLocked();
-    void invalidateWeights();
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
@@ -504,7 +534,6 @@ private:
     void storeCursorTarget (juce::Point<float> target) noexcept;
     void changeSampleRateLocked (double newSampleRate) noexcept;
     void rebuildTriggerLookup() const;
-    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
     // The session as the document carries it, and a restored one put into effect (lock held).
     state::Session captureSessionLocked() const;
