@@ -512,6 +512,8 @@ private:
     void timerCallback() override;
 
     void ensureWeights() const;
+    size_t updateDistances() const;                   // answers how many scenes lie at the cursor
+    void updateRawWeights (size_t numAtCursor) const; // and the weight sum
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
