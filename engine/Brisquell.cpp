@@ -198,7 +198,6 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     added->listed = true;
     scenes.push_back (std::move (scene));
     invalidateWeights();
-    distanceSumStale = true;
     triggerLookupStale = true;
     selectionRestored = false;
     notifyChange (&sceneListSubject);
@@ -224,7 +223,6 @@ void Brisquell::deleteScene (Scene* scene)
         triggerLookupStale = true;
 
         // The interpolation no longer counts the scene; no output tick is caused by that.
-        distanceSumStale = true;
         invalidateWeights();
 
         while (! removed->values.empty())

@@ -497,7 +497,7 @@ public:
         controller's value brought up to date with them (see Interpolation).
     */
     void updateWeightsLocked() const { ensureWeights(); }
-    juce::uint64 getWeightsGenerationLocked() const noexcept { return weightsGeneration; }
+    juce::uint64 getWeightsGenerationLocked() const noexcept { return interpolation.getWeightsGeneration(); }
     void updateValuesLocked();
 
     /** A scene's position or list changed: the weights are worked out again. */
@@ -512,8 +512,6 @@ private:
     void timerCallback() override;
 
     void ensureWeights() const;
-    size_t updateDistances() const;                   // answers how many scenes lie at the cursor
-    void updateRawWeights (size_t numAtCursor) const; // and the weight sum
     void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
@@ -557,14 +555,9 @@ private:
     juce::Random random;
     juce::Point<int> editorSize{ 300, 300 };
 
-    // Interpolation caches (lock held).
-    mutable bool distanceSumStale = true;
-    mutable bool weightsStale = true;
-    mutable double distanceSum = 0.0;
-    mutable double weightSum = 0.0;
-    mutable juce::uint64 weightsGeneration = 1;
+    // The interpolation with its weights and values (lock held), and the pane's count of its looks.
     mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
-    Interpolation interpolation;
+    mutable Interpolation interpolation; // its weights and values are caches
 
     // Incoming values find their controllers through chains per (kind, channel, number modulo
     // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers

@@ -2,11 +2,123 @@
 #include "engine/Interpolation.h"
 #include "engine/Rounding.h"
 
+#include <cmath>
+#include <limits>
+
 namespace brisquell
 {
 
-void Interpolation::updateValues (const Controllers& controllers, const Scenes& scenes, juce::uint64 generation)
+namespace
 {
+// x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
+double raisedToSharpness (double x, int p) noexcept
+{
+    const auto squared = x * x;
+    return p == 2 ? squared : squared * squared;
+}
+} // namespace
+
+void Interpolation::ensureWeights (const Scenes& scenes, juce::Point<float> cursor, int sharpness)
+{
+    if (! weightsStale)
+        return;
+
+    updateRawWeights (scenes, updateDistances (scenes, cursor), sharpness);
+    const auto total = weightSum;
+
+    for (auto& s : scenes)
+    {
+        s->weight = total > 0.0 ? (double) (float) (s->rawWeight / total) : 0.0;
+        s->weightStale = false;
+    }
+
+    weightsStale = false;
+    ++weightsGeneration;
+}
+
+size_t Interpolation::updateDistances (const Scenes& scenes, juce::Point<float> c)
+{
+    size_t numAtCursor = 0;
+
+    for (auto& s : scenes)
+    {
+        if (s->distanceStale)
+        {
+            const auto p = s->getPosition();
+            const auto dx = (double) c.x - (double) p.x;
+            const auto dy = (double) c.y - (double) p.y;
+            s->distance = std::sqrt (dx * dx + dy * dy);
+            s->distanceStale = false;
+        }
+
+        if (s->distance == 0.0)
+            ++numAtCursor;
+    }
+
+    double sum = 0.0;
+
+    for (auto& s : scenes)
+        sum += s->distance;
+
+    distanceSum = sum;
+    return numAtCursor;
+}
+
+void Interpolation::updateRawWeights (const Scenes& scenes, size_t numAtCursor, int sharpness)
+{
+    const auto n = scenes.size();
+    const auto sum = distanceSum;
+
+    // At sharpness 1, weight_i is proportional to (D - d_i) / d_i, the same weights as the
+    // product form P_i * Q_i / D, without its overflow. A sharper mix takes the same blend over
+    // the distances raised to p: weight_i proportional to (S - d_i^p) / d_i^p, S the sum of all
+    // d^p. Divided by S and scaled by the nearest distance, that is (nearest / d_i)^p - 1 / E,
+    // E the sum of all (d / nearest)^p: ratios of at most 1, so nothing overflows, and E going
+    // beyond the double range only leaves out a term too small to count. A single scene takes
+    // the whole weight, and scenes that lie exactly at the cursor share it equally.
+    auto nearest = std::numeric_limits<double>::max();
+    double floor = 0.0;
+
+    if (sharpness != 1 && n > 1 && numAtCursor == 0)
+    {
+        for (auto& s : scenes)
+            nearest = juce::jmin (nearest, s->distance);
+
+        double scaledSum = 0.0;
+
+        for (auto& s : scenes)
+            scaledSum += raisedToSharpness (s->distance / nearest, sharpness);
+
+        floor = 1.0 / scaledSum;
+    }
+
+    double total = 0.0;
+
+    for (auto& s : scenes)
+    {
+        if (n == 1)
+            s->rawWeight = 1.0;
+        else if (numAtCursor > 0)
+            s->rawWeight = s->distance == 0.0 ? 1.0 : 0.0;
+        else if (sharpness == 1)
+            s->rawWeight = (sum - s->distance) / s->distance;
+        else
+            s->rawWeight = juce::jmax (0.0, raisedToSharpness (nearest / s->distance, sharpness) - floor);
+
+        if (! std::isfinite (s->rawWeight))
+            s->rawWeight = 0.0;
+
+        s->rawWeightStale = false;
+        total += s->rawWeight;
+    }
+
+    weightSum = total;
+}
+
+void Interpolation::updateValues (const Controllers& controllers, const Scenes& scenes)
+{
+    const auto generation = weightsGeneration;
+
     if (! isLaidOutFor (controllers, scenes))
         layOut (controllers, scenes);
 
@@ -133,7 +245,7 @@ void Interpolation::fillLane (Controller& controller, size_t index)
 
 void Interpolation::takeWeights (const Scenes& scenes)
 {
-    // Each weight is a float kept in a double (see Brisquell::ensureWeights): exact as a float.
+    // Each weight is a float kept in a double (see ensureWeights): exact as a float.
     for (size_t k = 0; k < scenes.size(); ++k)
         weights[k] = (float) scenes[k]->weight;
 }

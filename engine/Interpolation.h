@@ -34,10 +34,27 @@ public:
     using Controllers = std::vector<std::unique_ptr<Controller>>;
     using Scenes = std::vector<std::unique_ptr<Scene>>;
 
-    /** Brings every listed controller's value up to date for the scenes' current weights, whose
-        generation is given (the caller has brought the weights up to date). Lock held.
+    /** The scenes' weights are worked out again before they are next read (the cursor, a
+        scene, the scene list or the sharpness changed). Lock held.
     */
-    void updateValues (const Controllers& controllers, const Scenes& scenes, juce::uint64 weightsGeneration);
+    void invalidateWeights() noexcept { weightsStale = true; }
+
+    /** Works the scenes' distances from the cursor and their weights out, when invalidated, into
+        the scenes' caches (see Brisquell::getSharpness for the mix). Lock held.
+    */
+    void ensureWeights (const Scenes& scenes, juce::Point<float> cursor, int sharpness);
+
+    /** A count that changes whenever the weights were worked out again. Lock held. */
+    juce::uint64 getWeightsGeneration() const noexcept { return weightsGeneration; }
+
+    /** The sum of the scenes' distances and of their raw weights, as last worked out. */
+    double getDistanceSum() const noexcept { return distanceSum; }
+    double getWeightSum() const noexcept { return weightSum; }
+
+    /** Brings every listed controller's value up to date for the scenes' current weights (the
+        caller has brought the weights up to date). Lock held.
+    */
+    void updateValues (const Controllers& controllers, const Scenes& scenes);
 
     /** Makes room for the layout of lists of that size, so that laying them out later (on the
         audio thread) allocates nothing. Called by whoever changes the lists; lock held.
@@ -58,6 +75,8 @@ private:
         float operator[] (size_t lane) const noexcept { return quads[lane / 4][lane % 4]; }
     };
 
+    size_t updateDistances (const Scenes& scenes, juce::Point<float> cursor); // answers how many lie at it
+    void updateRawWeights (const Scenes& scenes, size_t numAtCursor, int sharpness);
     bool isLaidOutFor (const Controllers& controllers, const Scenes& scenes) const noexcept;
     void layOut (const Controllers& controllers, const Scenes& scenes);
     void fillLane (Controller& controller, size_t index);
@@ -70,6 +89,9 @@ private:
     std::vector<const Controller*> laidControllers;
     std::vector<const Scene*> laidScenes;
     std::vector<bool> inLane;
+    bool weightsStale = true;
+    double distanceSum = 0.0, weightSum = 0.0;
+    juce::uint64 weightsGeneration = 1;
     juce::uint64 computedGeneration = 0;
     bool isLaidOut = false;
 };

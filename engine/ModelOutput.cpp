@@ -4,21 +4,8 @@
 #include "engine/Brisquell.h"
 #include "engine/Rounding.h"
 
-#include <cmath>
-#include <limits>
-
 namespace brisquell
 {
-
-namespace
-{
-// x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
-double raisedToSharpness (double x, int p) noexcept
-{
-    const auto squared = x * x;
-    return p == 2 ? squared : squared * squared;
-}
-} // namespace
 
 bool Brisquell::needsOutput() const
 {
@@ -73,7 +60,7 @@ void Brisquell::renderOutputLocked (MidiTickWriter& writer)
 //==============================================================================
 void Brisquell::invalidateWeights()
 {
-    weightsStale = true;
+    interpolation.invalidateWeights();
     ++sceneLooksVersion;
 
     // Every change of the lists comes here or through addController (a restore too): the
@@ -83,121 +70,27 @@ void Brisquell::invalidateWeights()
 
 void Brisquell::ensureWeights() const
 {
-    if (! weightsStale && ! distanceSumStale)
-        return;
-
-    updateRawWeights (updateDistances());
-    const auto total = weightSum;
-
-    for (auto& s : scenes)
-    {
-        s->weight = total > 0.0 ? (double) (float) (s->rawWeight / total) : 0.0;
-        s->weightStale = false;
-    }
-
-    weightsStale = false;
-    ++weightsGeneration;
-}
-
-size_t Brisquell::updateDistances() const
-{
-    const auto c = cursor.getPosition();
-    size_t numAtCursor = 0;
-
-    for (auto& s : scenes)
-    {
-        if (s->distanceStale)
-        {
-            const auto p = s->getPosition();
-            const auto dx = (double) c.x - (double) p.x;
-            const auto dy = (double) c.y - (double) p.y;
-            s->distance = std::sqrt (dx * dx + dy * dy);
-            s->distanceStale = false;
-        }
-
-        if (s->distance == 0.0)
-            ++numAtCursor;
-    }
-
-    double sum = 0.0;
-
-    for (auto& s : scenes)
-        sum += s->distance;
-
-    distanceSum = sum;
-    distanceSumStale = false;
-    return numAtCursor;
-}
-
-void Brisquell::updateRawWeights (size_t numAtCursor) const
-{
-    const auto n = scenes.size();
-    const auto sum = distanceSum;
-
-    // At sharpness 1, weight_i is proportional to (D - d_i) / d_i, the same weights as the
-    // product form P_i * Q_i / D, without its overflow. A sharper mix takes the same blend over
-    // the distances raised to p: weight_i proportional to (S - d_i^p) / d_i^p, S the sum of all
-    // d^p. Divided by S and scaled by the nearest distance, that is (nearest / d_i)^p - 1 / E,
-    // E the sum of all (d / nearest)^p: ratios of at most 1, so nothing overflows, and E going
-    // beyond the double range only leaves out a term too small to count. A single scene takes
-    // the whole weight, and scenes that lie exactly at the cursor share it equally.
-    auto nearest = std::numeric_limits<double>::max();
-    double floor = 0.0;
-
-    if (sharpness != 1 && n > 1 && numAtCursor == 0)
-    {
-        for (auto& s : scenes)
-            nearest = juce::jmin (nearest, s->distance);
-
-        double scaledSum = 0.0;
-
-        for (auto& s : scenes)
-            scaledSum += raisedToSharpness (s->distance / nearest, sharpness);
-
-        floor = 1.0 / scaledSum;
-    }
-
-    double total = 0.0;
-
-    for (auto& s : scenes)
-    {
-        if (n == 1)
-            s->rawWeight = 1.0;
-        else if (numAtCursor > 0)
-            s->rawWeight = s->distance == 0.0 ? 1.0 : 0.0;
-        else if (sharpness == 1)
-            s->rawWeight = (sum - s->distance) / s->distance;
-        else
-            s->rawWeight = juce::jmax (0.0, raisedToSharpness (nearest / s->distance, sharpness) - floor);
-
-        if (! std::isfinite (s->rawWeight))
-            s->rawWeight = 0.0;
-
-        s->rawWeightStale = false;
-        total += s->rawWeight;
-    }
-
-    weightSum = total;
+    interpolation.ensureWeights (scenes, cursor.getPosition(), sharpness);
 }
 
 void Brisquell::updateValuesLocked()
 {
     ensureWeights();
-    interpolation.updateValues (controllers, scenes, weightsGeneration);
+    interpolation.updateValues (controllers, scenes);
 }
 
 float Brisquell::getDistanceSum() const
 {
     const juce::ScopedLock sl (lock);
     ensureWeights();
-    return narrowToFloat (distanceSum);
+    return narrowToFloat (interpolation.getDistanceSum());
 }
 
 float Brisquell::getWeightSum() const
 {
     const juce::ScopedLock sl (lock);
     ensureWeights();
-    return narrowToFloat (weightSum);
+    return narrowToFloat (interpolation.getWeightSum());
 }
 
 //==============================================================================
@@ -205,7 +98,6 @@ void Brisquell::cursorMoved()
 {
     {
         const juce::ScopedLock sl (lock);
-        distanceSumStale = true;
 
         if (! (audit && ! selectedScenes.isEmpty()))
             scenesMoved = true;
@@ -222,7 +114,6 @@ void Brisquell::cursorMoved()
 void Brisquell::sceneMoved()
 {
     const juce::ScopedLock sl (lock);
-    distanceSumStale = true;
     invalidateWeights();
 
     if (! audit)

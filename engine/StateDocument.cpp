@@ -638,7 +638,6 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
             editorSize = { state::getIntAttribute (*gui, "width"), state::getIntAttribute (*gui, "height") };
 
         lookupStale = true;
-        distanceSumStale = true;
         invalidateWeights();
 
         // The cursor comes to rest; what waited to be learned is not waited for.
