@@ -18,7 +18,6 @@ constexpr int notificationIntervalMs = 17; // about the screen's 60 Hz
 //==============================================================================
 Brisquell::Brisquell()
 {
-    lookupHeads.fill (-1);
     triggerHeads.fill (-1);
 
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
@@ -129,7 +128,8 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
         controller->name = juce::String (ccNumber);
         added = controller.get();
         controllers.push_back (std::move (controller));
-        lookupStale = true;
+        lookup.markStale();
+        lookup.reserveFor (controllers.size());
         interpolation.reserveFor (controllers.size(), scenes.size());
     }
 
@@ -177,7 +177,7 @@ void Brisquell::removeController (Controller* controller)
     {
         auto removed = std::move (*it);
         controllers.erase (it);
-        lookupStale = true;
+        lookup.markStale();
 
         // Its values leave the scenes now; the record itself may still be shown.
         while (! removed->values.empty())

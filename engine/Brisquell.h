@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/ControllerLookup.h"
 #include "engine/CursorPerformance.h"
 #include "engine/Glide.h"
 #include "engine/Interpolation.h"
@@ -477,7 +478,7 @@ public:
     /** What the records (Controller, Scene) ask of the model and tell it. Lock held. */
 
     /** A controller's number, channel or kind changed: incoming MIDI finds it anew. */
-    void controllerAddressChanged() noexcept { lookupStale = true; }
+    void controllerAddressChanged() noexcept { lookup.markStale(); }
 
     /** A controller's value is due at the next tick (see needsOutput). */
     void valueChangedLocked() noexcept { valuesChanged = true; }
@@ -512,7 +513,6 @@ private:
     void timerCallback() override;
 
     void ensureWeights() const;
-    void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
     int storeControllerValue (ControllerKind kind, int channel, int number, int value);
@@ -559,13 +559,8 @@ private:
     mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
     mutable Interpolation interpolation; // its weights and values are caches
 
-    // Incoming values find their controllers through chains per (kind, channel, number modulo
-    // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers
-    // change; an NRPN chain may hold other numbers with the same low bits.
-    static constexpr int numLookupKeys = 3 * 16 * 128;
-    std::array<int, numLookupKeys> lookupHeads{};
-    std::array<int, numLookupKeys> lookupTails{}; // rebuildMidiLookup's scratch, kept off the stack
-    bool lookupStale = true;
+    // Incoming values find their controllers (lock held).
+    ControllerLookup lookup;
 
     // Playing from a controller (lock held, but for the atomics).
     MidiSorter midiSorter{ *this };

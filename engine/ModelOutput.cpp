@@ -66,6 +66,7 @@ void Brisquell::invalidateWeights()
     // Every change of the lists comes here or through addController (a restore too): the
     // interpolation's room follows them there, not on the audio thread.
     interpolation.reserveFor (controllers.size(), scenes.size());
+    lookup.reserveFor (controllers.size());
 }
 
 void Brisquell::ensureWeights() const

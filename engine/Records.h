@@ -399,7 +399,6 @@ private:
     juce::String name;
     std::vector<SceneValue*> values;
     bool retired = false;
-    int nextWithSameKey = -1; // the MIDI lookup chain (see Brisquell::handleControllerValue)
 
     std::atomic<bool> notificationPending{ false };
 

@@ -637,7 +637,7 @@ void Brisquell::restoreStateXml (std::unique_ptr<juce::XmlElement> document)
         if (gui != nullptr)
             editorSize = { state::getIntAttribute (*gui, "width"), state::getIntAttribute (*gui, "height") };
 
-        lookupStale = true;
+        controllerAddressChanged();
         invalidateWeights();
 
         // The cursor comes to rest; what waited to be learned is not waited for.
