@@ -13,24 +13,11 @@ namespace
 {
 // How often the message thread delivers pending notifications.
 constexpr int notificationIntervalMs = 17; // about the screen's 60 Hz
-
-int lookupKey (ControllerKind kind, int channel, int number) noexcept
-{
-    return ((int) kind * 16 + channel - 1) * 128 + (number & 127);
-}
-
-// x^p for the sharpnesses above 1, multiplied out: exact where pow need not be, and quick.
-double raisedToSharpness (double x, int p) noexcept
-{
-    const auto squared = x * x;
-    return p == 2 ? squared : squared * squared;
-}
 } // namespace
 
 //==============================================================================
 Brisquell::Brisquell()
 {
-    lookupHeads.fill (-1);
     triggerHeads.fill (-1);
 
     if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
@@ -141,7 +128,9 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
         controller->name = juce::String (ccNumber);
         added = controller.get();
         controllers.push_back (std::move (controller));
-        lookupStale = true;
+        lookup.markStale();
+        lookup.reserveFor (controllers.size());
+        interpolation.reserveFor (controllers.size(), scenes.size());
     }
 
     notifyChange (&controllerListSubject);
@@ -188,7 +177,7 @@ void Brisquell::removeController (Controller* controller)
     {
         auto removed = std::move (*it);
         controllers.erase (it);
-        lookupStale = true;
+        lookup.markStale();
 
         // Its values leave the scenes now; the record itself may still be shown.
         while (! removed->values.empty())
@@ -209,7 +198,6 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     added->listed = true;
     scenes.push_back (std::move (scene));
     invalidateWeights();
-    distanceSumStale = true;
     triggerLookupStale = true;
     selectionRestored = false;
     notifyChange (&sceneListSubject);
@@ -235,7 +223,6 @@ void Brisquell::deleteScene (Scene* scene)
         triggerLookupStale = true;
 
         // The interpolation no longer counts the scene; no output tick is caused by that.
-        distanceSumStale = true;
         invalidateWeights();
 
         while (! removed->values.empty())
@@ -257,6 +244,14 @@ void Brisquell::keySceneAtCursor()
     const auto position = cursor.getPosition();
     scene->setPosition (std::round (position.x), std::round (position.y));
     addScene (std::move (scene));
+}
+
+void Brisquell::keySceneAtCursorQuietly()
+{
+    const juce::ScopedLock sl (lock);
+    const auto othersMoved = scenesMoved;
+    keySceneAtCursor();
+    scenesMoved = othersMoved;
 }
 
 //==============================================================================
@@ -449,428 +444,6 @@ void Brisquell::setMorphPaneState (std::optional<PaneView> newState)
 
     const juce::ScopedLock sl (lock);
     morphPaneState = newState;
-}
-
-//==============================================================================
-void Brisquell::handleIncomingMidi (const juce::MidiMessage& message)
-{
-    handleIncomingMidi (message.getRawData(), message.getRawDataSize());
-}
-
-void Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes)
-{
-    const juce::ScopedLock sl (lock);
-    midiSorter.sort (data, numBytes);
-}
-
-bool Brisquell::handleIncomingMidi (const juce::uint8* data, int numBytes, double time)
-{
-    const juce::ScopedLock sl (lock);
-
-    setSampleClock (time, 0.0);
-    return midiSorter.sort (data, numBytes);
-}
-
-void Brisquell::setIncomingFromHost (bool isHosts)
-{
-    const juce::ScopedLock sl (lock);
-    midiSorter.setHostInstant (isHosts);
-}
-
-int Brisquell::handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn)
-{
-    const juce::ScopedLock sl (lock);
-    const auto numTaken = storeControllerValue (kind, channel, number, value);
-
-    if (numTaken > 0 || ! mayLearn || value < 0 || ! autoLearn.load())
-        return numTaken;
-
-    addController (number, channel, kind);
-    return storeControllerValue (kind, channel, number, value);
-}
-
-int Brisquell::storeControllerValue (ControllerKind kind, int channel, int number, int value)
-{
-    if (lookupStale)
-        rebuildMidiLookup();
-
-    if (channel < 1 || channel > 16 || number < 0 || number > getMaximumNumber (kind))
-        return 0;
-
-    int matched = 0;
-
-    // setValue can key a scene but never adds or removes controllers, so the chain stays valid.
-    for (int index = lookupHeads[(size_t) lookupKey (kind, channel, number)]; index >= 0;)
-    {
-        auto& controller = *controllers[(size_t) index];
-        index = controller.nextWithSameKey;
-
-        if (controller.ccNumber != number)
-            continue;
-
-        if (value >= 0)
-            controller.setValue (value);
-
-        ++matched;
-    }
-
-    return matched;
-}
-
-void Brisquell::rebuildMidiLookup()
-{
-    lookupHeads.fill (-1);
-    auto& tails = lookupTails;
-    tails.fill (-1);
-
-    for (size_t i = 0; i < controllers.size(); ++i)
-    {
-        auto& c = *controllers[i];
-        c.nextWithSameKey = -1;
-
-        // Controllers outside the MIDI ranges (possible after a restore) never match input.
-        if (c.channel < 1 || c.channel > 16 || c.ccNumber < 0 || c.ccNumber > getMaximumNumber (c.kind))
-            continue;
-
-        const auto key = (size_t) lookupKey (c.kind, c.channel, c.ccNumber);
-
-        if (tails[key] < 0)
-            lookupHeads[key] = (int) i;
-        else
-            controllers[(size_t) tails[key]]->nextWithSameKey = (int) i;
-
-        tails[key] = (int) i;
-    }
-
-    lookupStale = false;
-}
-
-bool Brisquell::needsOutput() const
-{
-    const juce::ScopedLock sl (lock);
-    return scenesMoved || valuesChanged;
-}
-
-int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
-{
-    return juce::jmax (1, sampleRate / juce::jmax (1, refreshRate.load()));
-}
-
-void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
-{
-    const juce::ScopedLock sl (lock);
-
-    // One walk to the tick's place in the buffer, then every message goes straight there.
-    MidiTickWriter writer (buffer, sampleOffset);
-
-    if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
-    {
-        selectedScenes.getUnchecked (0)->sendValues (writer);
-    }
-    else
-    {
-        ensureWeights();
-
-        // Controller::takeSendRequest and sendTo, inlined: the lock is held for the whole tick.
-        for (auto i = controllers.size(); i > 0; --i)
-        {
-            auto& controller = *controllers[i - 1];
-            const auto isDue = ! valuesChanged || controller.sendPending || scenesMoved;
-
-            // A tick that sends every controller answers every pending send too.
-            controller.sendPending = false;
-
-            if (! isDue)
-                continue;
-
-            writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, controller.computeValue());
-        }
-    }
-
-    scenesMoved = false;
-    valuesChanged = false;
-}
-
-//==============================================================================
-void Brisquell::invalidateWeights() const noexcept
-{
-    weightsStale = true;
-    ++sceneLooksVersion;
-}
-
-void Brisquell::ensureWeights() const
-{
-    if (! weightsStale && ! distanceSumStale)
-        return;
-
-    const auto c = cursor.getPosition();
-    const auto n = scenes.size();
-    size_t numAtCursor = 0;
-
-    for (auto& s : scenes)
-    {
-        if (s->distanceStale)
-        {
-            const auto p = s->getPosition();
-            const auto dx = (double) c.x - (double) p.x;
-            const auto dy = (double) c.y - (double) p.y;
-            s->distance = std::sqrt (dx * dx + dy * dy);
-            s->distanceStale = false;
-        }
-
-        if (s->distance == 0.0)
-            ++numAtCursor;
-    }
-
-    double sum = 0.0;
-
-    for (auto& s : scenes)
-        sum += s->distance;
-
-    distanceSum = sum;
-    distanceSumStale = false;
-
-    // At sharpness 1, weight_i is proportional to (D - d_i) / d_i, the same weights as the
-    // product form P_i * Q_i / D, without its overflow. A sharper mix takes the same blend over
-    // the distances raised to p: weight_i proportional to (S - d_i^p) / d_i^p, S the sum of all
-    // d^p. Divided by S and scaled by the nearest distance, that is (nearest / d_i)^p - 1 / E,
-    // E the sum of all (d / nearest)^p: ratios of at most 1, so nothing overflows, and E going
-    // beyond the double range only leaves out a term too small to count. A single scene takes
-    // the whole weight, and scenes that lie exactly at the cursor share it equally.
-    auto nearest = std::numeric_limits<double>::max();
-    double floor = 0.0;
-
-    if (sharpness != 1 && n > 1 && numAtCursor == 0)
-    {
-        for (auto& s : scenes)
-            nearest = juce::jmin (nearest, s->distance);
-
-        double scaledSum = 0.0;
-
-        for (auto& s : scenes)
-            scaledSum += raisedToSharpness (s->distance / nearest, sharpness);
-
-        floor = 1.0 / scaledSum;
-    }
-
-    double total = 0.0;
-
-    for (auto& s : scenes)
-    {
-        if (n == 1)
-            s->rawWeight = 1.0;
-        else if (numAtCursor > 0)
-            s->rawWeight = s->distance == 0.0 ? 1.0 : 0.0;
-        else if (sharpness == 1)
-            s->rawWeight = (sum - s->distance) / s->distance;
-        else
-            s->rawWeight = juce::jmax (0.0, raisedToSharpness (nearest / s->distance, sharpness) - floor);
-
-        if (! std::isfinite (s->rawWeight))
-            s->rawWeight = 0.0;
-
-        s->rawWeightStale = false;
-        total += s->rawWeight;
-    }
-
-    weightSum = total;
-
-    for (auto& s : scenes)
-    {
-        s->weight = total > 0.0 ? (double) (float) (s->rawWeight / total) : 0.0;
-        s->weightStale = false;
-    }
-
-    weightsStale = false;
-    ++weightsGeneration;
-}
-
-float Brisquell::getDistanceSum() const
-{
-    const juce::ScopedLock sl (lock);
-    ensureWeights();
-    return narrowToFloat (distanceSum);
-}
-
-float Brisquell::getWeightSum() const
-{
-    const juce::ScopedLock sl (lock);
-    ensureWeights();
-    return narrowToFloat (weightSum);
-}
-
-//==============================================================================
-void Brisquell::cursorMoved()
-{
-    {
-        const juce::ScopedLock sl (lock);
-        distanceSumStale = true;
-
-        if (! (audit && ! selectedScenes.isEmpty()))
-            scenesMoved = true;
-
-        for (auto& s : scenes)
-            s->distanceStale = s->rawWeightStale = s->weightStale = true;
-
-        invalidateWeights();
-    }
-
-    notifyChange (&cursor);
-}
-
-void Brisquell::sceneMoved()
-{
-    const juce::ScopedLock sl (lock);
-    distanceSumStale = true;
-    invalidateWeights();
-
-    if (! audit)
-        scenesMoved = true;
-}
-
-void Brisquell::markValuesChanged()
-{
-    const juce::ScopedLock sl (lock);
-    valuesChanged = true;
-}
-
-//==============================================================================
-void Brisquell::addChangeListener (juce::ChangeListener* listener)
-{
-    JUCE_ASSERT_MESSAGE_THREAD
-
-    if (listener == nullptr || listeners.contains (listener))
-        return;
-
-    listeners.add (listener);
-    numListeners.store (listeners.size());
-
-    if (! hasPump.load())
-    {
-        hasPump.store (true);
-        startTimer (notificationIntervalMs);
-    }
-}
-
-void Brisquell::removeChangeListener (juce::ChangeListener* listener)
-{
-    JUCE_ASSERT_MESSAGE_THREAD
-    listeners.remove (listener);
-    numListeners.store (listeners.size());
-}
-
-void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
-{
-    // Flags are set also while no listener is registered: a view that took its pointers just
-    // before registering must still hear of a removal before the record is destroyed. Telling
-    // nobody costs nothing.
-    if (subject == &cursor)
-        cursorPending.store (true);
-    else if (subject == &controllerListSubject)
-        controllerListPending.store (true);
-    else if (subject == &sceneListSubject)
-        sceneListPending.store (true);
-    else if (subject == &selectionSubject)
-        selectionPending.store (true);
-    else if (subject == &midiControlSubject)
-        midiControlPending.store (true);
-    else if (auto* controller = dynamic_cast<Controller*> (subject))
-    {
-        if (&controller->getModel() != this)
-            return;
-
-        controller->notificationPending.store (true);
-        anyControllerPending.store (true);
-    }
-}
-
-void Brisquell::timerCallback()
-{
-    deliverPendingNotifications();
-}
-
-void Brisquell::deliverPendingNotifications()
-{
-    JUCE_ASSERT_MESSAGE_THREAD
-
-    // What was retired before this round goes after it: every view has then been told.
-    std::vector<std::unique_ptr<Controller>> deadControllers;
-    std::vector<std::unique_ptr<Scene>> deadScenes;
-
-    {
-        const juce::ScopedLock sl (lock);
-        deadControllers.swap (retiredControllers);
-        deadScenes.swap (retiredScenes);
-    }
-
-    auto tell = [this] (juce::ChangeBroadcaster* subject)
-    {
-        listeners.call ([subject] (juce::ChangeListener& l)
-                        { l.changeListenerCallback (subject); });
-    };
-
-    if (controllerListPending.exchange (false))
-        tell (&controllerListSubject);
-
-    if (sceneListPending.exchange (false))
-        tell (&sceneListSubject);
-
-    if (selectionPending.exchange (false))
-        tell (&selectionSubject);
-
-    if (midiControlPending.exchange (false))
-        tell (&midiControlSubject);
-
-    if (cursorPending.exchange (false))
-    {
-        if (numListeners.load() > 0)
-            tell (&cursor);
-
-        cursor.sendSynchronousChangeMessage();
-    }
-
-    if (anyControllerPending.exchange (false))
-    {
-        juce::Array<Controller*> pending;
-
-        {
-            const juce::ScopedLock sl (lock);
-
-            for (auto& c : controllers)
-                if (c->notificationPending.exchange (false))
-                    pending.add (c.get());
-        }
-
-        for (auto* c : pending)
-            tell (c);
-    }
-
-    // Records retired before the round are destroyed outside the lock; a retired scene still
-    // linked to retired controllers (a restore retires both lists) unlinks them first.
-    deadScenes.clear();
-    deadControllers.clear();
-}
-
-// Called with the lock held, after the removal's notification was marked pending: the round that
-// takes the record from the retired list (under the lock) then sees that flag and tells the views
-// before it destroys the record. Whenever the message thread's pump runs, records are retired,
-// also without listeners, since a view may have taken a pointer just before registering.
-void Brisquell::retire (std::unique_ptr<Controller> controller)
-{
-    controller->retired = true;
-
-    if (hasPump.load())
-        retiredControllers.push_back (std::move (controller));
-    // Otherwise there is no message thread and so no view: it goes now.
-}
-
-void Brisquell::retire (std::unique_ptr<Scene> scene)
-{
-    scene->retired = true;
-    scene->listed = false;
-
-    if (hasPump.load())
-        retiredScenes.push_back (std::move (scene));
 }
 
 } // namespace brisquell

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/ControllerLookup.h"
 #include "engine/CursorPerformance.h"
 #include "engine/Glide.h"
+#include "engine/Interpolation.h"
 #include "engine/MidiSorter.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
@@ -394,9 +396,21 @@ public:
 
     /** True when the output must follow the sample clock exactly: a glide time, a glide that
         still runs, a cursor source, a scene trigger or a learn request is in play (see the
-        processor's tick rule). Audio thread (any thread is safe).
+        tick rule of MidiBlockRunner). Audio thread (any thread is safe).
     */
     bool usesExactTiming() const;
+
+    //==============================================================================
+    /** The output path's steps with the lock already held, as MidiBlockRunner holds it for a
+        whole block: the same as the calls above without the lock. Audio thread, lock held.
+    */
+    bool needsOutputLocked() const noexcept { return scenesMoved || valuesChanged; }
+    bool isGlidingLocked() const noexcept { return glide.isRunning; }
+    bool usesExactTimingLocked() const;
+    void advanceGlideToLocked (double sampleTime);
+    void renderOutputLocked (MidiTickWriter& writer);
+    bool handleIncomingMidiLocked (const juce::uint8* data, int numBytes, double sampleTime);
+    void setIncomingFromHostLocked (bool isHosts) noexcept { midiSorter.setHostInstant (isHosts); }
 
     //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
@@ -467,15 +481,45 @@ public:
     /** Called by a scene whose name or colour changed (lock held). */
     void sceneLooksChanged() noexcept;
 
-private:
-    friend class Controller;
-    friend class Scene;
+    //==============================================================================
+    /** What the records (Controller, Scene) ask of the model and tell it. Lock held. */
 
+    /** A controller's number, channel or kind changed: incoming MIDI finds it anew. */
+    void controllerAddressChanged() noexcept { lookup.markStale(); }
+
+    /** A controller's value is due at the next tick (see needsOutput). */
+    void valueChangedLocked() noexcept { valuesChanged = true; }
+
+    /** True while the next tick sends every controller: the mix moved. */
+    bool sendsEveryControllerLocked() const noexcept { return scenesMoved; }
+
+    /** The selection as it stands; valid while the lock is held. */
+    const juce::Array<Scene*>& getSelectedScenesLocked() const noexcept { return selectedScenes; }
+
+    /** Keys a scene at the cursor (see keySceneAtCursor) without making the next tick send
+        every controller: only what goes into the new scene is due.
+    */
+    void keySceneAtCursorQuietly();
+
+    /** The scenes' weights brought up to date, and the count that changes with them; every
+        controller's value brought up to date with them (see Interpolation).
+    */
+    void updateWeightsLocked() const { ensureWeights(); }
+    juce::uint64 getWeightsGenerationLocked() const noexcept { return interpolation.getWeightsGeneration(); }
+    void updateValuesLocked();
+
+    /** A scene's position or list changed: the weights are worked out again. */
+    void invalidateWeights();
+
+    /** The number that names a new scene in learn requests, unique among all scenes ever made.
+        Any thread; takes no lock.
+    */
+    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
+
+private:
     void timerCallback() override;
 
     void ensureWeights() const;
-    void invalidateWeights() const noexcept;
-    void rebuildMidiLookup();
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
     int storeControllerValue (ControllerKind kind, int channel, int number, int value);
@@ -497,7 +541,6 @@ private:
     void storeCursorTarget (juce::Point<float> target) noexcept;
     void changeSampleRateLocked (double newSampleRate) noexcept;
     void rebuildTriggerLookup() const;
-    juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
     // The state document's content (engine/document/ModelDocument.cpp): copied from the model
     // under the lock, and a parsed one put into effect. The records for its lists are built
@@ -528,21 +571,12 @@ private:
     juce::Random random;
     juce::Point<int> editorSize{ 300, 300 };
 
-    // Interpolation caches (lock held).
-    mutable bool distanceSumStale = true;
-    mutable bool weightsStale = true;
-    mutable double distanceSum = 0.0;
-    mutable double weightSum = 0.0;
-    mutable juce::uint64 weightsGeneration = 1;
+    // The interpolation with its weights and values (lock held), and the pane's count of its looks.
     mutable std::atomic<juce::uint64> sceneLooksVersion{ 1 };
+    mutable Interpolation interpolation; // its weights and values are caches
 
-    // Incoming values find their controllers through chains per (kind, channel, number modulo
-    // 128), rebuilt without allocating whenever the controllers, their kinds or their numbers
-    // change; an NRPN chain may hold other numbers with the same low bits.
-    static constexpr int numLookupKeys = 3 * 16 * 128;
-    std::array<int, numLookupKeys> lookupHeads{};
-    std::array<int, numLookupKeys> lookupTails{}; // rebuildMidiLookup's scratch, kept off the stack
-    bool lookupStale = true;
+    // Incoming values find their controllers (lock held).
+    ControllerLookup lookup;
 
     // Playing from a controller (lock held, but for the atomics).
     MidiSorter midiSorter{ *this };

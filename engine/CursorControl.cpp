@@ -197,7 +197,7 @@ double Brisquell::getSampleTime() const
 bool Brisquell::isGliding() const
 {
     const juce::ScopedLock sl (lock);
-    return glide.isRunning;
+    return isGlidingLocked();
 }
 
 void Brisquell::setSampleClock (double newSampleTime, double newSampleRate) noexcept
@@ -241,7 +241,11 @@ void Brisquell::changeSampleRateLocked (double newSampleRate) noexcept
 void Brisquell::advanceGlideTo (double time)
 {
     const juce::ScopedLock sl (lock);
+    advanceGlideToLocked (time);
+}
 
+void Brisquell::advanceGlideToLocked (double time)
+{
     if (! glide.isRunning)
         return;
 
@@ -260,7 +264,11 @@ void Brisquell::advanceGlideTo (double time)
 bool Brisquell::usesExactTiming() const
 {
     const juce::ScopedLock sl (lock);
+    return usesExactTimingLocked();
+}
 
+bool Brisquell::usesExactTimingLocked() const
+{
     if (triggerLookupStale)
         rebuildTriggerLookup();
 

@@ -20,17 +20,43 @@ MidiTickWriter::MidiTickWriter (juce::MidiBuffer& b, int offset) noexcept
         position += eventHeaderSize + (int) juce::readUnaligned<juce::uint16> (data + position + sizeof (juce::int32));
 }
 
+MidiTickWriter::MidiTickWriter (juce::MidiBuffer& b, int offset, AtEnd) noexcept
+    : buffer (b), sampleOffset (offset), position (b.data.size())
+{
+}
+
+MidiTickWriter::~MidiTickWriter()
+{
+    flush();
+}
+
 void MidiTickWriter::addControlChange (int channel, int ccNumber, int value)
 {
-    juce::uint8 event[eventHeaderSize + 3];
+    if (numBatched == batchEvents)
+        flush();
+
+    auto* event = batch + numBatched * eventBytes;
     juce::writeUnaligned<juce::int32> (event, sampleOffset);
     juce::writeUnaligned<juce::uint16> (event + sizeof (juce::int32), (juce::uint16) 3);
     event[eventHeaderSize] = (juce::uint8) (0xB0 | (juce::jlimit (1, 16, channel) - 1));
     event[eventHeaderSize + 1] = (juce::uint8) (ccNumber & 0x7F);
     event[eventHeaderSize + 2] = (juce::uint8) (value & 0x7F);
+    ++numBatched;
+}
 
-    buffer.data.insertArray (position, event, (int) sizeof (event));
-    position += (int) sizeof (event);
+void MidiTickWriter::flush()
+{
+    if (numBatched == 0)
+        return;
+
+    // At the end (the usual case) the framework copies the batch in one go.
+    if (position == buffer.data.size())
+        buffer.data.addArray (static_cast<const juce::uint8*> (batch), numBatched * eventBytes);
+    else
+        buffer.data.insertArray (position, batch, numBatched * eventBytes);
+
+    position += numBatched * eventBytes;
+    numBatched = 0;
 }
 
 } // namespace brisquell

@@ -24,15 +24,37 @@ class MidiTickWriter final
 public:
     MidiTickWriter (juce::MidiBuffer& buffer, int sampleOffset) noexcept;
 
+    /** Says that no event in the buffer lies after the offset (the writer's caller wrote them
+        all, in time order): the messages go to the buffer's end without a walk.
+    */
+    enum AtEnd
+    {
+        atEnd
+    };
+
+    MidiTickWriter (juce::MidiBuffer& buffer, int sampleOffset, AtEnd) noexcept;
+
+    /** Puts the messages not yet in the buffer there. */
+    ~MidiTickWriter();
+
     /** One three-byte control change: status 0xB0 | (channel - 1) with the channel clamped into
-        1..16, then the CC number and the value, each masked to 7 bits.
+        1..16, then the CC number and the value, each masked to 7 bits. The messages go into the
+        buffer in batches (and the rest when the writer goes): the buffer is complete once the
+        writer is gone.
     */
     void addControlChange (int channel, int ccNumber, int value);
 
 private:
+    void flush();
+
+    static constexpr int eventBytes = (int) (sizeof (juce::int32) + sizeof (juce::uint16)) + 3;
+    static constexpr int batchEvents = 64;
+
     juce::MidiBuffer& buffer;
     const int sampleOffset;
-    int position = 0; // the byte index the next event goes to
+    int position = 0; // the byte index the next batch goes to
+    int numBatched = 0;
+    juce::uint8 batch[batchEvents * eventBytes];
 
     JUCE_DECLARE_NON_COPYABLE (MidiTickWriter)
 };

@@ -230,28 +230,22 @@ void Scene::invalidate()
 float Scene::getDistance() const
 {
     const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
+    model.updateWeightsLocked();
     return narrowToFloat (distance);
 }
 
 float Scene::getRawWeight() const
 {
     const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
+    model.updateWeightsLocked();
     return narrowToFloat (rawWeight);
 }
 
 float Scene::getWeight() const
 {
     const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
+    model.updateWeightsLocked();
     return (float) weight;
-}
-
-void Scene::sendValues (juce::MidiBuffer& buffer, int sampleOffset)
-{
-    MidiTickWriter writer (buffer, sampleOffset);
-    sendValues (writer);
 }
 
 void Scene::sendValues (MidiTickWriter& writer)
@@ -300,7 +294,7 @@ void Controller::setCcNumber (int newCcNumber)
 {
     const juce::ScopedLock sl (model.getLock());
     ccNumber = kind == ControllerKind::sevenBit ? newCcNumber : limitNumber (kind, newCcNumber);
-    model.lookupStale = true;
+    model.controllerAddressChanged();
 }
 
 int Controller::getChannel() const
@@ -313,7 +307,7 @@ void Controller::setChannel (int newChannel)
 {
     const juce::ScopedLock sl (model.getLock());
     channel = newChannel;
-    model.lookupStale = true;
+    model.controllerAddressChanged();
 }
 
 juce::String Controller::getName() const
@@ -353,7 +347,7 @@ void Controller::setKind (ControllerKind newKind)
         numberBeforeClamp = ccNumber != wanted ? wanted : -1;
         numberAfterClamp = ccNumber;
         kind = newKind;
-        model.lookupStale = true;
+        model.controllerAddressChanged();
         markChanged();
     }
 
@@ -419,13 +413,13 @@ void Controller::markChanged()
     const juce::ScopedLock sl (model.getLock());
     sendPending = true;
     valueStale = true;
-    model.valuesChanged = true;
+    model.valueChangedLocked();
 }
 
 bool Controller::takeSendRequest()
 {
     const juce::ScopedLock sl (model.getLock());
-    const auto result = sendPending || model.scenesMoved;
+    const auto result = sendPending || model.sendsEveryControllerLocked();
     sendPending = false;
     return result;
 }
@@ -433,13 +427,13 @@ bool Controller::takeSendRequest()
 int Controller::getValue() const
 {
     const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
+    model.updateValuesLocked();
     return const_cast<Controller*> (this)->computeValue();
 }
 
 int Controller::computeValue() noexcept
 {
-    if (valueStale || cachedGeneration != model.weightsGeneration)
+    if (valueStale || cachedGeneration != model.getWeightsGenerationLocked())
     {
         float sum = 0.0f;
 
@@ -450,7 +444,7 @@ int Controller::computeValue() noexcept
 
         cachedValue = roundHalfEven (sum);
         valueStale = false;
-        cachedGeneration = model.weightsGeneration;
+        cachedGeneration = model.getWeightsGenerationLocked();
     }
 
     return cachedValue;
@@ -464,20 +458,18 @@ void Controller::setValue (int value)
         if (retired)
             return;
 
-        for (auto i = model.selectedScenes.size(); i > 0; --i)
-            setValueInScene (value, *model.selectedScenes.getUnchecked (i - 1));
+        for (auto i = model.getSelectedScenesLocked().size(); i > 0; --i)
+            setValueInScene (value, *model.getSelectedScenesLocked().getUnchecked (i - 1));
 
         model.notifyChange (this);
 
-        if (model.selectedScenes.isEmpty() && model.isAutoKey())
+        if (model.getSelectedScenesLocked().isEmpty() && model.isAutoKey())
         {
             // The value that keys the scene is the scene's first: it is stored there, and only
             // it goes out (the new scene moves nothing else the musician did not touch).
-            const auto othersMoved = model.scenesMoved;
-            model.keySceneAtCursor();
-            model.scenesMoved = othersMoved;
+            model.keySceneAtCursorQuietly();
 
-            for (auto* scene : model.selectedScenes)
+            for (auto* scene : model.getSelectedScenesLocked())
                 setValueInScene (value, *scene);
         }
     }
@@ -486,7 +478,7 @@ void Controller::setValue (int value)
 SelectionState Controller::getSelectionState() const
 {
     const juce::ScopedLock sl (model.getLock());
-    const auto& selection = model.selectedScenes;
+    const auto& selection = model.getSelectedScenesLocked();
 
     if (selection.isEmpty())
         return SelectionState::NoValue;
@@ -508,14 +500,6 @@ SelectionState Controller::getSelectionState() const
     }
 
     return previous != -1 ? SelectionState::Agreeing : SelectionState::NoValue;
-}
-
-void Controller::sendTo (juce::MidiBuffer& buffer, int sampleOffset)
-{
-    const juce::ScopedLock sl (model.getLock());
-    model.ensureWeights();
-    MidiTickWriter writer (buffer, sampleOffset);
-    writeControllerValue (writer, kind, channel, ccNumber, computeValue());
 }
 
 void Controller::removeFromModel()

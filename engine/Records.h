@@ -115,6 +115,7 @@ public:
 private:
     friend class Brisquell;
     friend class Controller;
+    friend class Interpolation;
 
     std::atomic<int> value;
     Scene& scene;
@@ -216,7 +217,6 @@ public:
     /** Sends every stored value whose controller has a send request, last to first.
         Audio thread (any thread is safe); takes the model's lock.
     */
-    void sendValues (juce::MidiBuffer& buffer, int sampleOffset);
     void sendValues (MidiTickWriter& writer);
 
     /** The scene's position in the model's scene list, or -1. Any thread. */
@@ -228,6 +228,7 @@ private:
     friend class Brisquell;
     friend class SceneValue;
     friend class Controller;
+    friend class Interpolation;
 
     Brisquell& model;
     const juce::uint32 serial;
@@ -241,6 +242,7 @@ private:
     // Interpolation caches, guarded by the model's lock. They are kept in double precision
     // internally; the getters hand out floats.
     double distance = 0.0, rawWeight = 0.0, weight = 0.0;
+    int mixSlot = -1; // the scene's place in the interpolation's layout (see Interpolation)
     bool distanceStale = true, rawWeightStale = true, weightStale = true;
 
     // listed: the scene is in the model's scene list (only such scenes take values or join the
@@ -368,12 +370,6 @@ public:
     /** How the selected scenes agree on this controller's value. Any thread. */
     SelectionState getSelectionState() const;
 
-    /** Writes the interpolated value in the kind's form (see writeControllerValue) at the
-        offset, after the events already there. Audio thread (any thread is safe); takes the
-        model's lock.
-    */
-    void sendTo (juce::MidiBuffer& buffer, int sampleOffset);
-
     /** Removes and destroys this controller through the model (see removeController). */
     void removeFromModel();
 
@@ -383,6 +379,7 @@ private:
     friend class Brisquell;
     friend class SceneValue;
     friend class Scene;
+    friend class Interpolation;
 
     // The interpolated value from the cached weights, recomputed when stale. Lock held and the
     // model's weights up to date. Audio thread too; allocates nothing.
@@ -402,7 +399,6 @@ private:
     juce::String name;
     std::vector<SceneValue*> values;
     bool retired = false;
-    int nextWithSameKey = -1; // the MIDI lookup chain (see Brisquell::handleControllerValue)
 
     std::atomic<bool> notificationPending{ false };
 

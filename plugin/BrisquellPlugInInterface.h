@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/Brisquell.h"
-#include "engine/MidiThrough.h"
+#include "engine/MidiBlockRunner.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -42,7 +42,8 @@ juce::String formatCursorPosition (float position);
     moments it reads or replaces its state.
 */
 class BrisquellPlugInInterface final : public juce::AudioProcessor,
-                                       private juce::Timer
+                                       private juce::Timer,
+                                       private MidiBlockRunner::Owner
 {
 public:
     BrisquellPlugInInterface();
@@ -55,11 +56,11 @@ public:
     /** The sample time (samples since construction) at which the next output tick is due, and
         the sample time of the next block's first sample. Audio thread; for tests.
     */
-    double getNextOutputTime() const noexcept { return nextOutputTime; }
-    double getElapsedSamples() const noexcept { return elapsedSamples; }
+    double getNextOutputTime() const noexcept { return blocks.getNextOutputTime(); }
+    double getElapsedSamples() const noexcept { return blocks.getElapsedSamples(); }
 
     /** The number of messages the stash can hold while the model is busy. */
-    static constexpr int stashCapacity = 65536;
+    static constexpr int stashCapacity = MidiBlockRunner::stashCapacity;
 
     //==============================================================================
     const juce::String getName() const override;
@@ -71,11 +72,12 @@ public:
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
 
-    /** Hands the block's incoming MIDI to the model, clears the MIDI buffer and writes the due
-        control changes at the output ticks that fall inside the block (see runBlock for the
-        tick rule). With MIDI through on, every incoming message the model did not use stays in
-        the buffer at its offset, merged in time order with the output. Audio thread; allocates
-        nothing once the buffers have room.
+    /** Runs the block through the model (see MidiBlockRunner, which holds the tick rule): hands
+        its incoming MIDI to the model, clears the MIDI buffer and writes the due control changes
+        at the output ticks that fall inside the block. With MIDI through on, every incoming
+        message the model did not use stays in the buffer at its offset, merged in time order
+        with the output. Then tells the host of performed cursor moves where the audio thread
+        does. Audio thread; allocates nothing once the buffers have room.
     */
     void processBlock (juce::AudioBuffer<float>& audio, juce::MidiBuffer& midi) override;
 
@@ -93,7 +95,7 @@ public:
     /** How many output ticks processBlockWithoutWaiting has left out for want of room. Any
         thread.
     */
-    juce::uint64 getNumDroppedOutputTicks() const noexcept { return numDroppedOutputTicks.load(); }
+    juce::uint64 getNumDroppedOutputTicks() const noexcept { return blocks.getNumDroppedOutputTicks(); }
 
     /** The MIDI buffer room, in bytes, that the largest tick of the model's current project
         takes: every controller's value in its kind's messages. Any thread; locks the model.
@@ -101,17 +103,17 @@ public:
     size_t getLargestTickBytes() const;
 
     /** The room one outgoing message takes in a MIDI buffer. */
-    static constexpr size_t bytesPerOutputMessage = sizeof (juce::int32) + sizeof (juce::uint16) + 3;
+    static constexpr size_t bytesPerOutputMessage = MidiBlockRunner::bytesPerOutputMessage;
 
     /** How many incoming messages that the model would have used (control changes, note-ons,
         program changes, pitch bend) processBlockWithoutWaiting has dropped so far. Any thread.
     */
-    juce::uint64 getNumDroppedControlChanges() const noexcept { return numDroppedControlChanges.load(); }
+    juce::uint64 getNumDroppedControlChanges() const noexcept { return blocks.getNumDroppedControlChanges(); }
 
     /** How many messages MIDI through had no reserved room for and did not pass (see
         MidiThrough); the room grows with prepareToPlay's block size. Any thread.
     */
-    juce::uint64 getNumDroppedPassedMessages() const noexcept { return through.getNumDropped(); }
+    juce::uint64 getNumDroppedPassedMessages() const noexcept { return blocks.getNumDroppedPassedMessages(); }
 
     /** Double precision is not offered. A host that calls it anyway gets nothing processed and
         nothing passed through: the MIDI buffer is cleared. Audio thread.
@@ -222,67 +224,8 @@ private:
     /** Whether the edits go to the host from the audio thread rather than the message thread. */
     bool reportsFromTheAudioThread() const noexcept;
 
-    /** processBlock's work on the block's MIDI: runs the block when the model is free, stashes
-        its input when not, and when the stash cannot take it either waits for the model or, when
-        mayWait is false, stashes what fits and drops the rest. Audio thread.
-    */
-    void processMidi (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples, bool mayWait);
-
-    /** The block's work once the model's lock is held: parked moves, stashed and new input,
-        and the output ticks, written into `out` (which then swaps with `midi`); a tick that might
-        not fit into the room (unlimitedRoom: out may grow) is left out. Audio thread.
-    */
-    void runBlock (juce::MidiBuffer& midi, juce::MidiBuffer& out, size_t room, int numSamples);
-
-    /** Writes the output of every tick due before the sample time `until` into the buffer.
-        Audio thread, lock held.
-    */
-    void runTicksBefore (double until, bool isExact, int interval, juce::MidiBuffer& output, size_t room);
-
-    /** True when the room left in a buffer of that room can take the largest tick of the model
-        as it stands. Audio thread, lock held; allocates nothing.
-    */
-    bool hasRoomForTick (const juce::MidiBuffer& buffer, size_t room);
-
-    static constexpr size_t unlimitedRoom = std::numeric_limits<size_t>::max();
-
-    /** Whether this block runs on the thread that last restored the state, before any block on
-        another thread has run since: a host's probe run (one LV2 host runs a block from the
-        thread that restored the state, to read the latency, and drops what it sends). The
-        first block on another thread ends that; when a probe block sent something, the
-        restored values are due again. Audio thread, lock held.
-    */
-    bool takeRestoreProbe();
-
-    /** True while the model has output pending or a glide runs. Audio thread, lock held. */
-    bool isModelActive() const;
-
-    /** The sample time of an event at the offset, which is kept inside the block. */
-    double timeOfEvent (int sampleOffset, int numSamples) const noexcept;
-
-    /** Copies the block's messages that the model can use into the stash, with their sample
-        times; false (and nothing copied) when they do not all fit. Audio thread; allocates
-        nothing.
-    */
-    bool stashMessages (const juce::MidiBuffer& midi, int numSamples) noexcept;
-
-    /** Copies the block's messages that the model can use into the stash as long as there is
-        room; answers how many did not fit. Audio thread; allocates nothing.
-    */
-    int stashWhatFits (const juce::MidiBuffer& midi, int numSamples) noexcept;
-
-    /** Hands the stashed messages to the model, oldest first, each at its sample time. Audio
-        thread, lock held.
-    */
-    void feedStash();
-
-    /** For a block the model was too busy for: leaves in the buffer only the messages the model
-        could never use, when MIDI through is on (none otherwise). Audio thread.
-    */
-    void passUnsortable (juce::MidiBuffer& midi);
-
-    /** True once after a restore that came before the first block (see setStateInformation). */
-    bool takeHostSetUp() noexcept;
+    /** Applies the cursor moves parked since the last block (see MidiBlockRunner::Owner). */
+    void blockStartsLocked() override { applyParkedCursorMovesLocked(); }
 
     /** The cursor parameters' value and its setter: see CursorParameter. Any thread. */
     float getCursorValue (int axis) const noexcept;
@@ -301,52 +244,21 @@ private:
     static int toIntegerSampleRate (double rate) noexcept;
 
     //==============================================================================
-    double nextOutputTime = 0.0;
-    double elapsedSamples = 0.0;
     Brisquell model;
+    MidiBlockRunner blocks{ model, *this };
 
-    // Audio thread only. The sample time since which the model has been active (output pending
-    // or a glide running), under the exact tick rule; and the buffer the block's output is
-    // written into while its input is still being read.
-    double activeSince = 0.0;
+    // Audio thread only: the buffer the block's output is written into while its input is
+    // still being read.
     juce::MidiBuffer output;
-    MidiThrough through;
-
-    // Audio thread only: messages that arrived while the model was busy.
-    struct StashedMessage
-    {
-        double time;
-        std::array<juce::uint8, 3> bytes;
-        int size;
-        bool isHosts; // a host's reset or set-up (see MidiSorter::setHostInstant)
-    };
-
-    juce::HeapBlock<StashedMessage> stash;
-    int numStashed = 0;
 
     // Whether an editor is open (the message thread is then the host's), and whether a thread
     // is taking the performed cursor moves.
     std::atomic<bool> editorOpen{ false };
     std::atomic_flag reporting = ATOMIC_FLAG_INIT;
-    std::atomic<juce::uint64> numDroppedControlChanges{ 0 };
-
-    // Audio thread only: the largest tick's bytes for the controller count it was worked out
-    // for (-1: work it out again), and the ticks left out for want of room.
-    int largestTickControllers = -1;
-    size_t largestTickBytes = 0;
-    std::atomic<juce::uint64> numDroppedOutputTicks{ 0 };
-    // The thread that last restored the state, until a block runs on another (see
-    // takeRestoreProbe), and whether a block on it sent something meanwhile (under the model's lock).
-    std::atomic<juce::Thread::ThreadID> restoredOnThread{ nullptr };
-    bool restoredOutputProbed = false;
 
     // Cursor moves parked by threads that found the model busy (bit 0: x, bit 1: y).
     std::array<std::atomic<float>, 2> parkedCursor{ { { 0.0f }, { 0.0f } } };
     std::atomic<int> parkedMask{ 0 };
-
-    // A project restored before the first block since processing started (a host opening it):
-    // the next block's control changes and pitch bend are the host's set-up.
-    std::atomic<bool> processedSinceStart{ false }, hostSetUpPending{ false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrisquellPlugInInterface)
 };

@@ -127,8 +127,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     morphPaneState = content.paneView;
     sharpness = content.sharpness;
     editorSize = content.editorSize.value_or (editorSize);
-    lookupStale = true;
-    distanceSumStale = true;
+    controllerAddressChanged();
     invalidateWeights();
 
     // The cursor comes to rest; what waited to be learned is not waited for.

@@ -115,9 +115,12 @@ TEST (ControllerKinds, TheTickWriterPlacesMessagesAsAddEventWould)
         for (auto [number, offset] : { std::pair{ 1, 0 }, { 2, 4 }, { 3, 9 } })
             addControlChange (*buffer, 1, number, 0, offset);
 
-    MidiTickWriter writer (written, 4);
-    writer.addControlChange (2, 10, 1);
-    writer.addControlChange (17, 200, 300);
+    {
+        // The messages are in the buffer once the writer has gone.
+        MidiTickWriter writer (written, 4);
+        writer.addControlChange (2, 10, 1);
+        writer.addControlChange (17, 200, 300);
+    }
 
     expected.addEvent (juce::MidiMessage::controllerEvent (2, 10, 1), 4);
     expected.addEvent (juce::MidiMessage::controllerEvent (16, 200 & 127, 300 & 127), 4);

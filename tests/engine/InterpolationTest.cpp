@@ -189,8 +189,7 @@ TEST (Interpolation, RegressionDistanceProductsOverflowAndUnderflow)
         for (int i = 0; i < numScenes; ++i)
         {
             const auto angle = (float) i * 0.7f;
-            auto* s = addSceneAt (model, 1000 + spread * (1.0f + (float) (i % 7)) * std::cos (angle),
-                                  1000 + spread * (1.0f + (float) (i % 5)) * std::sin (angle));
+            auto* s = addSceneAt (model, 1000 + spread * (1.0f + (float) (i % 7)) * std::cos (angle), 1000 + spread * (1.0f + (float) (i % 5)) * std::sin (angle));
             controller->setValueInScene ((i * 37) % 128, *s);
         }
 
@@ -259,4 +258,60 @@ TEST (Interpolation, HostileNumbersGiveDefinedValues)
     EXPECT_FLOAT_EQ (a->getWeight() + b->getWeight(), 1.0f);
     EXPECT_EQ (b->getDistance(), std::numeric_limits<float>::infinity()); // beyond the float range
     EXPECT_FALSE (std::isnan (model.getWeightSum()));
+}
+
+TEST (Interpolation, EveryControllerSumsItsValuesInItsOwnOrderBitForBit)
+{
+    // Controllers whose values lie in the scenes' order, ones whose values were stored out of
+    // it, and ones that miss scenes: each value must be the float sum over the controller's
+    // values, in its order, that the interpolation has always taken.
+    Brisquell model;
+    model.setAutoKey (false);
+    juce::Random random (24);
+
+    for (int i = 0; i < 37; ++i)
+    {
+        auto scene = std::make_unique<Scene> (model);
+        scene->setPosition (random.nextFloat() * 200.0f, random.nextFloat() * 200.0f);
+        model.addScene (std::move (scene));
+    }
+
+    for (int c = 0; c < 45; ++c)
+    {
+        auto* controller = model.addController (c, 1);
+
+        for (int i = 0; i < model.getNumScenes(); ++i)
+        {
+            const auto s = c % 3 == 1 ? model.getNumScenes() - 1 - i : i; // every third backwards
+            if (c % 3 != 2 || random.nextBool())                          // and every third sparse
+                controller->setValueInScene (random.nextInt (128), *model.getScene (s));
+        }
+    }
+
+    const auto expected = [&model] (const Controller& controller)
+    {
+        float sum = 0.0f;
+
+        for (int i = 0; i < controller.getNumSceneValues(); ++i)
+        {
+            const auto* v = controller.getSceneValue (i);
+            sum += v->getScene().getWeight() * (float) v->getValue();
+        }
+
+        return (int) std::nearbyint ((double) sum);
+    };
+
+    for (const auto position : { juce::Point<float> (3.0f, 190.0f), { 100.0f, 100.0f }, { 47.5f, 12.25f } })
+    {
+        model.getCursor().setPosition (position.x, position.y);
+        juce::MidiBuffer tick;
+        model.renderOutput (tick, 0);
+
+        for (int c = 0; c < model.getNumControllers(); ++c)
+            ASSERT_EQ (model.getController (c)->getValue(), expected (*model.getController (c))) << "controller " << c;
+
+        // A value changed without a move is summed again too.
+        model.getController (7)->getSceneValue (3)->setValue (100);
+        EXPECT_EQ (model.getController (7)->getValue(), expected (*model.getController (7)));
+    }
 }

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The model's output at a tick and the interpolation's weights, and what moves them. The rest of
+// the model is in Brisquell.cpp.
+#include "engine/Brisquell.h"
+#include "engine/Rounding.h"
+
+namespace brisquell
+{
+
+bool Brisquell::needsOutput() const
+{
+    const juce::ScopedLock sl (lock);
+    return needsOutputLocked();
+}
+
+int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
+{
+    return juce::jmax (1, sampleRate / juce::jmax (1, refreshRate.load()));
+}
+
+void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
+{
+    const juce::ScopedLock sl (lock);
+
+    // One walk to the tick's place in the buffer, then every message goes straight there.
+    MidiTickWriter writer (buffer, sampleOffset);
+    renderOutputLocked (writer);
+}
+
+void Brisquell::renderOutputLocked (MidiTickWriter& writer)
+{
+    if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
+    {
+        selectedScenes.getUnchecked (0)->sendValues (writer);
+    }
+    else
+    {
+        updateValuesLocked();
+
+        // Controller::takeSendRequest, inlined: the lock is held for the whole tick.
+        for (auto i = controllers.size(); i > 0; --i)
+        {
+            auto& controller = *controllers[i - 1];
+            const auto isDue = ! valuesChanged || controller.sendPending || scenesMoved;
+
+            // A tick that sends every controller answers every pending send too.
+            controller.sendPending = false;
+
+            if (! isDue)
+                continue;
+
+            writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, controller.computeValue());
+        }
+    }
+
+    scenesMoved = false;
+    valuesChanged = false;
+}
+
+//==============================================================================
+void Brisquell::invalidateWeights()
+{
+    interpolation.invalidateWeights();
+    ++sceneLooksVersion;
+
+    // Every change of the lists comes here or through addController (a restore too): the
+    // interpolation's room follows them there, not on the audio thread.
+    interpolation.reserveFor (controllers.size(), scenes.size());
+    lookup.reserveFor (controllers.size());
+}
+
+void Brisquell::ensureWeights() const
+{
+    interpolation.ensureWeights (scenes, cursor.getPosition(), sharpness);
+}
+
+void Brisquell::updateValuesLocked()
+{
+    ensureWeights();
+    interpolation.updateValues (controllers, scenes);
+}
+
+float Brisquell::getDistanceSum() const
+{
+    const juce::ScopedLock sl (lock);
+    ensureWeights();
+    return narrowToFloat (interpolation.getDistanceSum());
+}
+
+float Brisquell::getWeightSum() const
+{
+    const juce::ScopedLock sl (lock);
+    ensureWeights();
+    return narrowToFloat (interpolation.getWeightSum());
+}
+
+//==============================================================================
+void Brisquell::cursorMoved()
+{
+    {
+        const juce::ScopedLock sl (lock);
+
+        if (! (audit && ! selectedScenes.isEmpty()))
+            scenesMoved = true;
+
+        for (auto& s : scenes)
+            s->distanceStale = s->rawWeightStale = s->weightStale = true;
+
+        invalidateWeights();
+    }
+
+    notifyChange (&cursor);
+}
+
+void Brisquell::sceneMoved()
+{
+    const juce::ScopedLock sl (lock);
+    invalidateWeights();
+
+    if (! audit)
+        scenesMoved = true;
+}
+
+void Brisquell::markValuesChanged()
+{
+    const juce::ScopedLock sl (lock);
+    valuesChanged = true;
+}
+} // namespace brisquell
