@@ -219,7 +219,7 @@ void Interpolation::fillLane (Controller& controller, size_t index)
     const auto lane = (int) (index % lanesPerBlock);
 
     for (size_t k = 0; k < numScenes; ++k)
-        column[k][lane] = 0.0f;
+        column[k].set (lane, 0.0f);
 
     // The lane holds the controller's values only when they lie in the scenes' order, so that
     // the lane's sum takes them in the order the controller's own loop does.
@@ -236,7 +236,7 @@ void Interpolation::fillLane (Controller& controller, size_t index)
             break;
         }
 
-        column[slot][lane] = (float) v->getValue();
+        column[slot].set (lane, (float) v->getValue());
         lastSlot = slot;
     }
 

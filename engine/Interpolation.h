@@ -71,7 +71,8 @@ private:
     {
         Quad quads[quadsPerBlock];
 
-        float& operator[] (size_t lane) noexcept { return quads[lane / 4][lane % 4]; }
+        // A lane is set through its quad: clang binds no reference to a vector's element.
+        void set (size_t lane, float value) noexcept { quads[lane / 4][lane % 4] = value; }
         float operator[] (size_t lane) const noexcept { return quads[lane / 4][lane % 4]; }
     };
 
