@@ -375,6 +375,12 @@ public:
 
     Brisquell& getModel() const noexcept { return model; }
 
+    /** The model's notifier marks a change of this controller and, on the message thread, takes
+        the mark when it tells the listeners. Any thread; no lock, no allocation.
+    */
+    void markNotificationPending() noexcept { notificationPending.store (true); }
+    bool takeNotificationPending() noexcept { return notificationPending.exchange (false); }
+
 private:
     friend class Brisquell;
     friend class SceneValue;
