@@ -271,7 +271,7 @@ Scene* Brisquell::duplicateScene (const Scene& source)
     // In the order the source holds them; of duplicates a restored document left, the first
     // counts, as it does for the source's interpolation.
     for (auto* v : source.values)
-        if (v->first == v)
+        if (v->isFirstInScene())
             v->getController().setValueInScene (v->getValue(), *added);
 
     return added;

@@ -142,7 +142,7 @@ void Brisquell::cursorPlaced()
         const auto position = cursor.getPosition();
 
         if (const auto kept = clampToCursorRange (position); kept != position)
-            cursor.storePosition (kept.x, kept.y);
+            cursor.storePositionQuietly (kept);
 
         storeCursorTarget (cursor.getPosition());
     }

@@ -227,7 +227,7 @@ void Brisquell::createRecords (const state::StateContent& content,
 
             if (first != nullptr)
             {
-                created->first = first;
+                created->followFirst (*first);
             }
             else
             {
