@@ -9,28 +9,18 @@
 namespace brisquell
 {
 
-namespace
-{
-// How often the message thread delivers pending notifications.
-constexpr int notificationIntervalMs = 17; // about the screen's 60 Hz
-} // namespace
-
 //==============================================================================
 Brisquell::Brisquell()
 {
     triggerHeads.fill (-1);
 
-    if (juce::MessageManager::getInstanceWithoutCreating() != nullptr)
-    {
-        hasPump.store (true);
-        startTimer (notificationIntervalMs);
-    }
+    notifier.startPumpIfMessageThread();
 }
 
 Brisquell::~Brisquell()
 {
     masterReference.clear();
-    stopTimer();
+    notifier.stopPump();
 
     const juce::ScopedLock sl (lock);
     selectedScenes.clear();
@@ -45,8 +35,7 @@ Brisquell::~Brisquell()
     while (! controllers.empty())
         controllers.pop_back();
 
-    retiredScenes.clear();
-    retiredControllers.clear();
+    notifier.destroyRetired();
 }
 
 //==============================================================================
@@ -133,7 +122,7 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
         interpolation.reserveFor (controllers.size(), scenes.size());
     }
 
-    notifyChange (&controllerListSubject);
+    notifyChange (notifier.getControllerListSubject());
     return added;
 }
 
@@ -171,7 +160,7 @@ void Brisquell::removeController (Controller* controller)
 
     // Marked pending before the record is retired, so that the round that destroys it has told
     // the views first (see retire()).
-    notifyChange (&controllerListSubject);
+    notifyChange (notifier.getControllerListSubject());
 
     if (it != controllers.end())
     {
@@ -200,7 +189,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     invalidateWeights();
     triggerLookupStale = true;
     selectionRestored = false;
-    notifyChange (&sceneListSubject);
+    notifyChange (notifier.getSceneListSubject());
     setSelectedScenesLocked ({ added });
 }
 
@@ -212,7 +201,7 @@ void Brisquell::deleteScene (Scene* scene)
                             { return s.get() == scene; });
 
     // Pending before the scene is retired (see retire()).
-    notifyChange (&sceneListSubject);
+    notifyChange (notifier.getSceneListSubject());
     selectionRestored = false;
 
     if (it != scenes.end())
@@ -282,7 +271,7 @@ Scene* Brisquell::duplicateScene (const Scene& source)
     // In the order the source holds them; of duplicates a restored document left, the first
     // counts, as it does for the source's interpolation.
     for (auto* v : source.values)
-        if (v->first == v)
+        if (v->isFirstInScene())
             v->getController().setValueInScene (v->getValue(), *added);
 
     return added;
@@ -393,7 +382,7 @@ void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection
         scenesMoved = true;
 
     sceneLooksChanged();
-    notifyChange (&selectionSubject);
+    notifyChange (notifier.getSelectionSubject());
 }
 
 //==============================================================================

@@ -6,6 +6,7 @@
 #include "engine/Glide.h"
 #include "engine/Interpolation.h"
 #include "engine/MidiSorter.h"
+#include "engine/ModelNotifier.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
 
@@ -49,16 +50,11 @@ struct SceneLook
     audio thread only try-locks it (the processor defers the block's input to its next block when
     the lock is busy), so it never waits behind the message thread.
 
-    Notifications never take the message thread's lock. notifyChange() only sets an atomic
-    pending flag for its subject (the controller list, the scene list, the selection, the cursor,
-    or one controller); a timer on the message thread delivers every pending subject once,
-    without the model's lock held, so repeated changes coalesce per subject and none is lost.
-
-    Controllers and scenes removed while the message thread's pump runs are retired rather than
-    destroyed: they leave the lists at once, the removal's notification is marked pending before
-    they are retired, and they are destroyed on the message thread after the next round of
-    notifications has let every view drop them. So a pointer obtained on the message thread stays
-    valid until the view is told, whichever thread removed it.
+    Notifications never take the message thread's lock: notifyChange() only marks its subject
+    pending, and the model's ModelNotifier delivers every pending subject once on the message
+    thread, without the model's lock held. Controllers and scenes removed while its pump runs
+    leave the lists at once but are destroyed only after the next round has told every view, so
+    a pointer obtained on the message thread stays valid until the view is told.
 
     Playing from a controller
     -------------------------
@@ -70,8 +66,7 @@ struct SceneLook
     requests from the editor are one atomic word that the audio thread takes when the message
     for it arrives; the sources, the triggers, the glide and the clock are guarded by the lock.
 */
-class Brisquell final : private juce::Timer,
-                        private MidiSorter::Target
+class Brisquell final : private MidiSorter::Target
 {
 public:
     Brisquell();
@@ -259,11 +254,6 @@ public:
     void handleIncomingMidi (const juce::uint8* data, int numBytes);
     bool handleIncomingMidi (const juce::uint8* data, int numBytes, double sampleTime);
 
-    /** Tells the MIDI sorter whether the messages that come next are the host's own (see
-        MidiSorter::setHostInstant). Audio thread (any thread is safe).
-    */
-    void setIncomingFromHost (bool isHosts);
-
     /** True when a move or a value change waits for the next output tick. Audio thread (any
         thread is safe).
     */
@@ -412,7 +402,6 @@ public:
     bool handleIncomingMidiLocked (const juce::uint8* data, int numBytes, double sampleTime);
     void setIncomingFromHostLocked (bool isHosts) noexcept { midiSorter.setHostInstant (isHosts); }
 
-    //==============================================================================
     /** Interpolation terms over the current scenes, brought up to date first. Any thread. */
     float getDistanceSum() const;
     float getWeightSum() const;
@@ -449,14 +438,14 @@ public:
     /** The subjects that name the lists in notifications; compare a notification's source with
         them.
     */
-    juce::ChangeBroadcaster* getControllerListSubject() noexcept { return &controllerListSubject; }
-    juce::ChangeBroadcaster* getSceneListSubject() noexcept { return &sceneListSubject; }
-    juce::ChangeBroadcaster* getSelectionSubject() noexcept { return &selectionSubject; }
+    juce::ChangeBroadcaster* getControllerListSubject() noexcept { return notifier.getControllerListSubject(); }
+    juce::ChangeBroadcaster* getSceneListSubject() noexcept { return notifier.getSceneListSubject(); }
+    juce::ChangeBroadcaster* getSelectionSubject() noexcept { return notifier.getSelectionSubject(); }
 
     /** The subject of changes to the cursor sources, the scene triggers, the learn request and
         the glide settings. (A glide starting or ending is a change of the cursor.)
     */
-    juce::ChangeBroadcaster* getMidiControlSubject() noexcept { return &midiControlSubject; }
+    juce::ChangeBroadcaster* getMidiControlSubject() noexcept { return notifier.getMidiControlSubject(); }
 
     /** Marks the subject as changed; its listeners hear of it on the message thread. Subjects
         that are not this model's are ignored. Any thread, the audio thread too; takes no lock and
@@ -517,8 +506,6 @@ public:
     juce::uint32 issueSceneSerial() noexcept { return nextSceneSerial.fetch_add (1); }
 
 private:
-    void timerCallback() override;
-
     void ensureWeights() const;
     void retire (std::unique_ptr<Controller> controller);
     void retire (std::unique_ptr<Scene> scene);
@@ -602,18 +589,8 @@ private:
     CursorPerformance cursorPerformance;
     std::atomic<int> refreshRate{ defaultRefreshRate };
 
-    // Notification state: pending flags per subject, set from any thread.
-    juce::ChangeBroadcaster controllerListSubject, sceneListSubject, selectionSubject, midiControlSubject;
-    std::atomic<bool> controllerListPending{ false }, sceneListPending{ false },
-        selectionPending{ false }, cursorPending{ false }, anyControllerPending{ false },
-        midiControlPending{ false };
-    std::atomic<int> numListeners{ 0 };
-    std::atomic<bool> hasPump{ false };
-    juce::ListenerList<juce::ChangeListener> listeners;
-
-    // Retired records, destroyed on the message thread after the next notification round.
-    std::vector<std::unique_ptr<Controller>> retiredControllers;
-    std::vector<std::unique_ptr<Scene>> retiredScenes;
+    // Notifications and the records retired until they are delivered.
+    ModelNotifier notifier{ lock, cursor, controllers };
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (Brisquell)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Brisquell)

@@ -142,7 +142,7 @@ void Brisquell::cursorPlaced()
         const auto position = cursor.getPosition();
 
         if (const auto kept = clampToCursorRange (position); kept != position)
-            cursor.storePosition (kept.x, kept.y);
+            cursor.storePositionQuietly (kept);
 
         storeCursorTarget (cursor.getPosition());
     }
@@ -164,7 +164,7 @@ void Brisquell::setGlideTime (double seconds)
         glideTime = toGlideTime (seconds);
     }
 
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 GlideShape Brisquell::getGlideShape() const
@@ -180,7 +180,7 @@ void Brisquell::setGlideShape (GlideShape shape)
         glideShape = shape == GlideShape::smooth ? GlideShape::smooth : GlideShape::linear;
     }
 
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 Glide Brisquell::getGlide() const
@@ -293,7 +293,7 @@ void Brisquell::setCursorSource (int axis, CursorSource source)
         cursorSources[(size_t) axis] = source.isValid() ? source : CursorSource();
     }
 
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 void Brisquell::forgetCursorSources()
@@ -303,7 +303,7 @@ void Brisquell::forgetCursorSources()
         cursorSources = {};
     }
 
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 SceneTrigger Brisquell::getSceneTrigger (const Scene& scene) const
@@ -324,7 +324,7 @@ void Brisquell::setSceneTrigger (Scene& scene, SceneTrigger trigger)
         triggerLookupStale = true;
     }
 
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 void Brisquell::rebuildTriggerLookup() const
@@ -353,7 +353,7 @@ void Brisquell::rebuildTriggerLookup() const
 void Brisquell::requestLearn (LearnRequest request) noexcept
 {
     learnRequest.store (request.pack());
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
 }
 
 LearnRequest Brisquell::getLearnRequest() const noexcept
@@ -395,7 +395,7 @@ bool Brisquell::learnSceneTrigger (LearnRequest request, SceneTrigger trigger)
     }
 
     // The scene went while the request waited: the request goes with it.
-    notifyChange (&midiControlSubject);
+    notifyChange (notifier.getMidiControlSubject());
     return false;
 }
 

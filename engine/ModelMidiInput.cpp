@@ -31,12 +31,6 @@ bool Brisquell::handleIncomingMidiLocked (const juce::uint8* data, int numBytes,
     return midiSorter.sort (data, numBytes);
 }
 
-void Brisquell::setIncomingFromHost (bool isHosts)
-{
-    const juce::ScopedLock sl (lock);
-    setIncomingFromHostLocked (isHosts);
-}
-
 int Brisquell::handleControllerValue (ControllerKind kind, int channel, int number, int value, bool mayLearn)
 {
     const juce::ScopedLock sl (lock);

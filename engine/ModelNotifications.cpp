@@ -1,154 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The model's notifications: pending subjects, their delivery on the message thread, and the
-// records retired until the views have been told.
+// The model's notifications, delivered by its ModelNotifier: the model's side of them.
 // The rest of the model is in Brisquell.cpp.
 #include "engine/Brisquell.h"
 
 namespace brisquell
 {
 
-namespace
-{
-// How often the message thread delivers pending notifications.
-constexpr int notificationIntervalMs = 17; // about the screen's 60 Hz
-} // namespace
-
-//==============================================================================
 void Brisquell::addChangeListener (juce::ChangeListener* listener)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
-
-    if (listener == nullptr || listeners.contains (listener))
-        return;
-
-    listeners.add (listener);
-    numListeners.store (listeners.size());
-
-    if (! hasPump.load())
-    {
-        hasPump.store (true);
-        startTimer (notificationIntervalMs);
-    }
+    notifier.addChangeListener (listener);
 }
 
 void Brisquell::removeChangeListener (juce::ChangeListener* listener)
 {
-    JUCE_ASSERT_MESSAGE_THREAD
-    listeners.remove (listener);
-    numListeners.store (listeners.size());
+    notifier.removeChangeListener (listener);
 }
 
 void Brisquell::notifyChange (juce::ChangeBroadcaster* subject) noexcept
 {
-    // Flags are set also while no listener is registered: a view that took its pointers just
-    // before registering must still hear of a removal before the record is destroyed. Telling
-    // nobody costs nothing.
-    if (subject == &cursor)
-        cursorPending.store (true);
-    else if (subject == &controllerListSubject)
-        controllerListPending.store (true);
-    else if (subject == &sceneListSubject)
-        sceneListPending.store (true);
-    else if (subject == &selectionSubject)
-        selectionPending.store (true);
-    else if (subject == &midiControlSubject)
-        midiControlPending.store (true);
-    else if (auto* controller = dynamic_cast<Controller*> (subject))
-    {
-        if (&controller->getModel() != this)
-            return;
+    if (notifier.markPending (subject))
+        return;
 
-        controller->notificationPending.store (true);
-        anyControllerPending.store (true);
-    }
-}
-
-void Brisquell::timerCallback()
-{
-    deliverPendingNotifications();
+    if (auto* controller = dynamic_cast<Controller*> (subject))
+        if (&controller->getModel() == this)
+            notifier.markPending (*controller);
 }
 
 void Brisquell::deliverPendingNotifications()
 {
-    JUCE_ASSERT_MESSAGE_THREAD
-
-    // What was retired before this round goes after it: every view has then been told.
-    std::vector<std::unique_ptr<Controller>> deadControllers;
-    std::vector<std::unique_ptr<Scene>> deadScenes;
-
-    {
-        const juce::ScopedLock sl (lock);
-        deadControllers.swap (retiredControllers);
-        deadScenes.swap (retiredScenes);
-    }
-
-    auto tell = [this] (juce::ChangeBroadcaster* subject)
-    {
-        listeners.call ([subject] (juce::ChangeListener& l)
-                        { l.changeListenerCallback (subject); });
-    };
-
-    if (controllerListPending.exchange (false))
-        tell (&controllerListSubject);
-
-    if (sceneListPending.exchange (false))
-        tell (&sceneListSubject);
-
-    if (selectionPending.exchange (false))
-        tell (&selectionSubject);
-
-    if (midiControlPending.exchange (false))
-        tell (&midiControlSubject);
-
-    if (cursorPending.exchange (false))
-    {
-        if (numListeners.load() > 0)
-            tell (&cursor);
-
-        cursor.sendSynchronousChangeMessage();
-    }
-
-    if (anyControllerPending.exchange (false))
-    {
-        juce::Array<Controller*> pending;
-
-        {
-            const juce::ScopedLock sl (lock);
-
-            for (auto& c : controllers)
-                if (c->notificationPending.exchange (false))
-                    pending.add (c.get());
-        }
-
-        for (auto* c : pending)
-            tell (c);
-    }
-
-    // Records retired before the round are destroyed outside the lock; a retired scene still
-    // linked to retired controllers (a restore retires both lists) unlinks them first.
-    deadScenes.clear();
-    deadControllers.clear();
+    notifier.deliverPending();
 }
 
-// Called with the lock held, after the removal's notification was marked pending: the round that
-// takes the record from the retired list (under the lock) then sees that flag and tells the views
-// before it destroys the record. Whenever the message thread's pump runs, records are retired,
-// also without listeners, since a view may have taken a pointer just before registering.
+// Lock held, after the removal's notification was marked pending (see ModelNotifier).
 void Brisquell::retire (std::unique_ptr<Controller> controller)
 {
     controller->retired = true;
-
-    if (hasPump.load())
-        retiredControllers.push_back (std::move (controller));
-    // Otherwise there is no message thread and so no view: it goes now.
+    notifier.keepUntilDelivered (std::move (controller));
 }
 
 void Brisquell::retire (std::unique_ptr<Scene> scene)
 {
     scene->retired = true;
     scene->listed = false;
-
-    if (hasPump.load())
-        retiredScenes.push_back (std::move (scene));
+    notifier.keepUntilDelivered (std::move (scene));
 }
 } // namespace brisquell

@@ -112,8 +112,17 @@ public:
     */
     void send (MidiTickWriter& writer);
 
+    /** True for the record that holds its controller's value in its scene (see first); false
+        for a later duplicate a restored document held. Lock held.
+    */
+    bool isFirstInScene() const noexcept { return first == this; }
+
+    /** Makes this record a duplicate of an earlier record for the same controller and scene,
+        as a restored document may hold them. While the document's records are built.
+    */
+    void followFirst (const SceneValue& earlier) noexcept { first = &earlier; }
+
 private:
-    friend class Brisquell;
     friend class Controller;
     friend class Interpolation;
 
@@ -273,14 +282,17 @@ public:
 
     Brisquell& getModel() const noexcept { return model; }
 
-private:
-    friend class Brisquell;
-
     /** A step of a glide: stores the position and tells the model that the cursor moved,
-        leaving the glide running.
+        leaving the glide running. The model's glide, lock held.
     */
     void moveAlongGlide (juce::Point<float> position);
 
+    /** Stores the position without telling anyone: the model keeps a restored cursor within
+        its range this way, lock held.
+    */
+    void storePositionQuietly (juce::Point<float> position) noexcept { storePosition (position.x, position.y); }
+
+private:
     Brisquell& model;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Cursor)
@@ -374,6 +386,12 @@ public:
     void removeFromModel();
 
     Brisquell& getModel() const noexcept { return model; }
+
+    /** The model's notifier marks a change of this controller and, on the message thread, takes
+        the mark when it tells the listeners. Any thread; no lock, no allocation.
+    */
+    void markNotificationPending() noexcept { notificationPending.store (true); }
+    bool takeNotificationPending() noexcept { return notificationPending.exchange (false); }
 
 private:
     friend class Brisquell;

@@ -102,8 +102,8 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     const juce::ScopedLock sl (lock);
 
     // Pending before the old records are retired (see retire()).
-    notifyChange (&controllerListSubject);
-    notifyChange (&sceneListSubject);
+    notifyChange (notifier.getControllerListSubject());
+    notifyChange (notifier.getSceneListSubject());
 
     selectedScenes.clear();
     std::swap (scenes, newScenes);
@@ -136,7 +136,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
 
     if (cursorSources != control.sources || glideTime != control.glideTime || glideShape != control.glideShape
         || learnRequest.load() != 0)
-        notifyChange (&midiControlSubject);
+        notifyChange (notifier.getMidiControlSubject());
 
     cursorSources = control.sources;
     glideTime = control.glideTime;
@@ -157,13 +157,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     // The restored cursor (or the kept one) is also the target: nothing glides after a restore.
     storeCursorTarget (cursor.getPosition());
 
-    if (hasPump.load())
-    {
-        std::move (newScenes.begin(), newScenes.end(), std::back_inserter (retiredScenes));
-        std::move (newControllers.begin(), newControllers.end(), std::back_inserter (retiredControllers));
-        newScenes.clear();
-        newControllers.clear();
-    }
+    notifier.keepUntilDelivered (newScenes, newControllers);
 }
 
 void Brisquell::applySessionLocked (const state::Session& session)
@@ -233,7 +227,7 @@ void Brisquell::createRecords (const state::StateContent& content,
 
             if (first != nullptr)
             {
-                created->first = first;
+                created->followFirst (*first);
             }
             else
             {

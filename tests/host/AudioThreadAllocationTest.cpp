@@ -2,49 +2,15 @@
 #include "HostFixture.h"
 #include "tools/host/Session.h"
 
+#include "support/AllocationCounter.h"
+
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
-// Every heap allocation in this test executable is counted while the flag is up on the
-// calling thread: the framework's own containers allocate with malloc, the rest with new.
-// The plug-in library resolves both to these definitions, as any library in the process does.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define BRISQUELL_COUNTS_ALLOCATIONS 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define BRISQUELL_COUNTS_ALLOCATIONS 0
-#endif
-#endif
-
-#ifndef BRISQUELL_COUNTS_ALLOCATIONS
-#define BRISQUELL_COUNTS_ALLOCATIONS 1
-#endif
-
+// Every heap allocation in this test executable is counted while an AllocationCounter lives on
+// the calling thread (support/AllocationCounter.h); the plug-in library resolves malloc and new
+// to its definitions, as any library in the process does.
 namespace
 {
-thread_local bool isCounting = false;
-std::atomic<long> numAllocations{ 0 };
-
-[[maybe_unused]] inline void countAllocation() noexcept
-{
-    if (isCounting)
-        numAllocations.fetch_add (1, std::memory_order_relaxed);
-}
-
-/** Counts the allocations of the calling thread while it lives. */
-struct AllocationCounter
-{
-    AllocationCounter()
-    {
-        numAllocations = 0;
-        isCounting = true;
-    }
-    ~AllocationCounter() { isCounting = false; }
-    long count() const { return numAllocations.load(); }
-};
-
 /** Runs 200 blocks, so that every buffer on the way grows to its steady size, then 2,000 more
     and answers the heap allocations among those; numSent adds up what the counted ones sent.
 */
@@ -54,7 +20,7 @@ long allocationsInSteadyBlocks (SteadyBlock&& steadyBlock, size_t& numSent)
     for (int block = 0; block < 200; ++block)
         steadyBlock (block);
 
-    AllocationCounter counter;
+    brisquell::test::AllocationCounter counter;
 
     for (int block = 200; block < 2200; ++block)
         numSent += steadyBlock (block);
@@ -74,67 +40,6 @@ brisquell::host::MidiEvent threeBytes (int offset, int status, int data1, int da
     return e;
 }
 } // namespace
-
-#if BRISQUELL_COUNTS_ALLOCATIONS
-extern "C" void* __libc_malloc (size_t);
-extern "C" void* __libc_calloc (size_t, size_t);
-extern "C" void* __libc_realloc (void*, size_t);
-extern "C" void __libc_free (void*);
-
-extern "C" void* malloc (size_t size)
-{
-    countAllocation();
-    return __libc_malloc (size);
-}
-
-extern "C" void* calloc (size_t count, size_t size)
-{
-    countAllocation();
-    return __libc_calloc (count, size);
-}
-
-extern "C" void* realloc (void* pointer, size_t size)
-{
-    countAllocation();
-    return __libc_realloc (pointer, size);
-}
-
-extern "C" void free (void* pointer)
-{
-    __libc_free (pointer);
-}
-
-void* operator new (size_t size)
-{
-    countAllocation();
-
-    if (auto* p = __libc_malloc (size == 0 ? 1 : size))
-        return p;
-
-    throw std::bad_alloc();
-}
-
-void* operator new[] (size_t size)
-{
-    return operator new (size);
-}
-
-void* operator new (size_t size, const std::nothrow_t&) noexcept
-{
-    countAllocation();
-    return __libc_malloc (size == 0 ? 1 : size);
-}
-
-void* operator new[] (size_t size, const std::nothrow_t&) noexcept
-{
-    return operator new (size, std::nothrow);
-}
-
-void operator delete (void* p) noexcept { __libc_free (p); }
-void operator delete[] (void* p) noexcept { __libc_free (p); }
-void operator delete (void* p, size_t) noexcept { __libc_free (p); }
-void operator delete[] (void* p, size_t) noexcept { __libc_free (p); }
-#endif
 
 using namespace brisquell;
 using namespace brisquell::test;

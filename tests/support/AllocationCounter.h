@@ -6,8 +6,7 @@
 // containers allocate with malloc, the rest with new, and libraries in the process (a loaded
 // plug-in binary too) resolve to these definitions. Include it in exactly one source file of a
 // test executable. Under a sanitizer, which owns the allocator, nothing is replaced and
-// isCountingAllocations() is false. (tests/host/AudioThreadAllocationTest.cpp holds the same
-// counter, kept as it was there.)
+// isCountingAllocations() is false.
 
 #include <atomic>
 #include <cstdlib>
