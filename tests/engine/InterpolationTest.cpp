@@ -288,7 +288,7 @@ TEST (Interpolation, EveryControllerSumsItsValuesInItsOwnOrderBitForBit)
         }
     }
 
-    const auto expected = [&model] (const Controller& controller)
+    const auto expected = [] (const Controller& controller)
     {
         float sum = 0.0f;
 
