@@ -28,8 +28,11 @@ TEST (FormatScale, AVst3HostsContentScaleSizesTheEditor)
                                       { return editor->getWidth() == 300 && editor->getHeight() == 300; }))
         << editor->getWidth() << " x " << editor->getHeight();
 
-    for (auto [scale, side] : { std::pair{ 2.0f, 600 }, { 1.5f, 450 }, { 1.0f, 300 } })
+    for (const auto& row : { std::pair{ 2.0f, 600 }, { 1.5f, 450 }, { 1.0f, 300 } })
     {
+        // Plain copies: a lambda may not capture a structured binding in C++17 (clang refuses).
+        const auto scale = row.first;
+        const auto side = row.second;
         editor->setScaleFactor (scale);
         EXPECT_TRUE (runMessageLoopUntil ([&]
                                           { return editor->getWidth() == side && editor->getHeight() == side; },
