@@ -54,19 +54,16 @@ void MidiBlockRunner::process (juce::MidiBuffer& midi, juce::MidiBuffer& out, si
 bool MidiBlockRunner::skipBusyBlock (juce::MidiBuffer& midi, int numSamples, int sampleRate, bool mayWait)
 {
     // Another thread is briefly in the model: keep the input for the next block instead of
-    // waiting. The sample clock runs on; the output ticks due now go out with the next block.
-    if (stashMessages (midi, numSamples))
+    // waiting (or, where the block may not wait, keep what fits and count the rest). The sample
+    // clock runs on; the output ticks due now go out with the next block.
+    if (! stashMessages (midi, numSamples))
     {
-        passUnsortable (midi);
-        elapsedSamples += numSamples;
-        model.setSampleClock (elapsedSamples, sampleRate);
-        return true;
+        if (mayWait)
+            return false;
+
+        numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi, numSamples));
     }
 
-    if (mayWait)
-        return false;
-
-    numDroppedControlChanges.fetch_add ((juce::uint64) stashWhatFits (midi, numSamples));
     passUnsortable (midi);
     elapsedSamples += numSamples;
     model.setSampleClock (elapsedSamples, sampleRate);
