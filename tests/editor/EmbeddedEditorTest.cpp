@@ -210,6 +210,23 @@ TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
     }
 }
 
+TEST_F (EditorThroughHost, AQuestionAboutAWindowThatWentMeanwhileDoesNotEndTheHost)
+{
+    openWindow();
+
+    // What a host meets when a plug-in's menu closes between listing the windows and asking
+    // about one of them.
+    const auto gone = XCreateSimpleWindow (reader, DefaultRootWindow (reader), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow (reader, gone);
+    XSync (reader, False);
+
+    XWindowAttributes attributes{};
+    EXPECT_EQ (XGetWindowAttributes (reader, gone, &attributes), 0);
+    pumpFor (100);
+    int width = 0, height = 0;
+    EXPECT_TRUE (window->queryChildSize (width, height)) << "the editor's window went with it";
+}
+
 TEST_F (EditorThroughHost, AMenuClosedOverThePaneLeavesItsPixelsAsTheyWere)
 {
     restoreDocument (documentWithARowAndScenes);

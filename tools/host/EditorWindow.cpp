@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace brisquell::host
@@ -16,6 +17,23 @@ namespace
 Display* asDisplay (void* d) noexcept
 {
     return static_cast<Display*> (d);
+}
+
+/** A host outlives its plug-in's windows: a question about a window that went meanwhile (a menu
+    closed, an editor torn down between two requests) is answered with an error, which Xlib's
+    own handler turns into the end of the process. Windows that went are expected; anything
+    else is told on stderr, and the host goes on.
+*/
+int keepGoingAfterXError (Display* display, XErrorEvent* event)
+{
+    if (event->error_code != BadWindow && event->error_code != BadDrawable)
+    {
+        char text[160] = {};
+        XGetErrorText (display, event->error_code, text, sizeof (text));
+        std::fprintf (stderr, "X error: %s (request %d)\n", text, (int) event->request_code);
+    }
+
+    return 0;
 }
 
 // X refuses windows of no size; an editor may well ask for one.
@@ -44,6 +62,7 @@ std::unique_ptr<EditorWindow> EditorWindow::openFramed (Plugin& plugin, const st
 std::unique_ptr<EditorWindow> EditorWindow::open (Plugin& plugin, const std::string& title, std::string& error, bool hasOwnSize, int windowWidth, int windowHeight, std::optional<Frame> frame)
 {
     XInitThreads();
+    XSetErrorHandler (keepGoingAfterXError);
     auto* display = XOpenDisplay (nullptr);
 
     if (display == nullptr)
