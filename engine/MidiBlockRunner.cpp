@@ -298,7 +298,7 @@ void MidiBlockRunner::feedStash()
         model.setIncomingFromHostLocked (stash[i].isHosts);
 
         if (! model.handleIncomingMidiLocked (stash[i].bytes.data(), stash[i].size, stash[i].time))
-            through.pass (stash[i].bytes.data(), stash[i].size, 0);
+            through.passLate (stash[i].bytes.data(), stash[i].size);
     }
 
     model.setIncomingFromHostLocked (false);

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/MidiThrough.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace brisquell
 {
@@ -23,22 +25,44 @@ void append (juce::MidiBuffer& buffer, const juce::uint8* data, int numBytes, in
     std::memcpy (event + eventHeaderSize, data, (size_t) numBytes);
 }
 
-/** Merges both into the target (empty, with the room given), the passed messages only while the
-    room left after the output holds them; answers how many passed messages were left out.
+/** Only channel messages wait behind late ones: system messages (clock, time code, system
+    exclusive) keep their times.
 */
-int merge (juce::MidiBuffer& target, const juce::MidiBuffer& passed, const juce::MidiBuffer& output, size_t room) noexcept
+bool canWait (const juce::uint8* data, int numBytes) noexcept
 {
-    auto budget = room - (size_t) output.data.size();
-    auto a = passed.begin(), b = output.begin();
+    return numBytes <= 3 && data[0] >= 0x80 && data[0] < 0xf0;
+}
+
+/** Merges the three into the target (empty, with the room given), at one offset the late
+    messages first, then the passed ones, then the output; the passed messages only while the
+    room left after the output and the late ones holds them. Answers how many passed messages
+    were left out, and counts the events written.
+*/
+int merge (juce::MidiBuffer& target, const juce::MidiBuffer& late, const juce::MidiBuffer& passed, const juce::MidiBuffer& output, size_t room, int& numWritten) noexcept
+{
+    auto budget = room - (size_t) output.data.size() - (size_t) late.data.size();
+    auto l = late.begin(), a = passed.begin(), b = output.begin();
     int numLeftOut = 0;
 
-    while (a != passed.end() || b != output.end())
+    const auto earliest = [] (auto& it, const auto& end, int& offset)
     {
-        const auto takePassed = b == output.end() || (a != passed.end() && (*a).samplePosition <= (*b).samplePosition);
-        const auto event = takePassed ? *a++ : *b++;
+        if (it != end)
+            offset = juce::jmin (offset, (*it).samplePosition);
+    };
+
+    while (l != late.end() || a != passed.end() || b != output.end())
+    {
+        auto offset = std::numeric_limits<int>::max();
+        earliest (l, late.end(), offset);
+        earliest (a, passed.end(), offset);
+        earliest (b, output.end(), offset);
+
+        const auto fromLate = l != late.end() && (*l).samplePosition == offset;
+        const auto fromPassed = ! fromLate && a != passed.end() && (*a).samplePosition == offset;
+        const auto event = fromLate ? *l++ : fromPassed ? *a++ : *b++;
         const auto size = (size_t) (eventHeaderSize + event.numBytes);
 
-        if (takePassed)
+        if (fromPassed)
         {
             if (size > budget)
             {
@@ -50,6 +74,7 @@ int merge (juce::MidiBuffer& target, const juce::MidiBuffer& passed, const juce:
         }
 
         append (target, event.data, event.numBytes, event.samplePosition);
+        ++numWritten;
     }
 
     return numLeftOut;
@@ -57,6 +82,7 @@ int merge (juce::MidiBuffer& target, const juce::MidiBuffer& passed, const juce:
 } // namespace
 
 MidiThrough::MidiThrough()
+    : waiting ((size_t) backlogCapacity)
 {
     reserve (defaultRoom);
 }
@@ -65,7 +91,9 @@ void MidiThrough::reserve (size_t bytes)
 {
     const auto room = juce::jlimit ((size_t) defaultRoom, (size_t) 1 << 26, bytes);
     passed.ensureSize (room);
+    late.ensureSize (room);
     passedRoom = room;
+    largestBlockEvents = minimumBlockEvents;
     spare.ensureSize (room * 2);
     spareRoom = reservedRoom = room * 2;
     reservedStorage = spare.data.begin();
@@ -86,6 +114,11 @@ void MidiThrough::begin (bool shouldPass) noexcept
     passed.clear();
     lastOffset = 0;
     enabled = shouldPass;
+    ++blockNumber;
+
+    // Turned off: what waited is not passed, as nothing is.
+    if (! enabled)
+        firstWaiting = numWaiting = 0;
 }
 
 void MidiThrough::pass (const juce::uint8* data, int numBytes, int sampleOffset) noexcept
@@ -93,6 +126,12 @@ void MidiThrough::pass (const juce::uint8* data, int numBytes, int sampleOffset)
     // The framework's events carry at most 65535 bytes.
     if (! enabled || data == nullptr || numBytes <= 0 || numBytes > 0xffff)
         return;
+
+    if (numWaiting > 0 && canWait (data, numBytes))
+    {
+        wait (data, numBytes, sampleOffset);
+        return;
+    }
 
     if ((size_t) (passed.data.size() + eventHeaderSize + numBytes) > passedRoom)
     {
@@ -110,9 +149,58 @@ void MidiThrough::pass (const juce::uint8* data, int numBytes, int sampleOffset)
     lastOffset = sampleOffset;
 }
 
+void MidiThrough::passLate (const juce::uint8* data, int numBytes) noexcept
+{
+    if (enabled && data != nullptr && numBytes > 0 && canWait (data, numBytes))
+        wait (data, numBytes, -1);
+}
+
+void MidiThrough::wait (const juce::uint8* data, int numBytes, int sampleOffset) noexcept
+{
+    if (numWaiting == backlogCapacity)
+    {
+        numDropped.fetch_add (1);
+        return;
+    }
+
+    // Offset -1: from an earlier block.
+    auto& message = waiting[(firstWaiting + numWaiting++) % backlogCapacity];
+    message.bytes = {};
+    std::copy (data, data + numBytes, message.bytes.begin());
+    message.size = (juce::uint8) numBytes;
+    message.offset = juce::jmax (0, sampleOffset);
+    message.block = sampleOffset < 0 ? 0 : blockNumber;
+}
+
+void MidiThrough::takeWaiting (size_t room, int numBlockEvents) noexcept
+{
+    late.clear();
+    auto numToTake = juce::jmax (0, juce::jmax (largestBlockEvents, (int) minimumBlockEvents) - numBlockEvents);
+    auto bytesLeft = juce::jmin (room, passedRoom);
+    int offset = 0;
+
+    for (; numWaiting > 0 && numToTake > 0; --numToTake)
+    {
+        const auto& message = waiting[firstWaiting];
+        const auto size = (size_t) (eventHeaderSize + message.size);
+
+        if (size > bytesLeft)
+            break;
+
+        // Messages of this block keep their offsets, in order; earlier ones go at its start.
+        if (message.block == blockNumber)
+            offset = juce::jmax (offset, message.offset);
+
+        append (late, message.bytes.data(), message.size, offset);
+        bytesLeft -= size;
+        firstWaiting = (firstWaiting + 1) % backlogCapacity;
+        --numWaiting;
+    }
+}
+
 void MidiThrough::mergeInto (juce::MidiBuffer& destination, juce::MidiBuffer& output, size_t destinationRoom) noexcept
 {
-    const auto needed = (size_t) (passed.data.size() + output.data.size());
+    const auto needed = (size_t) (passed.data.size() + output.data.size()) + (size_t) numWaiting * (eventHeaderSize + 3);
     const auto inDestination = roomOf (destination, destinationRoom);
     const auto inSpare = roomOf (spare, 0);
     const auto useDestination = inDestination >= needed || inDestination >= inSpare;
@@ -128,8 +216,14 @@ void MidiThrough::mergeInto (juce::MidiBuffer& destination, juce::MidiBuffer& ou
         return;
     }
 
+    const auto numOwnEvents = passed.getNumEvents() + output.getNumEvents();
+    const auto ownBytes = (size_t) (passed.data.size() + output.data.size());
+    takeWaiting (room > ownBytes ? room - ownBytes : 0, numOwnEvents);
+
     target.clear();
-    numDropped.fetch_add ((juce::uint64) merge (target, passed, output, room));
+    int numWritten = 0;
+    numDropped.fetch_add ((juce::uint64) merge (target, late, passed, output, room, numWritten));
+    largestBlockEvents = juce::jmax (largestBlockEvents, numWritten);
 
     if (! useDestination)
     {

@@ -3,6 +3,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <array>
 #include <atomic>
 
 namespace brisquell
@@ -17,12 +18,27 @@ namespace brisquell
     Audio thread, except reserve; never allocates there. The room is reserved beforehand: a
     message that finds no room left, in the collector or in the merged block, is not passed but
     counted (getNumDropped). The plug-in's own output is never cut for it.
+
+    Late messages
+    -------------
+    Messages held back from earlier blocks (the model was busy then; see passLate) go out at the
+    start of the next block, oldest first. They never make a block larger than the largest one
+    since reserve (and at least minimumBlockEvents): a host sizes its event lists to what it has
+    seen (the framework's VST 2.4 client grows its list on the audio thread, one allocation per
+    event), and a long busy spell would otherwise come out as one block of many blocks' input.
+    What does not fit waits for the next block; while anything waits, the short messages passed
+    after it wait behind it, so that nothing overtakes (a note-off never its note-on). System
+    real-time messages (clock, start, stop) and system exclusive ones are never held.
 */
 class MidiThrough final
 {
 public:
     /** The room reserved at construction, and the least reserve keeps. */
     static constexpr size_t defaultRoom = 65536;
+
+    /** The messages that can wait to go out late, and the events any block may carry. */
+    static constexpr int backlogCapacity = 65536;
+    static constexpr int minimumBlockEvents = 512;
 
     MidiThrough();
 
@@ -36,12 +52,19 @@ public:
     void begin (bool enabled) noexcept;
 
     bool isEnabled() const noexcept { return enabled; }
-    bool isEmpty() const noexcept { return passed.data.isEmpty(); }
+
+    /** True when this block has nothing to pass: none of its own, none waiting from before. */
+    bool isEmpty() const noexcept { return passed.data.isEmpty() && numWaiting == 0; }
 
     /** Keeps the message for the output at the offset (when enabled). Offsets normally come in
         order; one earlier than the last still finds its place.
     */
     void pass (const juce::uint8* data, int numBytes, int sampleOffset) noexcept;
+
+    /** Keeps a message of up to three bytes from an earlier block, to go out at the start of this
+        block or, when it would be too large, of a later one (see the class). When enabled.
+    */
+    void passLate (const juce::uint8* data, int numBytes) noexcept;
 
     /** Replaces the destination's events with the passed messages and the output, merged in
         time order. The destination must not be the output; `destinationRoom` is what its
@@ -59,15 +82,35 @@ public:
     juce::uint64 getNumDropped() const noexcept { return numDropped.load(); }
 
 private:
-    size_t roomOf (const juce::MidiBuffer& buffer, size_t atLeast) const noexcept;
+    /** A message waiting to go out late: at its offset when it goes out in the block it was
+        passed in, at the block's start otherwise.
+    */
+    struct Waiting
+    {
+        std::array<juce::uint8, 3> bytes;
+        juce::uint8 size;
+        int offset;
+        juce::uint64 block;
+    };
 
-    juce::MidiBuffer passed, spare;
+    size_t roomOf (const juce::MidiBuffer& buffer, size_t atLeast) const noexcept;
+    void wait (const juce::uint8* data, int numBytes, int sampleOffset) noexcept;
+    void takeWaiting (size_t room, int numBlockEvents) noexcept;
+
+    juce::MidiBuffer passed, late, spare;
     size_t passedRoom = 0, spareRoom = 0;
     // The storage reserve made for merging, wherever it went since, and its room.
     const juce::uint8* reservedStorage = nullptr;
     size_t reservedRoom = 0;
     int lastOffset = 0;
     bool enabled = false;
+
+    // Late messages, oldest at firstWaiting; the block number begin() counts; the events of the
+    // largest block since reserve.
+    juce::HeapBlock<Waiting> waiting;
+    int firstWaiting = 0, numWaiting = 0;
+    juce::uint64 blockNumber = 0;
+    int largestBlockEvents = minimumBlockEvents;
     std::atomic<juce::uint64> numDropped{ 0 };
 
     JUCE_DECLARE_NON_COPYABLE (MidiThrough)

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProcessorHarness.h"
+#include "engine/MidiThrough.h"
 #include "support/MessageLoop.h"
 #include "support/ModelBuilders.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -248,3 +250,76 @@ TEST (BusyModel, AChunkWithTheSessionOutranksAMoveParkedBeforeIt)
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+// With MIDI through on, a long busy spell's notes come out after it, oldest first, never in a
+// block larger than the host has seen (a host's event list grows on the audio thread), with the
+// input of the blocks after it waiting behind them; the clock never waits.
+TEST (BusyModel, ALongBusySpellPassesItsNotesInOrderInBlocksOfTheUsualSize)
+{
+    ProcessorHarness harness (48000.0, 256);
+    prepareOneControllerInOneScene (harness);
+    harness.model().setMidiThrough (true);
+
+    int numSent = 0;
+    const auto blockOfNotes = [&numSent] (int count)
+    {
+        juce::MidiBuffer block;
+        block.addEvent (juce::MidiMessage::midiClock(), 0);
+
+        // Each note numbered by its key and velocity, so that the order can be read back.
+        for (int i = 0; i < count; ++i, ++numSent)
+            block.addEvent (juce::MidiMessage::noteOn (1, numSent / 127, (juce::uint8) (numSent % 127 + 1)), i * 10);
+
+        return block;
+    };
+
+    // One buffer for every block, as the framework's VST 2.4 client keeps.
+    juce::AudioBuffer<float> audio (0, 256);
+    juce::MidiBuffer midi;
+    midi.ensureSize (2048);
+    std::vector<int> notesOut;
+    int largestBlock = 0;
+
+    const auto run = [&] (const juce::MidiBuffer& input)
+    {
+        midi.clear();
+        midi.addEvents (input, 0, -1, 0);
+        harness.processor.processBlock (audio, midi);
+        int numClocks = 0;
+
+        for (const auto metadata : midi)
+        {
+            const auto message = metadata.getMessage();
+            numClocks += message.isMidiClock() ? 1 : 0;
+
+            if (message.isNoteOn())
+                notesOut.push_back (message.getNoteNumber() * 127 + message.getVelocity() - 1);
+        }
+
+        EXPECT_EQ (numClocks, 1) << "the block's clock, at once";
+        largestBlock = std::max (largestBlock, midi.getNumEvents());
+    };
+
+    for (int block = 0; block < 4; ++block)
+        run (blockOfNotes (5));
+
+    {
+        ModelBusy busy (harness.model());
+
+        for (int block = 0; block < 300; ++block)
+            run (blockOfNotes (5));
+    }
+
+    for (int block = 0; block < 10; ++block)
+        run (blockOfNotes (5));
+
+    EXPECT_LE (largestBlock, MidiThrough::minimumBlockEvents);
+
+    for (int block = 0; block < 100 && notesOut.size() < (size_t) numSent; ++block)
+        run (blockOfNotes (0));
+
+    ASSERT_EQ (notesOut.size(), (size_t) numSent) << "every note passed";
+
+    for (size_t i = 0; i < notesOut.size(); ++i)
+        ASSERT_EQ (notesOut[i], (int) i) << "in the order played";
+}
