@@ -12,8 +12,6 @@ namespace brisquell
 //==============================================================================
 Brisquell::Brisquell()
 {
-    triggerHeads.fill (-1);
-
     notifier.startPumpIfMessageThread();
 }
 
@@ -23,7 +21,7 @@ Brisquell::~Brisquell()
     notifier.stopPump();
 
     const juce::ScopedLock sl (lock);
-    selectedScenes.clear();
+    selection.clear();
 
     // The scenes destroy every value (see restoreStateXml).
     for (auto& c : controllers)
@@ -88,19 +86,19 @@ int Brisquell::indexOfScene (const Scene* scene) const
 int Brisquell::getNumSelectedScenes() const
 {
     const juce::ScopedLock sl (lock);
-    return selectedScenes.size();
+    return selection.size();
 }
 
 Scene* Brisquell::getSelectedScene (int index) const
 {
     const juce::ScopedLock sl (lock);
-    return selectedScenes[index];
+    return selection.get (index);
 }
 
 juce::Array<Scene*> Brisquell::getSelectedScenes() const
 {
     const juce::ScopedLock sl (lock);
-    return selectedScenes;
+    return selection.getScenes();
 }
 
 //==============================================================================
@@ -187,8 +185,8 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     added->listed = true;
     scenes.push_back (std::move (scene));
     invalidateWeights();
-    triggerLookupStale = true;
-    selectionRestored = false;
+    triggerLookup.invalidate();
+    selection.setRestored (false);
     notifyChange (notifier.getSceneListSubject());
     setSelectedScenesLocked ({ added });
 }
@@ -202,14 +200,14 @@ void Brisquell::deleteScene (Scene* scene)
 
     // Pending before the scene is retired (see retire()).
     notifyChange (notifier.getSceneListSubject());
-    selectionRestored = false;
+    selection.setRestored (false);
 
     if (it != scenes.end())
     {
         auto removed = std::move (*it);
         scenes.erase (it);
-        selectedScenes.removeAllInstancesOf (removed.get());
-        triggerLookupStale = true;
+        selection.remove (removed.get());
+        triggerLookup.invalidate();
 
         // The interpolation no longer counts the scene; no output tick is caused by that.
         invalidateWeights();
@@ -333,7 +331,7 @@ void Brisquell::setSharpness (int newSharpness)
     invalidateWeights();
 
     // The mix changed as if the cursor had moved.
-    if (! (audit && ! selectedScenes.isEmpty()))
+    if (selection.getAudited() == nullptr)
         scenesMoved = true;
 }
 
@@ -342,7 +340,7 @@ std::vector<SceneLook> Brisquell::getSceneLooks() const
     const juce::ScopedLock sl (lock);
     ensureWeights();
 
-    const auto* heard = audit && ! selectedScenes.isEmpty() ? selectedScenes.getFirst() : nullptr;
+    const auto* heard = selection.getAudited();
     std::vector<SceneLook> looks;
     looks.reserve (scenes.size());
 
@@ -370,15 +368,10 @@ void Brisquell::setSelectedScenes (const juce::Array<Scene*>& newSelection)
 
 void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection)
 {
-    selectedScenes.clearQuick();
+    selection.choose (newSelection, [this] (const Scene* scene)
+                      { return indexOfScene (scene) >= 0; });
 
-    // A selection is a set: a scene named twice is selected once. Membership is decided by
-    // comparing pointers only, so a view may hand over a scene that has gone meanwhile.
-    for (auto* scene : newSelection)
-        if (indexOfScene (scene) >= 0 && ! selectedScenes.contains (scene))
-            selectedScenes.add (scene);
-
-    if (audit && selectedScenes.size() == 1)
+    if (selection.isAudit() && selection.size() == 1)
         scenesMoved = true;
 
     sceneLooksChanged();
@@ -389,20 +382,20 @@ void Brisquell::setSelectedScenesLocked (const juce::Array<Scene*>& newSelection
 bool Brisquell::isAudit() const
 {
     const juce::ScopedLock sl (lock);
-    return audit;
+    return selection.isAudit();
 }
 
 void Brisquell::setAudit (bool shouldAudit)
 {
     const juce::ScopedLock sl (lock);
-    audit = shouldAudit;
+    selection.setAudit (shouldAudit);
     scenesMoved = true;
     sceneLooksChanged();
 }
 
 void Brisquell::setRefreshRate (int ticksPerSecond) noexcept
 {
-    refreshRate.store (juce::jlimit (minRefreshRate, maxRefreshRate, ticksPerSecond));
+    clock.setRefreshRate (ticksPerSecond);
 }
 
 juce::Point<int> Brisquell::getEditorSize() const

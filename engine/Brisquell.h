@@ -7,8 +7,11 @@
 #include "engine/Interpolation.h"
 #include "engine/MidiSorter.h"
 #include "engine/ModelNotifier.h"
+#include "engine/OutputClock.h"
 #include "engine/PaneView.h"
 #include "engine/Records.h"
+#include "engine/SceneSelection.h"
+#include "engine/SceneTriggerLookup.h"
 
 #include <array>
 #include <memory>
@@ -202,7 +205,7 @@ public:
     void setAutoLearn (bool shouldLearn) noexcept { autoLearn.store (shouldLearn); }
     bool isAutoKey() const noexcept { return autoKey.load(); }
     void setAutoKey (bool shouldKey) noexcept { autoKey.store (shouldKey); }
-    int getRefreshRate() const noexcept { return refreshRate.load(); }
+    int getRefreshRate() const noexcept { return clock.getRefreshRate(); }
 
     /** "pass other MIDI through": incoming messages the plug-in does not use leave with its
         output. "report cursor moves to the host": drags, cursor sources and triggers are told to
@@ -224,7 +227,8 @@ public:
     CursorPerformance& getCursorPerformance() noexcept { return cursorPerformance; }
     void setRefreshRate (int ticksPerSecond) noexcept;
 
-    static constexpr int minRefreshRate = 1, maxRefreshRate = 5000, defaultRefreshRate = 200;
+    static constexpr int minRefreshRate = OutputClock::minRefreshRate, maxRefreshRate = OutputClock::maxRefreshRate,
+                         defaultRefreshRate = OutputClock::defaultRefreshRate;
 
     /** The editor's size, carried in the state document. Any thread. */
     juce::Point<int> getEditorSize() const;
@@ -483,7 +487,7 @@ public:
     bool sendsEveryControllerLocked() const noexcept { return scenesMoved; }
 
     /** The selection as it stands; valid while the lock is held. */
-    const juce::Array<Scene*>& getSelectedScenesLocked() const noexcept { return selectedScenes; }
+    const juce::Array<Scene*>& getSelectedScenesLocked() const noexcept { return selection.getScenes(); }
 
     /** Keys a scene at the cursor (see keySceneAtCursor) without making the next tick send
         every controller: only what goes into the new scene is due.
@@ -527,7 +531,6 @@ private:
     void setCursorAxisTarget (int axis, float parameterValue);
     void storeCursorTarget (juce::Point<float> target) noexcept;
     void changeSampleRateLocked (double newSampleRate) noexcept;
-    void rebuildTriggerLookup() const;
 
     // The state document's content (engine/document/ModelDocument.cpp): copied from the model
     // under the lock, and a parsed one put into effect. The records for its lists are built
@@ -546,14 +549,12 @@ private:
 
     std::vector<std::unique_ptr<Controller>> controllers;
     std::vector<std::unique_ptr<Scene>> scenes;
-    juce::Array<Scene*> selectedScenes;
+    SceneSelection selection;
     Cursor cursor{ *this };
     std::optional<PaneView> morphPaneState;
 
     bool scenesMoved = false;
     bool valuesChanged = false;
-    bool audit = false;
-    bool selectionRestored = false;
     int sharpness = 1;
     juce::Random random;
     juce::Point<int> editorSize{ 300, 300 };
@@ -575,19 +576,14 @@ private:
     Glide glide;
     double glideTime = 0.0;
     GlideShape glideShape = GlideShape::linear;
-    std::atomic<double> clockTime{ 0.0 }, clockRate{ 44100.0 };
+    OutputClock clock;
 
-    // Scenes find their trigger through the first scene per (kind, channel, number), rebuilt
-    // without allocating whenever triggers or scenes change.
-    static constexpr int numTriggerKeys = 2 * 16 * 128;
-    mutable std::array<int, numTriggerKeys> triggerHeads{};
-    mutable int numTriggers = 0;
-    mutable bool triggerLookupStale = true;
+    // Triggers find their scenes (lock held).
+    SceneTriggerLookup triggerLookup;
 
     std::atomic<bool> autoLearn{ true }, autoKey{ true }, midiThrough{ false }, reportCursorMoves{ false };
     std::atomic<int> editorScale{ 0 };
     CursorPerformance cursorPerformance;
-    std::atomic<int> refreshRate{ defaultRefreshRate };
 
     // Notifications and the records retired until they are delivered.
     ModelNotifier notifier{ lock, cursor, controllers };

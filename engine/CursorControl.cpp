@@ -15,10 +15,6 @@ bool isFinite (juce::Point<float> p) noexcept
     return std::isfinite (p.x) && std::isfinite (p.y);
 }
 
-int triggerKey (const SceneTrigger& trigger) noexcept
-{
-    return (trigger.kind == SceneTrigger::Kind::note ? 0 : 16 * 128) + (trigger.channel - 1) * 128 + trigger.number;
-}
 } // namespace
 
 //==============================================================================
@@ -50,7 +46,7 @@ void Brisquell::setCursorTarget (juce::Point<float> target)
 
     target = clampToCursorRange (target);
     const juce::ScopedLock sl (lock);
-    const auto length = std::round (glideTime * clockRate.load());
+    const auto length = clock.samplesIn (glideTime);
 
     // Off (or shorter than a sample): the cursor jumps, as a direct move, which also ends a glide
     // that still runs from an earlier setting.
@@ -66,7 +62,7 @@ void Brisquell::setCursorTarget (juce::Point<float> target)
 
     // From where the cursor is at this moment, with the motion it has: on its way, when a glide
     // runs; at rest otherwise.
-    const auto now = clockTime.load();
+    const auto now = clock.getTime();
 
     if (! glide.isRunning && cursor.getPosition() == target)
     {
@@ -191,7 +187,7 @@ Glide Brisquell::getGlide() const
 
 double Brisquell::getSampleTime() const
 {
-    return clockTime.load();
+    return clock.getTime();
 }
 
 bool Brisquell::isGliding() const
@@ -203,11 +199,11 @@ bool Brisquell::isGliding() const
 void Brisquell::setSampleClock (double newSampleTime, double newSampleRate) noexcept
 {
     if (std::isfinite (newSampleTime))
-        clockTime.store (newSampleTime);
+        clock.setTime (newSampleTime);
 
     // A new rate needs the lock for the running glide; a caller that holds it (the processor's
     // block) or finds it free changes it now, otherwise the next call or setSampleRate does.
-    if (newSampleRate > 0.0 && std::isfinite (newSampleRate) && newSampleRate != clockRate.load())
+    if (newSampleRate > 0.0 && std::isfinite (newSampleRate) && newSampleRate != clock.getSampleRate())
     {
         const juce::ScopedTryLock tryLock (lock);
 
@@ -227,15 +223,15 @@ void Brisquell::setSampleRate (double newSampleRate)
 
 void Brisquell::changeSampleRateLocked (double newSampleRate) noexcept
 {
-    const auto oldRate = clockRate.load();
+    const auto oldRate = clock.getSampleRate();
 
     if (newSampleRate == oldRate)
         return;
 
     // The samples up to the clock ran at the old rate; what remains of a glide takes as long
     // in seconds at the new one.
-    glide.rescale (clockTime.load(), newSampleRate / oldRate);
-    clockRate.store (newSampleRate);
+    glide.rescale (clock.getTime(), newSampleRate / oldRate);
+    clock.setSampleRate (newSampleRate);
 }
 
 void Brisquell::advanceGlideTo (double time)
@@ -269,10 +265,7 @@ bool Brisquell::usesExactTiming() const
 
 bool Brisquell::usesExactTimingLocked() const
 {
-    if (triggerLookupStale)
-        rebuildTriggerLookup();
-
-    return glideTime > 0.0 || glide.isRunning || numTriggers > 0 || learnRequest.load() != 0
+    return glideTime > 0.0 || glide.isRunning || triggerLookup.hasTriggers (scenes) || learnRequest.load() != 0
            || cursorSources[0].kind != CursorSource::Kind::none || cursorSources[1].kind != CursorSource::Kind::none;
 }
 
@@ -321,32 +314,10 @@ void Brisquell::setSceneTrigger (Scene& scene, SceneTrigger trigger)
             return;
 
         scene.trigger = trigger.isValid() ? trigger : SceneTrigger();
-        triggerLookupStale = true;
+        triggerLookup.invalidate();
     }
 
     notifyChange (notifier.getMidiControlSubject());
-}
-
-void Brisquell::rebuildTriggerLookup() const
-{
-    triggerHeads.fill (-1);
-    numTriggers = 0;
-
-    for (size_t i = 0; i < scenes.size(); ++i)
-    {
-        const auto& trigger = scenes[i]->trigger;
-
-        if (! trigger.isValid())
-            continue;
-
-        // The first scene in the list answers a trigger that several hold.
-        if (auto& head = triggerHeads[(size_t) triggerKey (trigger)]; head < 0)
-            head = (int) i;
-
-        ++numTriggers;
-    }
-
-    triggerLookupStale = false;
 }
 
 //==============================================================================
@@ -411,10 +382,7 @@ bool Brisquell::recallScene (SceneTrigger trigger)
 
     const juce::ScopedLock sl (lock);
 
-    if (triggerLookupStale)
-        rebuildTriggerLookup();
-
-    const auto index = triggerHeads[(size_t) triggerKey (trigger)];
+    const auto index = triggerLookup.find (trigger, scenes);
 
     if (index < 0)
         return false;

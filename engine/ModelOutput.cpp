@@ -15,7 +15,7 @@ bool Brisquell::needsOutput() const
 
 int Brisquell::getSamplesPerRefresh (int sampleRate) const noexcept
 {
-    return juce::jmax (1, sampleRate / juce::jmax (1, refreshRate.load()));
+    return clock.getSamplesPerRefresh (sampleRate);
 }
 
 void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
@@ -29,9 +29,9 @@ void Brisquell::renderOutput (juce::MidiBuffer& buffer, int sampleOffset)
 
 void Brisquell::renderOutputLocked (MidiTickWriter& writer)
 {
-    if (audit && ! selectedScenes.isEmpty() && (scenesMoved || valuesChanged))
+    if (auto* audited = selection.getAudited(); audited != nullptr && (scenesMoved || valuesChanged))
     {
-        selectedScenes.getUnchecked (0)->sendValues (writer);
+        audited->sendValues (writer);
     }
     else
     {
@@ -100,7 +100,7 @@ void Brisquell::cursorMoved()
     {
         const juce::ScopedLock sl (lock);
 
-        if (! (audit && ! selectedScenes.isEmpty()))
+        if (selection.getAudited() == nullptr)
             scenesMoved = true;
 
         for (auto& s : scenes)
@@ -117,7 +117,7 @@ void Brisquell::sceneMoved()
     const juce::ScopedLock sl (lock);
     invalidateWeights();
 
-    if (! audit)
+    if (! selection.isAudit())
         scenesMoved = true;
 }
 

@@ -82,15 +82,15 @@ state::StateContent Brisquell::captureState() const
     const auto position = cursor.getPosition();
     session.cursorX = position.x;
     session.cursorY = position.y;
-    session.refreshRate = refreshRate.load();
+    session.refreshRate = clock.getRefreshRate();
     session.autoLearn = autoLearn.load();
     session.autoKey = autoKey.load();
-    session.audit = audit;
+    session.audit = selection.isAudit();
     session.midiThrough = midiThrough.load();
     session.reportCursorMoves = reportCursorMoves.load();
     session.editorScale = editorScale.load();
 
-    for (auto* scene : selectedScenes)
+    for (auto* scene : selection)
         if (const auto found = sceneIndex.find (scene); found != sceneIndex.end())
             session.selection.push_back (found->second);
 
@@ -105,7 +105,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     notifyChange (notifier.getControllerListSubject());
     notifyChange (notifier.getSceneListSubject());
 
-    selectedScenes.clear();
+    selection.clear();
     std::swap (scenes, newScenes);
     std::swap (controllers, newControllers);
 
@@ -143,16 +143,16 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     glideShape = control.glideShape;
     glide.isRunning = false;
     learnRequest.store (0);
-    triggerLookupStale = true;
+    triggerLookup.invalidate();
 
     // The scenes' positioning counts as a move, as if each had been placed one by one.
-    if (! scenes.empty() && ! audit)
+    if (! scenes.empty() && ! selection.isAudit())
         scenesMoved = true;
 
     if (content.session.has_value())
         applySessionLocked (*content.session);
     else
-        selectionRestored = false;
+        selection.setRestored (false);
 
     // The restored cursor (or the kept one) is also the target: nothing glides after a restore.
     storeCursorTarget (cursor.getPosition());
@@ -165,19 +165,19 @@ void Brisquell::applySessionLocked (const state::Session& session)
     autoLearn.store (session.autoLearn);
     autoKey.store (session.autoKey);
     setRefreshRate (session.refreshRate);
-    audit = session.audit;
+    selection.setAudit (session.audit);
     midiThrough.store (session.midiThrough);
     reportCursorMoves.store (session.reportCursorMoves);
     editorScale.store (session.editorScale);
 
-    juce::Array<Scene*> selection;
+    juce::Array<Scene*> restored;
 
     for (auto index : session.selection)
         if (juce::isPositiveAndBelow (index, scenes.size()))
-            selection.add (scenes[(size_t) index].get());
+            restored.add (scenes[(size_t) index].get());
 
-    setSelectedScenesLocked (selection);
-    selectionRestored = ! selection.isEmpty();
+    setSelectedScenesLocked (restored);
+    selection.setRestored (! restored.isEmpty());
 
     // The cursor moves as the host's parameters move it: the distances go stale, the cursor's
     // views and getParameter follow. What goes out at the next tick follows the restored scenes
@@ -246,7 +246,7 @@ void Brisquell::createRecords (const state::StateContent& content,
 bool Brisquell::isSelectionRestored() const
 {
     const juce::ScopedLock sl (lock);
-    return selectionRestored;
+    return selection.isRestored();
 }
 
 } // namespace brisquell
