@@ -25,7 +25,7 @@ Brisquell::~Brisquell()
 
     // The scenes destroy every value (see restoreStateXml).
     for (auto& c : controllers)
-        c->values.clear();
+        c->releaseValues();
 
     while (! scenes.empty())
         scenes.pop_back();
@@ -109,10 +109,7 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
     {
         const juce::ScopedLock sl (lock);
         auto controller = std::make_unique<Controller> (*this);
-        controller->kind = kind;
-        controller->ccNumber = kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber);
-        controller->channel = channel;
-        controller->name = juce::String (ccNumber);
+        controller->setUp (kind, kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber), channel, juce::String (ccNumber));
         added = controller.get();
         controllers.push_back (std::move (controller));
         lookup.markStale();
@@ -137,9 +134,9 @@ Controller* Brisquell::addNextController()
             // A restored document may hold any number: step on in two's complement rather than
             // overflow, which keeps the low 7 bits (what goes out) counting on from 127 to 0.
             const auto& last = *controllers.back();
-            ccNumber = (int) (juce::uint32) ((juce::uint32) last.ccNumber + 1u);
-            channel = last.channel;
-            kind = last.kind;
+            ccNumber = (int) (juce::uint32) ((juce::uint32) last.getCcNumber() + 1u);
+            channel = last.getChannel();
+            kind = last.getKind();
 
             if (kind != ControllerKind::sevenBit && ccNumber > getMaximumNumber (kind))
                 ccNumber = 0;
@@ -167,9 +164,7 @@ void Brisquell::removeController (Controller* controller)
         lookup.markStale();
 
         // Its values leave the scenes now; the record itself may still be shown.
-        while (! removed->values.empty())
-            delete removed->values.back();
-
+        removed->destroyValues();
         retire (std::move (removed));
     }
 }
@@ -182,7 +177,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
 
     const juce::ScopedLock sl (lock);
     auto* added = scene.get();
-    added->listed = true;
+    added->joinList();
     scenes.push_back (std::move (scene));
     invalidateWeights();
     triggerLookup.invalidate();
@@ -212,12 +207,7 @@ void Brisquell::deleteScene (Scene* scene)
         // The interpolation no longer counts the scene; no output tick is caused by that.
         invalidateWeights();
 
-        while (! removed->values.empty())
-        {
-            auto& controller = removed->values.back()->getController();
-            delete removed->values.back();
-            controller.valueStale = true;
-        }
+        removed->destroyValues();
 
         retire (std::move (removed));
     }
@@ -250,8 +240,7 @@ Scene* Brisquell::duplicateScene (const Scene& source)
         return nullptr;
 
     auto copy = std::make_unique<Scene> (*this);
-    copy->name = source.name;
-    copy->colour = source.colour;
+    copy->copyLookFrom (source);
 
     // A scene at the edge of the float range stays where it is rather than leave it.
     const auto p = source.getPosition();
@@ -268,7 +257,7 @@ Scene* Brisquell::duplicateScene (const Scene& source)
 
     // In the order the source holds them; of duplicates a restored document left, the first
     // counts, as it does for the source's interpolation.
-    for (auto* v : source.values)
+    for (auto* v : source.getValues())
         if (v->isFirstInScene())
             v->getController().setValueInScene (v->getValue(), *added);
 
@@ -309,7 +298,7 @@ void Brisquell::setRandomSeed (juce::int64 seed)
 int Brisquell::drawRandomValue (const Controller& controller)
 {
     // Anywhere in the range the controller's kind carries.
-    return random.nextInt (getMaximumValue (controller.kind) + 1);
+    return random.nextInt (controller.getMaximumValue() + 1);
 }
 
 //==============================================================================
@@ -347,8 +336,9 @@ std::vector<SceneLook> Brisquell::getSceneLooks() const
     for (size_t i = 0; i < scenes.size(); ++i)
     {
         const auto& s = *scenes[i];
-        const auto share = heard != nullptr ? (&s == heard ? 1.0f : 0.0f) : (float) s.weight;
-        looks.push_back ({ &s, s.name.isNotEmpty() ? s.name : juce::String ((int) i + 1), s.colour, share });
+        const auto share = heard != nullptr ? (&s == heard ? 1.0f : 0.0f) : s.getWeight();
+        const auto name = s.getName();
+        looks.push_back ({ &s, name.isNotEmpty() ? name : juce::String ((int) i + 1), s.getColour(), share });
     }
 
     return looks;

@@ -302,7 +302,7 @@ void Brisquell::forgetCursorSources()
 SceneTrigger Brisquell::getSceneTrigger (const Scene& scene) const
 {
     const juce::ScopedLock sl (lock);
-    return &scene.model == this ? scene.trigger : SceneTrigger();
+    return &scene.getModel() == this ? scene.getTrigger() : SceneTrigger();
 }
 
 void Brisquell::setSceneTrigger (Scene& scene, SceneTrigger trigger)
@@ -310,10 +310,10 @@ void Brisquell::setSceneTrigger (Scene& scene, SceneTrigger trigger)
     {
         const juce::ScopedLock sl (lock);
 
-        if (&scene.model != this || ! scene.listed)
+        if (&scene.getModel() != this || ! scene.isListed())
             return;
 
-        scene.trigger = trigger.isValid() ? trigger : SceneTrigger();
+        scene.setTriggerLocked (trigger.isValid() ? trigger : SceneTrigger());
         triggerLookup.invalidate();
     }
 
@@ -358,7 +358,7 @@ bool Brisquell::learnSceneTrigger (LearnRequest request, SceneTrigger trigger)
 
     for (auto& scene : scenes)
     {
-        if (scene->serial == request.sceneSerial)
+        if (scene->getSerial() == request.sceneSerial)
         {
             setSceneTrigger (*scene, trigger);
             return true;

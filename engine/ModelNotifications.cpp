@@ -34,14 +34,13 @@ void Brisquell::deliverPendingNotifications()
 // Lock held, after the removal's notification was marked pending (see ModelNotifier).
 void Brisquell::retire (std::unique_ptr<Controller> controller)
 {
-    controller->retired = true;
+    controller->retire();
     notifier.keepUntilDelivered (std::move (controller));
 }
 
 void Brisquell::retire (std::unique_ptr<Scene> scene)
 {
-    scene->retired = true;
-    scene->listed = false;
+    scene->retire();
     notifier.keepUntilDelivered (std::move (scene));
 }
 } // namespace brisquell

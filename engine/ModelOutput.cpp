@@ -37,20 +37,11 @@ void Brisquell::renderOutputLocked (MidiTickWriter& writer)
     {
         updateValuesLocked();
 
-        // Controller::takeSendRequest, inlined: the lock is held for the whole tick.
+        // The lock is held for the whole tick.
+        const auto sendAll = ! valuesChanged || scenesMoved;
+
         for (auto i = controllers.size(); i > 0; --i)
-        {
-            auto& controller = *controllers[i - 1];
-            const auto isDue = ! valuesChanged || controller.sendPending || scenesMoved;
-
-            // A tick that sends every controller answers every pending send too.
-            controller.sendPending = false;
-
-            if (! isDue)
-                continue;
-
-            writeControllerValue (writer, controller.kind, controller.channel, controller.ccNumber, controller.computeValue());
-        }
+            controllers[i - 1]->writeAtTick (writer, sendAll);
     }
 
     scenesMoved = false;
@@ -104,7 +95,7 @@ void Brisquell::cursorMoved()
             scenesMoved = true;
 
         for (auto& s : scenes)
-            s->distanceStale = s->rawWeightStale = s->weightStale = true;
+            s->markStale();
 
         invalidateWeights();
     }

@@ -107,6 +107,31 @@ Scene::~Scene()
         delete values.back();
 }
 
+void Scene::restore (juce::Point<float> position, SceneTrigger restoredTrigger, const juce::String& restoredName, std::optional<juce::Colour> restoredColour)
+{
+    storePosition (position.x, position.y);
+    trigger = restoredTrigger;
+    name = restoredName;
+    colour = restoredColour;
+    listed = true;
+}
+
+void Scene::copyLookFrom (const Scene& source)
+{
+    name = source.name;
+    colour = source.colour;
+}
+
+void Scene::destroyValues()
+{
+    while (! values.empty())
+    {
+        auto& controller = values.back()->getController();
+        delete values.back();
+        controller.valueStale = true;
+    }
+}
+
 void Scene::positionChanged()
 {
     const juce::ScopedLock sl (model.getLock());
@@ -279,6 +304,20 @@ void Cursor::moveAlongGlide (juce::Point<float> position)
 Controller::Controller (Brisquell& owner) : model (owner) {}
 
 Controller::~Controller()
+{
+    while (! values.empty())
+        delete values.back();
+}
+
+void Controller::setUp (ControllerKind newKind, int number, int newChannel, const juce::String& newName)
+{
+    kind = newKind;
+    ccNumber = number;
+    channel = newChannel;
+    name = newName;
+}
+
+void Controller::destroyValues()
 {
     while (! values.empty())
         delete values.back();

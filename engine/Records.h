@@ -233,8 +233,37 @@ public:
 
     Brisquell& getModel() const noexcept { return model; }
 
+    //==============================================================================
+    // For the model, with its lock held (or with the scene not yet shared, while the records of
+    // a restored document are built).
+
+    /** Takes a restored document's place, trigger, name and colour as they are, and joins the
+        model's list.
+    */
+    void restore (juce::Point<float> position, SceneTrigger restoredTrigger, const juce::String& restoredName, std::optional<juce::Colour> restoredColour);
+
+    /** Takes another scene's name and colour (a duplicate's look). */
+    void copyLookFrom (const Scene& source);
+
+    /** The scene joins the model's scene list; leaves it for good (it waits to be destroyed and
+        no longer moves the model); is in it.
+    */
+    void joinList() noexcept { listed = true; }
+    void retire() noexcept { retired = true; listed = false; }
+    bool isListed() const noexcept { return listed; }
+
+    void setTriggerLocked (SceneTrigger newTrigger) noexcept { trigger = newTrigger; }
+
+    /** Marks distance, raw weight and weight as stale (invalidate without the lock). */
+    void markStale() noexcept { distanceStale = rawWeightStale = weightStale = true; }
+
+    /** The scene's values, in the order they were made. */
+    const std::vector<SceneValue*>& getValues() const noexcept { return values; }
+
+    /** Destroys every value of the scene; their controllers work out their values anew. */
+    void destroyValues();
+
 private:
-    friend class Brisquell;
     friend class SceneValue;
     friend class Controller;
     friend class Interpolation;
@@ -393,8 +422,43 @@ public:
     void markNotificationPending() noexcept { notificationPending.store (true); }
     bool takeNotificationPending() noexcept { return notificationPending.exchange (false); }
 
+    //==============================================================================
+    // For the model, with its lock held (or with the controller not yet shared, while the
+    // records of a restored document are built).
+
+    /** Takes the kind, number, channel and name as given: a new controller's, or a restored
+        document's, which its reader has already brought into range.
+    */
+    void setUp (ControllerKind newKind, int number, int newChannel, const juce::String& newName);
+
+    /** The controller leaves the model for good: it waits to be destroyed. */
+    void retire() noexcept { retired = true; }
+
+    /** Destroys every value of the controller, taking each out of its scene. */
+    void destroyValues();
+
+    /** Lets go of its values without destroying them, for their scenes to destroy: a restore
+        over a big project stays linear that way.
+    */
+    void releaseValues() noexcept { values.clear(); }
+
+    /** The controller's values, in the order they were made. */
+    const std::vector<SceneValue*>& getValues() const noexcept { return values; }
+
+    /** At an output tick: writes the interpolated value in the controller's form when sendAll
+        is set or a send is pending, and answers the pending send in every case (a tick that
+        sends every controller answers them all). The model's weights are up to date.
+    */
+    void writeAtTick (MidiTickWriter& writer, bool sendAll)
+    {
+        const auto isDue = sendAll || sendPending;
+        sendPending = false;
+
+        if (isDue)
+            writeControllerValue (writer, kind, channel, ccNumber, computeValue());
+    }
+
 private:
-    friend class Brisquell;
     friend class SceneValue;
     friend class Scene;
     friend class Interpolation;

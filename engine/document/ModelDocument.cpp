@@ -55,7 +55,7 @@ state::StateContent Brisquell::captureState() const
     for (size_t i = 0; i < scenes.size(); ++i)
     {
         sceneIndex.emplace (scenes[i].get(), (int) i);
-        content.scenes.push_back ({ scenes[i]->getPosition(), scenes[i]->name, scenes[i]->colour, scenes[i]->trigger });
+        content.scenes.push_back ({ scenes[i]->getPosition(), scenes[i]->getName(), scenes[i]->getColour(), scenes[i]->getTrigger() });
     }
 
     content.controllers.reserve (controllers.size());
@@ -63,10 +63,10 @@ state::StateContent Brisquell::captureState() const
     for (auto& controller : controllers)
     {
         auto& copy = content.controllers.emplace_back();
-        copy = { controller->ccNumber, controller->channel, controller->kind, controller->name, {} };
-        copy.values.reserve (controller->values.size());
+        copy = { controller->getCcNumber(), controller->getChannel(), controller->getKind(), controller->getName(), {} };
+        copy.values.reserve (controller->getValues().size());
 
-        for (auto* v : controller->values)
+        for (auto* v : controller->getValues())
         {
             const auto found = sceneIndex.find (&v->getScene());
             copy.values.push_back ({ v->getValue(), found != sceneIndex.end() ? found->second : -1 });
@@ -110,18 +110,15 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     std::swap (controllers, newControllers);
 
     for (auto& s : newScenes)
-    {
-        s->retired = true;
-        s->listed = false;
-    }
+        s->retire();
 
     // Every value of the old controllers lies in one of the old scenes, which destroy them.
     // The controllers let go of them now, so that destroying a value does not search its
     // controller's list for it: a restore over a big project stays linear.
     for (auto& c : newControllers)
     {
-        c->retired = true;
-        c->values.clear();
+        c->retire();
+        c->releaseValues();
     }
 
     morphPaneState = content.paneView;
@@ -197,11 +194,7 @@ void Brisquell::createRecords (const state::StateContent& content,
     for (const auto& s : content.scenes)
     {
         auto& scene = newScenes.emplace_back (std::make_unique<Scene> (*this));
-        scene->storePosition (s.position.x, s.position.y);
-        scene->trigger = s.trigger;
-        scene->name = s.name;
-        scene->colour = s.colour;
-        scene->listed = true;
+        scene->restore (s.position, s.trigger, s.name, s.colour);
     }
 
     // Duplicate values for one controller and scene are kept, as they were written; each
@@ -212,10 +205,7 @@ void Brisquell::createRecords (const state::StateContent& content,
     for (const auto& c : content.controllers)
     {
         auto& controller = newControllers.emplace_back (std::make_unique<Controller> (*this));
-        controller->kind = c.kind;
-        controller->ccNumber = c.ccNumber;
-        controller->channel = c.channel;
-        controller->name = c.name;
+        controller->setUp (c.kind, c.ccNumber, c.channel, c.name);
 
         for (const auto& v : c.values)
         {
