@@ -44,21 +44,19 @@ int merge (juce::MidiBuffer& target, const juce::MidiBuffer& late, const juce::M
     auto l = late.begin(), a = passed.begin(), b = output.begin();
     int numLeftOut = 0;
 
-    const auto earliest = [] (auto& it, const auto& end, int& offset)
-    {
-        if (it != end)
-            offset = juce::jmin (offset, (*it).samplePosition);
-    };
+    constexpr auto none = std::numeric_limits<int>::max();
+    const auto offsetAt = [] (const juce::MidiBufferIterator& it, const juce::MidiBufferIterator& end)
+    { return it != end ? (*it).samplePosition : none; };
 
-    while (l != late.end() || a != passed.end() || b != output.end())
+    for (;;)
     {
-        auto offset = std::numeric_limits<int>::max();
-        earliest (l, late.end(), offset);
-        earliest (a, passed.end(), offset);
-        earliest (b, output.end(), offset);
+        const auto lateAt = offsetAt (l, late.end()), passedAt = offsetAt (a, passed.end()), outputAt = offsetAt (b, output.end());
 
-        const auto fromLate = l != late.end() && (*l).samplePosition == offset;
-        const auto fromPassed = ! fromLate && a != passed.end() && (*a).samplePosition == offset;
+        if (lateAt == none && passedAt == none && outputAt == none)
+            break;
+
+        const auto fromLate = lateAt != none && lateAt <= passedAt && lateAt <= outputAt;
+        const auto fromPassed = ! fromLate && passedAt != none && passedAt <= outputAt;
         const auto event = fromLate ? *l++ : fromPassed ? *a++ : *b++;
         const auto size = (size_t) (eventHeaderSize + event.numBytes);
 
@@ -174,7 +172,6 @@ void MidiThrough::wait (const juce::uint8* data, int numBytes, int sampleOffset)
 
 void MidiThrough::takeWaiting (size_t room, int numBlockEvents) noexcept
 {
-    late.clear();
     auto numToTake = juce::jmax (0, juce::jmax (largestBlockEvents, (int) minimumBlockEvents) - numBlockEvents);
     auto bytesLeft = juce::jmin (room, passedRoom);
     int offset = 0;
@@ -216,9 +213,13 @@ void MidiThrough::mergeInto (juce::MidiBuffer& destination, juce::MidiBuffer& ou
         return;
     }
 
-    const auto numOwnEvents = passed.getNumEvents() + output.getNumEvents();
-    const auto ownBytes = (size_t) (passed.data.size() + output.data.size());
-    takeWaiting (room > ownBytes ? room - ownBytes : 0, numOwnEvents);
+    late.clear();
+
+    if (numWaiting > 0)
+    {
+        const auto ownBytes = (size_t) (passed.data.size() + output.data.size());
+        takeWaiting (room > ownBytes ? room - ownBytes : 0, passed.getNumEvents() + output.getNumEvents());
+    }
 
     target.clear();
     int numWritten = 0;
