@@ -23,15 +23,7 @@ Brisquell::~Brisquell()
     const juce::ScopedLock sl (lock);
     selection.clear();
 
-    // The scenes destroy every value (see restoreStateXml).
-    for (auto& c : controllers)
-        c->releaseValues();
-
-    while (! scenes.empty())
-        scenes.pop_back();
-
-    while (! controllers.empty())
-        controllers.pop_back();
+    lists.clear();
 
     notifier.destroyRetired();
 }
@@ -40,47 +32,37 @@ Brisquell::~Brisquell()
 int Brisquell::getNumControllers() const
 {
     const juce::ScopedLock sl (lock);
-    return (int) controllers.size();
+    return (int) lists.controllers().size();
 }
 
 Controller* Brisquell::getController (int index) const
 {
     const juce::ScopedLock sl (lock);
-    return juce::isPositiveAndBelow (index, controllers.size()) ? controllers[(size_t) index].get() : nullptr;
+    return lists.controllerAt (index);
 }
 
 int Brisquell::indexOfController (const Controller* controller) const
 {
     const juce::ScopedLock sl (lock);
-
-    for (size_t i = 0; i < controllers.size(); ++i)
-        if (controllers[i].get() == controller)
-            return (int) i;
-
-    return -1;
+    return lists.indexOf (controller);
 }
 
 int Brisquell::getNumScenes() const
 {
     const juce::ScopedLock sl (lock);
-    return (int) scenes.size();
+    return (int) lists.scenes().size();
 }
 
 Scene* Brisquell::getScene (int index) const
 {
     const juce::ScopedLock sl (lock);
-    return juce::isPositiveAndBelow (index, scenes.size()) ? scenes[(size_t) index].get() : nullptr;
+    return lists.sceneAt (index);
 }
 
 int Brisquell::indexOfScene (const Scene* scene) const
 {
     const juce::ScopedLock sl (lock);
-
-    for (size_t i = 0; i < scenes.size(); ++i)
-        if (scenes[i].get() == scene)
-            return (int) i;
-
-    return -1;
+    return lists.indexOf (scene);
 }
 
 int Brisquell::getNumSelectedScenes() const
@@ -111,10 +93,10 @@ Controller* Brisquell::addController (int ccNumber, int channel, ControllerKind 
         auto controller = std::make_unique<Controller> (*this);
         controller->setUp (kind, kind == ControllerKind::sevenBit ? ccNumber : limitNumber (kind, ccNumber), channel, juce::String (ccNumber));
         added = controller.get();
-        controllers.push_back (std::move (controller));
+        lists.add (std::move (controller));
         lookup.markStale();
-        lookup.reserveFor (controllers.size());
-        interpolation.reserveFor (controllers.size(), scenes.size());
+        lookup.reserveFor (lists.controllers().size());
+        interpolation.reserveFor (lists.controllers().size(), lists.scenes().size());
     }
 
     notifyChange (notifier.getControllerListSubject());
@@ -129,11 +111,11 @@ Controller* Brisquell::addNextController()
     {
         const juce::ScopedLock sl (lock);
 
-        if (! controllers.empty())
+        if (! lists.controllers().empty())
         {
             // A restored document may hold any number: step on in two's complement rather than
             // overflow, which keeps the low 7 bits (what goes out) counting on from 127 to 0.
-            const auto& last = *controllers.back();
+            const auto& last = *lists.controllers().back();
             ccNumber = (int) (juce::uint32) ((juce::uint32) last.getCcNumber() + 1u);
             channel = last.getChannel();
             kind = last.getKind();
@@ -150,17 +132,12 @@ void Brisquell::removeController (Controller* controller)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (controllers.begin(), controllers.end(), [controller] (const auto& c)
-                            { return c.get() == controller; });
-
     // Marked pending before the record is retired, so that the round that destroys it has told
     // the views first (see retire()).
     notifyChange (notifier.getControllerListSubject());
 
-    if (it != controllers.end())
+    if (auto removed = lists.take (controller))
     {
-        auto removed = std::move (*it);
-        controllers.erase (it);
         lookup.markStale();
 
         // Its values leave the scenes now; the record itself may still be shown.
@@ -178,7 +155,7 @@ void Brisquell::addScene (std::unique_ptr<Scene> scene)
     const juce::ScopedLock sl (lock);
     auto* added = scene.get();
     added->joinList();
-    scenes.push_back (std::move (scene));
+    lists.add (std::move (scene));
     invalidateWeights();
     triggerLookup.invalidate();
     selection.setRestored (false);
@@ -190,17 +167,12 @@ void Brisquell::deleteScene (Scene* scene)
 {
     const juce::ScopedLock sl (lock);
 
-    auto it = std::find_if (scenes.begin(), scenes.end(), [scene] (const auto& s)
-                            { return s.get() == scene; });
-
     // Pending before the scene is retired (see retire()).
     notifyChange (notifier.getSceneListSubject());
     selection.setRestored (false);
 
-    if (it != scenes.end())
+    if (auto removed = lists.take (scene))
     {
-        auto removed = std::move (*it);
-        scenes.erase (it);
         selection.remove (removed.get());
         triggerLookup.invalidate();
 
@@ -271,7 +243,7 @@ void Brisquell::randomiseScene (Scene& scene)
     if (indexOfScene (&scene) < 0)
         return;
 
-    for (auto& controller : controllers)
+    for (auto& controller : lists.controllers())
     {
         controller->setValueInScene (drawRandomValue (*controller), scene);
         notifyChange (controller.get());
@@ -283,7 +255,7 @@ Scene* Brisquell::keyRandomSceneAtCursor()
     const juce::ScopedLock sl (lock);
     keySceneAtCursor();
 
-    auto* keyed = scenes.back().get();
+    auto* keyed = lists.scenes().back().get();
     randomiseScene (*keyed);
     return keyed;
 }
@@ -331,6 +303,7 @@ std::vector<SceneLook> Brisquell::getSceneLooks() const
 
     const auto* heard = selection.getAudited();
     std::vector<SceneLook> looks;
+    const auto& scenes = lists.scenes();
     looks.reserve (scenes.size());
 
     for (size_t i = 0; i < scenes.size(); ++i)

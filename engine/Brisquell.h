@@ -9,6 +9,7 @@
 #include "engine/ModelNotifier.h"
 #include "engine/OutputClock.h"
 #include "engine/PaneView.h"
+#include "engine/RecordLists.h"
 #include "engine/Records.h"
 #include "engine/SceneSelection.h"
 #include "engine/SceneTriggerLookup.h"
@@ -547,8 +548,7 @@ private:
 
     mutable juce::CriticalSection lock;
 
-    std::vector<std::unique_ptr<Controller>> controllers;
-    std::vector<std::unique_ptr<Scene>> scenes;
+    RecordLists lists;
     SceneSelection selection;
     Cursor cursor{ *this };
     std::optional<PaneView> morphPaneState;
@@ -586,7 +586,7 @@ private:
     CursorPerformance cursorPerformance;
 
     // Notifications and the records retired until they are delivered.
-    ModelNotifier notifier{ lock, cursor, controllers };
+    ModelNotifier notifier{ lock, cursor, lists.controllers() };
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (Brisquell)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Brisquell)

@@ -265,7 +265,7 @@ bool Brisquell::usesExactTiming() const
 
 bool Brisquell::usesExactTimingLocked() const
 {
-    return glideTime > 0.0 || glide.isRunning || triggerLookup.hasTriggers (scenes) || learnRequest.load() != 0
+    return glideTime > 0.0 || glide.isRunning || triggerLookup.hasTriggers (lists.scenes()) || learnRequest.load() != 0
            || cursorSources[0].kind != CursorSource::Kind::none || cursorSources[1].kind != CursorSource::Kind::none;
 }
 
@@ -356,7 +356,7 @@ bool Brisquell::learnSceneTrigger (LearnRequest request, SceneTrigger trigger)
 
     const juce::ScopedLock sl (lock);
 
-    for (auto& scene : scenes)
+    for (auto& scene : lists.scenes())
     {
         if (scene->getSerial() == request.sceneSerial)
         {
@@ -382,12 +382,12 @@ bool Brisquell::recallScene (SceneTrigger trigger)
 
     const juce::ScopedLock sl (lock);
 
-    const auto index = triggerLookup.find (trigger, scenes);
+    const auto index = triggerLookup.find (trigger, lists.scenes());
 
     if (index < 0)
         return false;
 
-    setCursorTarget (scenes[(size_t) index]->getPosition());
+    setCursorTarget (lists.scenes()[(size_t) index]->getPosition());
     return true;
 }
 

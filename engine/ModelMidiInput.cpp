@@ -46,7 +46,7 @@ int Brisquell::handleControllerValue (ControllerKind kind, int channel, int numb
 int Brisquell::storeControllerValue (ControllerKind kind, int channel, int number, int value)
 {
     // setValue can key a scene but never adds or removes controllers.
-    return lookup.forEachMatch (controllers, kind, channel, number, [value] (Controller& controller)
+    return lookup.forEachMatch (lists.controllers(), kind, channel, number, [value] (Controller& controller)
                                 {
         if (value >= 0)
             controller.setValue (value); });

@@ -40,6 +40,8 @@ void Brisquell::renderOutputLocked (MidiTickWriter& writer)
         // The lock is held for the whole tick.
         const auto sendAll = ! valuesChanged || scenesMoved;
 
+        const auto& controllers = lists.controllers();
+
         for (auto i = controllers.size(); i > 0; --i)
             controllers[i - 1]->writeAtTick (writer, sendAll);
     }
@@ -56,19 +58,19 @@ void Brisquell::invalidateWeights()
 
     // Every change of the lists comes here or through addController (a restore too): the
     // interpolation's room follows them there, not on the audio thread.
-    interpolation.reserveFor (controllers.size(), scenes.size());
-    lookup.reserveFor (controllers.size());
+    interpolation.reserveFor (lists.controllers().size(), lists.scenes().size());
+    lookup.reserveFor (lists.controllers().size());
 }
 
 void Brisquell::ensureWeights() const
 {
-    interpolation.ensureWeights (scenes, cursor.getPosition(), sharpness);
+    interpolation.ensureWeights (lists.scenes(), cursor.getPosition(), sharpness);
 }
 
 void Brisquell::updateValuesLocked()
 {
     ensureWeights();
-    interpolation.updateValues (controllers, scenes);
+    interpolation.updateValues (lists.controllers(), lists.scenes());
 }
 
 float Brisquell::getDistanceSum() const
@@ -94,7 +96,7 @@ void Brisquell::cursorMoved()
         if (selection.getAudited() == nullptr)
             scenesMoved = true;
 
-        for (auto& s : scenes)
+        for (auto& s : lists.scenes())
             s->markStale();
 
         invalidateWeights();

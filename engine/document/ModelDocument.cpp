@@ -49,6 +49,7 @@ state::StateContent Brisquell::captureState() const
 
     // Scene numbers are positions in the scene list; look them up once, not per value.
     std::unordered_map<const Scene*, int> sceneIndex;
+    const auto& scenes = lists.scenes();
     sceneIndex.reserve (scenes.size());
     content.scenes.reserve (scenes.size());
 
@@ -58,9 +59,9 @@ state::StateContent Brisquell::captureState() const
         content.scenes.push_back ({ scenes[i]->getPosition(), scenes[i]->getName(), scenes[i]->getColour(), scenes[i]->getTrigger() });
     }
 
-    content.controllers.reserve (controllers.size());
+    content.controllers.reserve (lists.controllers().size());
 
-    for (auto& controller : controllers)
+    for (auto& controller : lists.controllers())
     {
         auto& copy = content.controllers.emplace_back();
         copy = { controller->getCcNumber(), controller->getChannel(), controller->getKind(), controller->getName(), {} };
@@ -106,8 +107,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     notifyChange (notifier.getSceneListSubject());
 
     selection.clear();
-    std::swap (scenes, newScenes);
-    std::swap (controllers, newControllers);
+    lists.swapWith (newControllers, newScenes);
 
     for (auto& s : newScenes)
         s->retire();
@@ -143,7 +143,7 @@ void Brisquell::applyState (const state::StateContent& content, std::vector<std:
     triggerLookup.invalidate();
 
     // The scenes' positioning counts as a move, as if each had been placed one by one.
-    if (! scenes.empty() && ! selection.isAudit())
+    if (! lists.scenes().empty() && ! selection.isAudit())
         scenesMoved = true;
 
     if (content.session.has_value())
@@ -170,8 +170,8 @@ void Brisquell::applySessionLocked (const state::Session& session)
     juce::Array<Scene*> restored;
 
     for (auto index : session.selection)
-        if (juce::isPositiveAndBelow (index, scenes.size()))
-            restored.add (scenes[(size_t) index].get());
+        if (auto* scene = lists.sceneAt (index))
+            restored.add (scene);
 
     setSelectedScenesLocked (restored);
     selection.setRestored (! restored.isEmpty());
@@ -181,7 +181,7 @@ void Brisquell::applySessionLocked (const state::Session& session)
     // alone, as after any restore, so that a project without scenes stays silent.
     const auto wereScenesMoved = scenesMoved;
     cursor.setPosition (session.cursorX, session.cursorY);
-    scenesMoved = wereScenesMoved || ! scenes.empty();
+    scenesMoved = wereScenesMoved || ! lists.scenes().empty();
 }
 
 void Brisquell::createRecords (const state::StateContent& content,
