@@ -14,13 +14,13 @@
 
 #include "engine/document/DocumentElements.h"
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/ModelEdits.h"
 #include "plugin/BrisquellPlugInInterface.h"
 #include "plugin/StateChunk.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -38,13 +38,6 @@ constexpr int maxEventsPerBusyBlock = 256;
 // learned controllers in dozens of scenes that is seconds under the sanitizers, so an input gets
 // a few checks, which find what many would, and stays well inside the fuzzer's time limit.
 constexpr int maxStateChecks = 6;
-
-float floatFromBits (std::uint32_t bits)
-{
-    float value;
-    std::memcpy (&value, &bits, sizeof (value));
-    return value;
-}
 
 //==============================================================================
 /** A view's stand-in: it reads what every notification names, as the editor's rows and the
@@ -196,7 +189,7 @@ public:
                     loadChunk();
                     break;
                 case 11:
-                    editModel();
+                    edits.edit();
                     break;
                 case 12:
                     runWhileModelIsBusy();
@@ -221,6 +214,41 @@ private:
         return in.ConsumeBool() ? in.ConsumeIntegralInRange (0, 1024) : in.ConsumeIntegral<int>();
     }
 
+    /** What plays the cursor: an MSB or LSB, pitch bend, a note-on, a program change; or a part
+        of an NRPN or RPN sequence. Answers its length.
+    */
+    int playingMessage (std::uint8_t* data)
+    {
+        const auto channel = byte() & 0x0f;
+
+        switch (in.ConsumeIntegralInRange (0, 4))
+        {
+            case 0:
+                data[0] = (std::uint8_t) (0xb0 | channel);
+                data[1] = byte() & 0x3f;
+                break;
+            case 4: // its selection or its data entry
+                data[0] = (std::uint8_t) (0xb0 | channel);
+                data[1] = in.PickValueInArray<std::uint8_t> ({ 99, 98, 6, 38, 101, 100 });
+                break;
+            case 1:
+                data[0] = (std::uint8_t) (0xe0 | channel);
+                data[1] = byte() & 0x7f;
+                break;
+            case 2:
+                data[0] = (std::uint8_t) (0x90 | channel);
+                data[1] = byte() & 0x7f;
+                break;
+            default:
+                data[0] = (std::uint8_t) (0xc0 | channel);
+                data[1] = byte() & 0x7f;
+                break;
+        }
+
+        data[2] = byte() & 0x7f;
+        return (data[0] & 0xf0) == 0xc0 ? 2 : 3;
+    }
+
     void addEvent()
     {
         std::uint8_t data[64] = {};
@@ -228,38 +256,9 @@ private:
 
         switch (in.ConsumeIntegralInRange (0, 5))
         {
-            case 5: // what plays the cursor: an MSB or LSB, pitch bend, a note-on, a program change
-            {
-                const auto channel = byte() & 0x0f;
-
-                switch (in.ConsumeIntegralInRange (0, 4))
-                {
-                    case 0:
-                        data[0] = (std::uint8_t) (0xb0 | channel);
-                        data[1] = byte() & 0x3f;
-                        break;
-                    case 4: // a part of an NRPN or RPN sequence: its selection or its data entry
-                        data[0] = (std::uint8_t) (0xb0 | channel);
-                        data[1] = in.PickValueInArray<std::uint8_t> ({ 99, 98, 6, 38, 101, 100 });
-                        break;
-                    case 1:
-                        data[0] = (std::uint8_t) (0xe0 | channel);
-                        data[1] = byte() & 0x7f;
-                        break;
-                    case 2:
-                        data[0] = (std::uint8_t) (0x90 | channel);
-                        data[1] = byte() & 0x7f;
-                        break;
-                    default:
-                        data[0] = (std::uint8_t) (0xc0 | channel);
-                        data[1] = byte() & 0x7f;
-                        break;
-                }
-
-                data[2] = byte() & 0x7f;
-                size = (data[0] & 0xf0) == 0xc0 ? 2 : 3;
+            case 5:
+                size = playingMessage (data);
                 break;
-            }
 
             case 0: // a control change, data bytes possibly out of range
                 data[0] = (std::uint8_t) (0xb0 | (byte() & 0x0f));
@@ -464,205 +463,6 @@ private:
         processor.setStateInformation (chunk.getData(), (int) chunk.getSize());
     }
 
-    //==============================================================================
-    brisquell::Scene* pickScene()
-    {
-        const auto count = model.getNumScenes();
-        return count > 0 ? model.getScene (in.ConsumeIntegralInRange (0, count - 1)) : nullptr;
-    }
-
-    brisquell::Controller* pickController()
-    {
-        const auto count = model.getNumControllers();
-        return count > 0 ? model.getController (in.ConsumeIntegralInRange (0, count - 1)) : nullptr;
-    }
-
-    float anyPosition()
-    {
-        return in.ConsumeBool() ? (float) in.ConsumeIntegralInRange (-1000, 1000)
-                                : floatFromBits (in.ConsumeIntegral<std::uint32_t>());
-    }
-
-    brisquell::CursorSource anySource()
-    {
-        return { (brisquell::CursorSource::Kind) in.ConsumeIntegralInRange (0, 3),
-                 in.ConsumeBool() ? in.ConsumeIntegralInRange (1, 16) : in.ConsumeIntegral<int>(),
-                 in.ConsumeBool() ? in.ConsumeIntegralInRange (0, 127) : in.ConsumeIntegral<int>() };
-    }
-
-    /** What the pane's and the scenes' menus do on the message thread for playing from a
-        controller.
-    */
-    void editPlaying()
-    {
-        switch (in.ConsumeIntegralInRange (0, 7))
-        {
-            case 0:
-                model.requestLearn (brisquell::LearnRequest::cursor (in.ConsumeIntegralInRange (0, 1)));
-                break;
-            case 1:
-                if (auto* scene = pickScene())
-                    model.requestLearn (brisquell::LearnRequest::trigger (scene->getSerial()));
-                break;
-            case 2:
-                model.requestLearn (brisquell::LearnRequest::unpack (in.ConsumeIntegral<std::uint64_t>()));
-                break;
-            case 3:
-                model.setCursorSource (in.ConsumeIntegralInRange (-1, 2), anySource());
-                break;
-            case 4:
-                model.forgetCursorSources();
-                break;
-
-            case 5:
-                if (auto* scene = pickScene())
-                    model.setSceneTrigger (*scene, { (brisquell::SceneTrigger::Kind) in.ConsumeIntegralInRange (0, 2), in.ConsumeIntegralInRange (0, 17), in.ConsumeIntegralInRange (-1, 128) });
-                break;
-
-            case 6:
-                model.setGlideTime (in.ConsumeBool() ? in.ConsumeFloatingPointInRange (0.0, 2.0) : in.ConsumeFloatingPoint<double>());
-                break;
-
-            default:
-                model.setGlideShape (in.ConsumeBool() ? brisquell::GlideShape::smooth : brisquell::GlideShape::linear);
-                break;
-        }
-    }
-
-    /** What the editor and the pane do on the message thread. */
-    void editModel()
-    {
-        switch (in.ConsumeIntegralInRange (0, 22))
-        {
-            case 21:
-                editPlaying();
-                break;
-            case 22:
-                if (auto* controller = pickController())
-                    controller->setKind ((brisquell::ControllerKind) in.ConsumeIntegralInRange (0, 2));
-                break;
-            case 0:
-                model.setAutoLearn (in.ConsumeBool());
-                break;
-            case 1:
-                model.setAutoKey (in.ConsumeBool());
-                break;
-            case 2:
-                model.setAudit (in.ConsumeBool());
-                break;
-            case 3:
-                model.keySceneAtCursor();
-                break;
-            case 4:
-                if (auto* scene = pickScene())
-                    model.deleteScene (scene);
-                break;
-            case 5:
-                if (auto* scene = pickScene())
-                    scene->setPosition (anyPosition(), anyPosition());
-                break;
-            case 6:
-                model.getCursor().setPosition (anyPosition(), anyPosition());
-                break;
-
-            case 7:
-            {
-                juce::Array<brisquell::Scene*> selection;
-                const auto count = in.ConsumeIntegralInRange (0, 4);
-
-                for (int i = 0; i < count; ++i)
-                    if (auto* scene = pickScene())
-                        selection.add (scene);
-
-                model.setSelectedScenes (selection);
-                break;
-            }
-
-            case 8:
-                if (auto* controller = pickController())
-                    controller->setValue (in.ConsumeIntegral<int>());
-                break;
-            case 9:
-                if (auto* controller = pickController())
-                    controller->setCcNumber (in.ConsumeIntegral<int>());
-                break;
-            case 10:
-                if (auto* controller = pickController())
-                    controller->setChannel (in.ConsumeIntegral<int>());
-                break;
-            case 11:
-                if (auto* controller = pickController())
-                    model.removeController (controller);
-                break;
-
-            case 12:
-                if (auto* controller = pickController())
-                    controller->setName (anyName());
-                break;
-
-            case 13:
-            {
-                // The view the editor leaves when it closes.
-                brisquell::PaneView view;
-
-                if (in.ConsumeBool())
-                    view.xOffset = in.ConsumeIntegral<int>();
-                if (in.ConsumeBool())
-                    view.yOffset = in.ConsumeIntegral<int>();
-                if (in.ConsumeBool())
-                    view.xZoom = floatFromBits (in.ConsumeIntegral<std::uint32_t>());
-                if (in.ConsumeBool())
-                    view.yZoom = in.ConsumeFloatingPointInRange (0.1f, 10.0f);
-
-                model.setMorphPaneState (view);
-                break;
-            }
-
-            // The scene's menu and the pane's.
-            case 15:
-                if (auto* scene = pickScene())
-                    scene->setName (anyName());
-                break;
-            case 16:
-                if (auto* scene = pickScene())
-                    scene->setColour (juce::Colour (in.ConsumeIntegral<juce::uint32>()));
-                break;
-            case 17:
-                if (auto* scene = pickScene())
-                    model.duplicateScene (*scene);
-                break;
-            case 18:
-                if (auto* scene = pickScene())
-                    model.randomiseScene (*scene);
-                break;
-            case 19:
-                model.setRandomSeed (in.ConsumeIntegral<juce::int64>());
-                model.keyRandomSceneAtCursor();
-                break;
-            case 20:
-                model.setSharpness (in.ConsumeBool() ? in.PickValueInArray ({ 1, 2, 4 }) : in.ConsumeIntegral<int>());
-                break;
-
-            default:
-                model.addNextController();
-                break;
-        }
-    }
-
-    /** Any name the rename fields can hand over, lone surrogates and code points beyond Unicode
-        from a paste included (the framework's strings carry up to 21 bits).
-    */
-    juce::String anyName()
-    {
-        std::vector<juce::juce_wchar> name ((size_t) in.ConsumeIntegralInRange (0, 40), 0);
-
-        for (auto& c : name)
-            c = (juce::juce_wchar) in.ConsumeIntegralInRange<std::uint32_t> (1, 0x1fffff);
-
-        name.push_back (0);
-        return juce::String (juce::CharPointer_UTF32 (name.data()));
-    }
-
     /** Blocks run while another thread holds the model: their input must wait for a later
         block, and nothing they send may break the rules.
     */
@@ -696,6 +496,7 @@ private:
     BrisquellPlugInInterface processor;
     Brisquell& model = processor.getModel();
     ReadingListener listener{ model };
+    ModelEdits edits{ in, model };
     juce::MidiBuffer midi;
     juce::MemoryBlock lastSaved;
     int stateChecks = 0;
