@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -107,9 +108,163 @@ void printInfo (Plugin& plugin, std::ostream& out)
 
     out << "audio:      " << fx.numInputs << " in, " << fx.numOutputs << " out\n";
 }
-} // namespace
 
-int main (int argc, char** argv)
+/** Reads the command line's words one at a time. A value that is missing or unreadable ends the
+    program with status 2, as every usage error does.
+*/
+class Arguments
+{
+public:
+    Arguments (int count, char** values) : argc (count), argv (values) {}
+
+    /** Steps to the next word; false after the last. */
+    bool next() { return ++index < argc; }
+    std::string current() const { return argv[index]; }
+
+    /** The word after the current option, which takes it. */
+    const char* value (const char* what)
+    {
+        if (index + 1 >= argc)
+        {
+            std::cerr << "brisquell-host: " << argv[index] << " needs " << what << "\n";
+            std::exit (2);
+        }
+
+        return argv[++index];
+    }
+
+    long number (long minimum, long maximum)
+    {
+        const std::string option = argv[index];
+        const auto* text = value ("a number");
+        long result = 0;
+
+        if (! readNumber (text, minimum, maximum, result))
+        {
+            std::cerr << "brisquell-host: " << option << " takes a number from " << minimum << " to " << maximum << ", not " << text << "\n";
+            std::exit (2);
+        }
+
+        return result;
+    }
+
+private:
+    int argc;
+    char** argv;
+    int index = 0;
+};
+
+enum class Outcome
+{
+    taken,
+    notThisKind,
+    refused
+};
+
+/** --script and --do: their actions join the list. Refused (and said why) when unreadable. */
+Outcome readScriptOption (const std::string& arg, Arguments& args, std::vector<Action>& actions)
+{
+    std::string error;
+
+    if (arg == "--script")
+    {
+        const std::string path = args.value ("a file");
+        std::vector<std::uint8_t> contents;
+
+        if (! readFile (path, contents))
+        {
+            std::cerr << "brisquell-host: cannot read " << path << "\n";
+            return Outcome::refused;
+        }
+
+        if (! parseScript (std::string (contents.begin(), contents.end()), actions, error))
+        {
+            std::cerr << "brisquell-host: " << path << ": " << error << "\n";
+            return Outcome::refused;
+        }
+
+        return Outcome::taken;
+    }
+
+    if (arg == "--do")
+    {
+        const std::string line = args.value ("a script line");
+
+        if (! parseLine (line, actions, error))
+        {
+            std::cerr << "brisquell-host: --do \"" << line << "\": " << error << "\n";
+            return Outcome::refused;
+        }
+
+        return Outcome::taken;
+    }
+
+    return Outcome::notThisKind;
+}
+
+/** --window and --ui-scale, whose values need more than a number. */
+Outcome readEditorOption (const std::string& arg, Arguments& args, SessionSettings& settings)
+{
+    if (arg == "--window")
+    {
+        const std::string size = args.value ("a size such as 640x400");
+
+        if (readWindowSize (size, settings.windowWidth, settings.windowHeight))
+            return Outcome::taken;
+
+        std::cerr << "brisquell-host: --window takes a size such as 640x400 (each side 1 to 32767), not " << size << "\n";
+        return Outcome::refused;
+    }
+
+    if (arg == "--ui-scale")
+    {
+        const std::string text = args.value ("a scale such as 2");
+        char* end = nullptr;
+        settings.uiScale = std::strtof (text.c_str(), &end);
+
+        if (end != text.c_str() && *end == 0 && settings.uiScale > 0.0f && settings.uiScale <= 8.0f)
+            return Outcome::taken;
+
+        std::cerr << "brisquell-host: --ui-scale takes a scale above 0 and up to 8, such as 1.5, not " << text << "\n";
+        return Outcome::refused;
+    }
+
+    return Outcome::notThisKind;
+}
+
+/** The options that set up the session: its clock, its files, its output and its editor. */
+Outcome readSessionOption (const std::string& arg, Arguments& args, SessionSettings& settings)
+{
+    if (arg == "--rate")
+        settings.sampleRate = (float) args.number (1, 10000000);
+    else if (arg == "--block")
+        settings.blockSize = (int) args.number (0, 1 << 20);
+    else if (arg == "--blocks")
+        settings.numBlocks = (int) args.number (0, 100000000);
+    else if (arg == "--load-chunk")
+        settings.loadChunkPath = args.value ("a file");
+    else if (arg == "--save-chunk")
+        settings.saveChunkPath = args.value ("a file");
+    else if (arg == "--per-block")
+        settings.isPerBlock = true;
+    else if (arg == "--quiet")
+        settings.isQuiet = true;
+    else if (arg == "--editor")
+        settings.opensEditor = true;
+    else if (arg == "--hold")
+        settings.holdMilliseconds = (int) args.number (0, 3600000);
+    else if (arg == "--audio-thread")
+        settings.usesAudioThread = true;
+    else if (arg == "--realtime")
+        settings.isRealtime = true;
+    else
+        return readEditorOption (arg, args, settings);
+
+    return Outcome::taken;
+}
+
+/** What the command line asks for. */
+struct CommandLine
 {
     SessionSettings settings;
     HostOptions options;
@@ -117,162 +272,78 @@ int main (int argc, char** argv)
     std::string pluginPath;
     bool showsInfo = false;
     long editorCycles = 0;
+};
 
-    for (int i = 1; i < argc; ++i)
+/** Reads the whole command line; answers the status to exit with, or none to go on. */
+std::optional<int> readCommandLine (int argc, char** argv, CommandLine& line)
+{
+    Arguments args (argc, argv);
+
+    while (args.next())
     {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        long number = 0;
-        std::string error;
-
-        const auto needValue = [&] (const char* what) -> const char*
-        {
-            if (! hasValue)
-            {
-                std::cerr << "brisquell-host: " << arg << " needs " << what << "\n";
-                std::exit (2);
-            }
-
-            return argv[++i];
-        };
-
-        const auto needNumber = [&] (long minimum, long maximum) -> long
-        {
-            const auto* text = needValue ("a number");
-
-            if (! readNumber (text, minimum, maximum, number))
-            {
-                std::cerr << "brisquell-host: " << arg << " takes a number from " << minimum << " to " << maximum << ", not " << text << "\n";
-                std::exit (2);
-            }
-
-            return number;
-        };
+        const auto arg = args.current();
 
         if (arg == "--help" || arg == "-h")
         {
             usage (std::cout);
             return 0;
         }
-        else if (arg == "--rate")
-            settings.sampleRate = (float) needNumber (1, 10000000);
-        else if (arg == "--block")
-            settings.blockSize = (int) needNumber (0, 1 << 20);
-        else if (arg == "--blocks")
-            settings.numBlocks = (int) needNumber (0, 100000000);
-        else if (arg == "--script")
-        {
-            const std::string path = needValue ("a file");
-            std::vector<std::uint8_t> contents;
 
-            if (! readFile (path, contents))
-            {
-                std::cerr << "brisquell-host: cannot read " << path << "\n";
-                return 2;
-            }
+        auto outcome = readSessionOption (arg, args, line.settings);
 
-            if (! parseScript (std::string (contents.begin(), contents.end()), actions, error))
-            {
-                std::cerr << "brisquell-host: " << path << ": " << error << "\n";
-                return 2;
-            }
-        }
-        else if (arg == "--do")
-        {
-            const std::string line = needValue ("a script line");
+        if (outcome == Outcome::notThisKind)
+            outcome = readScriptOption (arg, args, line.actions);
 
-            if (! parseLine (line, actions, error))
-            {
-                std::cerr << "brisquell-host: --do \"" << line << "\": " << error << "\n";
-                return 2;
-            }
-        }
-        else if (arg == "--load-chunk")
-            settings.loadChunkPath = needValue ("a file");
-        else if (arg == "--save-chunk")
-            settings.saveChunkPath = needValue ("a file");
-        else if (arg == "--per-block")
-            settings.isPerBlock = true;
-        else if (arg == "--quiet")
-            settings.isQuiet = true;
-        else if (arg == "--info")
-            showsInfo = true;
-        else if (arg == "--editor")
-            settings.opensEditor = true;
-        else if (arg == "--hold")
-            settings.holdMilliseconds = (int) needNumber (0, 3600000);
-        else if (arg == "--window")
-        {
-            const std::string size = needValue ("a size such as 640x400");
+        if (outcome == Outcome::refused)
+            return 2;
 
-            if (! readWindowSize (size, settings.windowWidth, settings.windowHeight))
-            {
-                std::cerr << "brisquell-host: --window takes a size such as 640x400 (each side 1 to 32767), not " << size << "\n";
-                return 2;
-            }
-        }
-        else if (arg == "--ui-scale")
-        {
-            const std::string text = needValue ("a scale such as 2");
-            char* end = nullptr;
-            settings.uiScale = std::strtof (text.c_str(), &end);
+        if (outcome == Outcome::taken)
+            continue;
 
-            if (end == text.c_str() || *end != 0 || ! (settings.uiScale > 0.0f && settings.uiScale <= 8.0f))
-            {
-                std::cerr << "brisquell-host: --ui-scale takes a scale above 0 and up to 8, such as 1.5, not " << text << "\n";
-                return 2;
-            }
-        }
+        if (arg == "--info")
+            line.showsInfo = true;
         else if (arg == "--editor-cycles")
-            editorCycles = needNumber (0, 100000);
-        else if (arg == "--audio-thread")
-            settings.usesAudioThread = true;
-        else if (arg == "--realtime")
-            settings.isRealtime = true;
+            line.editorCycles = args.number (0, 100000);
         else if (arg == "--host-version")
-            options.versionAnswer = needNumber (0, 1000000);
+            line.options.versionAnswer = args.number (0, 1000000);
         else if (arg == "--no-size-window")
-            options.canSizeWindow = false;
+            line.options.canSizeWindow = false;
         else if (! arg.empty() && arg[0] == '-')
         {
             std::cerr << "brisquell-host: unknown option " << arg << " (see --help)\n";
             return 2;
         }
-        else if (pluginPath.empty())
-            pluginPath = arg;
+        else if (line.pluginPath.empty())
+            line.pluginPath = arg;
         else
         {
-            std::cerr << "brisquell-host: one plug-in at a time (" << pluginPath << " and " << arg << ")\n";
+            std::cerr << "brisquell-host: one plug-in at a time (" << line.pluginPath << " and " << arg << ")\n";
             return 2;
         }
     }
 
-    if (pluginPath.empty())
+    if (line.pluginPath.empty())
     {
         usage (std::cerr);
         return 2;
     }
 
+    return std::nullopt;
+}
+
+/** Opens and closes the editor that many times; false (having said why) when it cannot open. */
+bool cycleEditor (Plugin& plugin, long numCycles)
+{
     std::string error;
-    auto plugin = Plugin::load (pluginPath, options, error);
 
-    if (plugin == nullptr)
+    for (long cycle = 0; cycle < numCycles; ++cycle)
     {
-        std::cerr << "brisquell-host: " << error << "\n";
-        return 1;
-    }
-
-    if (showsInfo)
-        printInfo (*plugin, std::cout);
-
-    for (long cycle = 0; cycle < editorCycles; ++cycle)
-    {
-        auto window = EditorWindow::open (*plugin, "Brisquellum", error);
+        auto window = EditorWindow::open (plugin, "Brisquellum", error);
 
         if (window == nullptr)
         {
             std::cerr << "brisquell-host: " << error << "\n";
-            return 1;
+            return false;
         }
 
         for (int i = 0; i < 3; ++i)
@@ -282,8 +353,34 @@ int main (int argc, char** argv)
         }
     }
 
-    if (editorCycles > 0)
-        std::cout << "opened and closed the editor " << editorCycles << " times\n";
+    if (numCycles > 0)
+        std::cout << "opened and closed the editor " << numCycles << " times\n";
 
-    return runSession (*plugin, actions, settings, std::cout, std::cerr);
+    return true;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    CommandLine line;
+
+    if (const auto status = readCommandLine (argc, argv, line))
+        return *status;
+
+    std::string error;
+    auto plugin = Plugin::load (line.pluginPath, line.options, error);
+
+    if (plugin == nullptr)
+    {
+        std::cerr << "brisquell-host: " << error << "\n";
+        return 1;
+    }
+
+    if (line.showsInfo)
+        printInfo (*plugin, std::cout);
+
+    if (! cycleEditor (*plugin, line.editorCycles))
+        return 1;
+
+    return runSession (*plugin, line.actions, line.settings, std::cout, std::cerr);
 }

@@ -81,6 +81,195 @@ constexpr int maxBlock = 100000000;
 constexpr int maxWindowSide = 32767;
 } // namespace
 
+namespace
+{
+using Words = std::vector<std::string>;
+
+bool parseWindow (const Words& words, Action action, std::vector<Action>& actions, std::string& error)
+{
+    if (words.size() != 4 || ! readInt (words[2], 1, maxWindowSide, action.width) || ! readInt (words[3], 1, maxWindowSide, action.height))
+    {
+        error = "window takes a width and a height (1.." + std::to_string (maxWindowSide) + ")";
+        return false;
+    }
+
+    action.kind = Action::Kind::window;
+    actions.push_back (action);
+    return true;
+}
+
+bool parseSet (const Words& words, Action action, std::vector<Action>& actions, std::string& error)
+{
+    if (words.size() < 5 || ! readInt (words[3], 0, maxBlock, action.index))
+    {
+        error = "set takes an element name, its number (from 0) and name=value pairs";
+        return false;
+    }
+
+    action.kind = Action::Kind::set;
+    action.text = words[2];
+
+    for (size_t i = 4; i < words.size(); ++i)
+    {
+        const auto equals = words[i].find ('=');
+
+        if (equals == std::string::npos || equals == 0)
+        {
+            error = "set takes attributes as name=value, not \"" + words[i] + "\"";
+            return false;
+        }
+
+        action.attributes.emplace_back (words[i].substr (0, equals), words[i].substr (equals + 1));
+    }
+
+    actions.push_back (action);
+    return true;
+}
+
+bool parseCursor (const Words& words, Action action, std::vector<Action>& actions, std::string& error)
+{
+    if (words.size() != 4)
+    {
+        error = "cursor takes x and y (each 0..1, or - to keep it)";
+        return false;
+    }
+
+    action.kind = Action::Kind::cursor;
+    action.setsX = words[2] != "-";
+    action.setsY = words[3] != "-";
+
+    if ((action.setsX && ! readFloat (words[2], action.x)) || (action.setsY && ! readFloat (words[3], action.y)))
+    {
+        error = "cursor values are numbers such as 0.25, or -";
+        return false;
+    }
+
+    actions.push_back (action);
+    return true;
+}
+
+bool parseSweep (const Words& words, const Action& action, std::vector<Action>& actions, std::string& error)
+{
+    float from[2], to[2];
+    int numBlocks = 0;
+
+    if (words.size() != 7 || ! readFloat (words[2], from[0]) || ! readFloat (words[3], from[1])
+        || ! readFloat (words[4], to[0]) || ! readFloat (words[5], to[1]) || ! readInt (words[6], 1, maxBlock, numBlocks))
+    {
+        error = "sweep takes x0 y0 x1 y1 and a number of blocks (1 or more)";
+        return false;
+    }
+
+    for (int i = 0; i < numBlocks; ++i)
+    {
+        const auto t = numBlocks > 1 ? (float) i / (float) (numBlocks - 1) : 1.0f;
+        Action step;
+        step.kind = Action::Kind::cursor;
+        step.block = action.block + i;
+        step.setsX = step.setsY = true;
+        step.x = from[0] + (to[0] - from[0]) * t;
+        step.y = from[1] + (to[1] - from[1]) * t;
+        actions.push_back (step);
+    }
+
+    return true;
+}
+
+/** The named channel messages: program, pitch-bend, cc, note-on, note-off. */
+bool parseChannelMessage (const Words& words, int offset, Action action, std::vector<Action>& actions, std::string& error)
+{
+    const auto& type = words[2];
+
+    if (type == "program" || type == "pitch-bend")
+    {
+        const auto isProgram = type == "program";
+        int channel = 0, value = 0;
+
+        if (words.size() != 5 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, isProgram ? 127 : 16383, value))
+        {
+            error = type + (isProgram ? " takes a channel (1..16) and a number (0..127)" : " takes a channel (1..16) and a value (0..16383)");
+            return false;
+        }
+
+        const auto status = (std::uint8_t) ((isProgram ? 0xc0 : 0xe0) | (channel - 1));
+        action.event = isProgram ? MidiEvent::fromBytes (offset, { status, (std::uint8_t) value })
+                                 : MidiEvent::fromBytes (offset, { status, (std::uint8_t) (value & 0x7f), (std::uint8_t) (value >> 7) });
+        actions.push_back (action);
+        return true;
+    }
+
+    int channel = 0, first = 0, second = 0;
+
+    if (words.size() != 6 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, 127, first)
+        || ! readInt (words[5], 0, 127, second))
+    {
+        error = type + " takes a channel (1..16) and two values (0..127)";
+        return false;
+    }
+
+    const auto status = type == "cc" ? 0xb0 : type == "note-on" ? 0x90 : 0x80;
+    action.event = MidiEvent::fromBytes (offset, { (std::uint8_t) (status | (channel - 1)), (std::uint8_t) first, (std::uint8_t) second });
+    actions.push_back (action);
+    return true;
+}
+
+/** A message of 1 to 4 bytes in hex. */
+bool parseRawMidi (const Words& words, int offset, Action action, std::vector<Action>& actions, std::string& error)
+{
+    std::vector<std::uint8_t> bytes;
+
+    for (size_t i = 3; i < words.size(); ++i)
+    {
+        std::uint8_t b = 0;
+
+        if (! readByte (words[i], b))
+            break;
+
+        bytes.push_back (b);
+    }
+
+    if (bytes.size() != words.size() - 3 || bytes.empty() || bytes.size() > 4)
+    {
+        error = "midi takes 1 to 4 hex bytes such as b0 07 40";
+        return false;
+    }
+
+    action.event = MidiEvent::fromBytes (offset, bytes);
+    actions.push_back (action);
+    return true;
+}
+
+/** The MIDI forms: <block> <offset> <kind> ... */
+bool parseMidi (const Words& words, Action action, std::vector<Action>& actions, std::string& error)
+{
+    int offset = 0;
+
+    if (! readInt (words[1], 0, maxBlock, offset))
+    {
+        error = "unknown action \"" + words[1] + "\"";
+        return false;
+    }
+
+    if (words.size() < 3)
+    {
+        error = "a MIDI line needs cc, note-on, note-off, program, pitch-bend or midi after the offset";
+        return false;
+    }
+
+    const auto& type = words[2];
+    action.kind = Action::Kind::midi;
+
+    if (type == "program" || type == "pitch-bend" || type == "cc" || type == "note-on" || type == "note-off")
+        return parseChannelMessage (words, offset, action, actions, error);
+
+    if (type == "midi")
+        return parseRawMidi (words, offset, action, actions, error);
+
+    error = "unknown MIDI kind \"" + type + "\" (cc, note-on, note-off, program, pitch-bend or midi)";
+    return false;
+}
+} // namespace
+
 bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::string& error)
 {
     const auto line = rawLine.substr (0, rawLine.find ('#'));
@@ -105,10 +294,10 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
 
     const auto& verb = words[1];
 
-    if (verb == "say")
+    if (verb == "say" || verb == "reload" || verb == "deselect")
     {
-        action.kind = Action::Kind::say;
-        action.text = restAfter (line, 2);
+        action.kind = verb == "say" ? Action::Kind::say : verb == "reload" ? Action::Kind::reload : Action::Kind::deselect;
+        action.text = verb == "say" ? restAfter (line, 2) : std::string();
         actions.push_back (action);
         return true;
     }
@@ -127,186 +316,16 @@ bool parseLine (const std::string& rawLine, std::vector<Action>& actions, std::s
         return true;
     }
 
-    if (verb == "reload" || verb == "deselect")
-    {
-        action.kind = verb == "reload" ? Action::Kind::reload : Action::Kind::deselect;
-        actions.push_back (action);
-        return true;
-    }
-
     if (verb == "window")
-    {
-        if (words.size() != 4 || ! readInt (words[2], 1, maxWindowSide, action.width) || ! readInt (words[3], 1, maxWindowSide, action.height))
-        {
-            error = "window takes a width and a height (1.." + std::to_string (maxWindowSide) + ")";
-            return false;
-        }
-
-        action.kind = Action::Kind::window;
-        actions.push_back (action);
-        return true;
-    }
-
+        return parseWindow (words, action, actions, error);
     if (verb == "set")
-    {
-        if (words.size() < 5 || ! readInt (words[3], 0, maxBlock, action.index))
-        {
-            error = "set takes an element name, its number (from 0) and name=value pairs";
-            return false;
-        }
-
-        action.kind = Action::Kind::set;
-        action.text = words[2];
-
-        for (size_t i = 4; i < words.size(); ++i)
-        {
-            const auto equals = words[i].find ('=');
-
-            if (equals == std::string::npos || equals == 0)
-            {
-                error = "set takes attributes as name=value, not \"" + words[i] + "\"";
-                return false;
-            }
-
-            action.attributes.emplace_back (words[i].substr (0, equals), words[i].substr (equals + 1));
-        }
-
-        actions.push_back (action);
-        return true;
-    }
-
+        return parseSet (words, action, actions, error);
     if (verb == "cursor")
-    {
-        if (words.size() != 4)
-        {
-            error = "cursor takes x and y (each 0..1, or - to keep it)";
-            return false;
-        }
-
-        action.kind = Action::Kind::cursor;
-        action.setsX = words[2] != "-";
-        action.setsY = words[3] != "-";
-
-        if ((action.setsX && ! readFloat (words[2], action.x)) || (action.setsY && ! readFloat (words[3], action.y)))
-        {
-            error = "cursor values are numbers such as 0.25, or -";
-            return false;
-        }
-
-        actions.push_back (action);
-        return true;
-    }
-
+        return parseCursor (words, action, actions, error);
     if (verb == "sweep")
-    {
-        float from[2], to[2];
-        int numBlocks = 0;
+        return parseSweep (words, action, actions, error);
 
-        if (words.size() != 7 || ! readFloat (words[2], from[0]) || ! readFloat (words[3], from[1])
-            || ! readFloat (words[4], to[0]) || ! readFloat (words[5], to[1]) || ! readInt (words[6], 1, maxBlock, numBlocks))
-        {
-            error = "sweep takes x0 y0 x1 y1 and a number of blocks (1 or more)";
-            return false;
-        }
-
-        for (int i = 0; i < numBlocks; ++i)
-        {
-            const auto t = numBlocks > 1 ? (float) i / (float) (numBlocks - 1) : 1.0f;
-            Action step;
-            step.kind = Action::Kind::cursor;
-            step.block = action.block + i;
-            step.setsX = step.setsY = true;
-            step.x = from[0] + (to[0] - from[0]) * t;
-            step.y = from[1] + (to[1] - from[1]) * t;
-            actions.push_back (step);
-        }
-
-        return true;
-    }
-
-    // The MIDI forms: <block> <offset> <kind> ...
-    int offset = 0;
-
-    if (! readInt (words[1], 0, maxBlock, offset))
-    {
-        error = "unknown action \"" + verb + "\"";
-        return false;
-    }
-
-    if (words.size() < 3)
-    {
-        error = "a MIDI line needs cc, note-on, note-off, program, pitch-bend or midi after the offset";
-        return false;
-    }
-
-    const auto& type = words[2];
-    action.kind = Action::Kind::midi;
-
-    if (type == "program" || type == "pitch-bend")
-    {
-        const auto isProgram = type == "program";
-        int channel = 0, value = 0;
-
-        if (words.size() != 5 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, isProgram ? 127 : 16383, value))
-        {
-            error = type + (isProgram ? " takes a channel (1..16) and a number (0..127)" : " takes a channel (1..16) and a value (0..16383)");
-            return false;
-        }
-
-        const auto status = (std::uint8_t) ((isProgram ? 0xc0 : 0xe0) | (channel - 1));
-        action.event = isProgram ? MidiEvent::fromBytes (offset, { status, (std::uint8_t) value })
-                                 : MidiEvent::fromBytes (offset, { status, (std::uint8_t) (value & 0x7f), (std::uint8_t) (value >> 7) });
-        actions.push_back (action);
-        return true;
-    }
-
-    if (type == "cc" || type == "note-on" || type == "note-off")
-    {
-        int channel = 0, first = 0, second = 0;
-
-        if (words.size() != 6 || ! readInt (words[3], 1, 16, channel) || ! readInt (words[4], 0, 127, first)
-            || ! readInt (words[5], 0, 127, second))
-        {
-            error = type + " takes a channel (1..16) and two values (0..127)";
-            return false;
-        }
-
-        const auto status = type == "cc" ? 0xb0 : type == "note-on" ? 0x90 : 0x80;
-        action.event = MidiEvent::fromBytes (offset, { (std::uint8_t) (status | (channel - 1)), (std::uint8_t) first, (std::uint8_t) second });
-        actions.push_back (action);
-        return true;
-    }
-
-    if (type == "midi")
-    {
-        std::vector<std::uint8_t> bytes;
-
-        for (size_t i = 3; i < words.size(); ++i)
-        {
-            std::uint8_t b = 0;
-
-            if (! readByte (words[i], b))
-            {
-                error = "midi takes 1 to 4 hex bytes such as b0 07 40";
-                return false;
-            }
-
-            bytes.push_back (b);
-        }
-
-        if (bytes.empty() || bytes.size() > 4)
-        {
-            error = "midi takes 1 to 4 hex bytes such as b0 07 40";
-            return false;
-        }
-
-        action.event = MidiEvent::fromBytes (offset, bytes);
-        actions.push_back (action);
-        return true;
-    }
-
-    error = "unknown MIDI kind \"" + type + "\" (cc, note-on, note-off, program, pitch-bend or midi)";
-    return false;
+    return parseMidi (words, action, actions, error);
 }
 
 namespace
