@@ -24,22 +24,14 @@ inline juce::PopupMenu::Options atThePointer (const juce::PopupMenu::Options& op
 /** How long after a menu closed its window is drawn once more (see repaintAfterMenu). */
 inline constexpr int menuSettleMs = 100;
 
-/** Repaints the whole window of the component (nothing when it has gone), once the menu that
-    closed over it has left the screen: what the menu covered is drawn anew even where the window
-    system does not report the area as uncovered, or reports it before the menu's window is gone.
+/** Repaints the whole window of the component (nothing when it has gone), now and once more when
+    the menu that closed over it has left the screen: what the menu covered is drawn anew even
+    where the window system does not report the area as uncovered, or reports it before the
+    menu's window is gone. Message thread.
+
+    The later repaint waits in an object the framework deletes at its shutdown, so a plug-in
+    unloaded within menuSettleMs of a menu leaves nothing behind.
 */
-inline void repaintAfterMenu (juce::Component* component)
-{
-    juce::Component::SafePointer<juce::Component> window (component != nullptr ? component->getTopLevelComponent() : nullptr);
-
-    if (window == nullptr)
-        return;
-
-    window->repaint();
-    juce::Timer::callAfterDelay (menuSettleMs, [window]
-                                 {
-                                     if (window != nullptr)
-                                         window->repaint(); });
-}
+void repaintAfterMenu (juce::Component* component);
 
 } // namespace brisquell

@@ -61,6 +61,28 @@ std::optional<std::pair<int, int>> openMenuWithRightClick (EditorThroughHost& te
     return menu;
 }
 
+/** Presses Escape until the menu has gone: on a loaded machine the key can reach the screen before
+    the menu has taken the keyboard, and is lost. Up to three presses, each given two seconds.
+*/
+bool closeMenuWithEscape (EditorThroughHost& test, EditorThroughHost::Hand& hand)
+{
+    for (int attempt = 0; attempt < 3; ++attempt)
+    {
+        hand.key (XK_Escape, true);
+        hand.key (XK_Escape, false);
+
+        for (int waited = 0; waited < 2000; waited += 50)
+        {
+            if (! findMenuWindow (test.reader).has_value())
+                return true;
+
+            test.pumpFor (50);
+        }
+    }
+
+    return false;
+}
+
 /** Every pixel of a window's area as the screen shows it (0xRRGGBB each). */
 std::vector<unsigned long> screenPixels (Display* display, ::Window window, int width, int height)
 {
@@ -203,10 +225,7 @@ TEST_F (EditorThroughHost, MenusOpenAtTheClickAfterTheHostsWindowMoved)
         EXPECT_NEAR (menu->first, hand.originX + x, 2);
         EXPECT_NEAR (menu->second, hand.originY + y, 2);
 
-        hand.key (XK_Escape, true);
-        hand.key (XK_Escape, false);
-        ASSERT_TRUE (pumpUntil ([&]
-                                { return ! findMenuWindow (reader).has_value(); }));
+        ASSERT_TRUE (closeMenuWithEscape (*this, hand)) << "the menu stayed open";
     }
 }
 
@@ -249,13 +268,11 @@ TEST_F (EditorThroughHost, AMenuClosedOverThePaneLeavesItsPixelsAsTheyWere)
 
         ASSERT_TRUE (openMenuWithRightClick (*this, hand).has_value()) << "no menu opened";
         pumpFor (200);
-        hand.key (XK_Escape, true);
-        hand.key (XK_Escape, false);
+        ASSERT_TRUE (closeMenuWithEscape (*this, hand)) << "the menu stayed open";
 
         // The pane's pixels come back as they were before the menu opened.
         EXPECT_TRUE (pumpUntil ([&]
-                                { return ! findMenuWindow (reader).has_value()
-                                         && screenPixels (reader, shown.getEmbeddingWindowId(), width, height) == before; }))
+                                { return screenPixels (reader, shown.getEmbeddingWindowId(), width, height) == before; }))
             << "pieces of the menu stay on the pane";
     }
 }
