@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 using namespace brisquell;
 
 // A burst larger than the reserved room, into a host buffer smaller still: the collector and
@@ -45,4 +48,34 @@ TEST (MidiThrough, ABurstBeyondTheRoomIsCountedNeverGrown)
     through.begin (false);
     through.pass (juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100).getRawData(), 3, 0);
     EXPECT_TRUE (through.isEmpty());
+}
+
+// Late messages wait behind each other and go out at the next block's start; what is passed in
+// that block waits behind them, while a clock passes at once. Turned off, nothing waits any more.
+TEST (MidiThrough, LateMessagesGoFirstAndAreForgottenWhenTurnedOff)
+{
+    MidiThrough through;
+    juce::MidiBuffer host, output;
+    host.ensureSize (4096);
+
+    through.begin (true);
+    through.passLate (juce::MidiMessage::noteOn (1, 60, (juce::uint8) 100).getRawData(), 3);
+    through.pass (juce::MidiMessage::noteOff (1, 60).getRawData(), 3, 40);
+    through.pass (juce::MidiMessage::midiClock().getRawData(), 1, 20);
+    through.mergeInto (host, output, 4096);
+
+    std::vector<std::pair<int, int>> out; // offset, status
+
+    for (const auto metadata : host)
+        out.emplace_back (metadata.samplePosition, metadata.data[0]);
+
+    EXPECT_EQ (out, (std::vector<std::pair<int, int>> { { 0, 0x90 }, { 20, 0xf8 }, { 40, 0x80 } }));
+
+    through.begin (true);
+    through.passLate (juce::MidiMessage::noteOn (1, 61, (juce::uint8) 100).getRawData(), 3);
+    through.begin (false);
+    through.begin (true);
+    through.mergeInto (host, output, 4096);
+    EXPECT_TRUE (host.isEmpty()) << "what waited while it was turned off is not passed";
+    EXPECT_EQ (through.getNumDropped(), 0u);
 }
